@@ -25,7 +25,8 @@ State& state() {
 std::uint32_t real_tick() {
     timespec ts{};
     clock_gettime(CLOCK_MONOTONIC, &ts);
-    const std::uint64_t ms = std::uint64_t(ts.tv_sec) * 1000u + std::uint64_t(ts.tv_nsec) / 1000000u;
+    const std::uint64_t ms =
+        std::uint64_t(ts.tv_sec) * 1000u + std::uint64_t(ts.tv_nsec) / 1000000u;
     return static_cast<std::uint32_t>(ms);
 }
 
@@ -58,7 +59,9 @@ void use_real() {
     notify();
 }
 
-bool is_manual() { return state().manual.load(std::memory_order_acquire); }
+bool is_manual() {
+    return state().manual.load(std::memory_order_acquire);
+}
 
 void advance(std::uint32_t ms) {
     State& s = state();
@@ -87,7 +90,9 @@ void sleep(std::uint32_t ms) {
     }
 }
 
-std::uint64_t generation() { return state().generation.load(std::memory_order_acquire); }
+std::uint64_t generation() {
+    return state().generation.load(std::memory_order_acquire);
+}
 
 void wait_for_change(std::uint64_t gen, std::chrono::milliseconds real_timeout) {
     State& s = state();

@@ -5,6 +5,10 @@ thread_local DWORD last_error = 0;
 }
 
 extern "C" {
-DWORD WINAPI GetLastError() { return last_error; }
-void WINAPI SetLastError(DWORD code) { last_error = code; }
+DWORD WINAPI GetLastError() {
+    return last_error;
+}
+void WINAPI SetLastError(DWORD code) {
+    last_error = code;
+}
 }

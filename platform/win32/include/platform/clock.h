@@ -17,7 +17,8 @@ void use_manual(std::uint32_t start);
 void use_real();
 bool is_manual();
 
-// Manual clock only: moves the tick forward by `ms` (wrapping) / sets it. No effect on the real clock.
+// Manual clock only: moves the tick forward by `ms` (wrapping) / sets it. No effect on the real
+// clock.
 void advance(std::uint32_t ms);
 void set(std::uint32_t tick);
 
