@@ -59,8 +59,14 @@ TEST_F(LanguageFile, LoadsFromTheProgramFolder) {
 TEST(ShippedLanguageFile, HoldsEveryUsedLine) {
     LanguageList list;
     ASSERT_TRUE(list.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
-    EXPECT_GE(list.Count(), 313);
-    EXPECT_EQ(list[0], "\xCA\xE0\xF1\xF2\xF0\xE5\xEB\xFC"); // the program name in CP1251
+    EXPECT_EQ(list.Count(), 313);
+    // Known lines in CP1251: the program name, a menu caption with its form's built-in text,
+    // the start line of the work log and the last line.
+    EXPECT_EQ(list[0], "\xCA\xE0\xF1\xF2\xF0\xE5\xEB\xFC");
+    EXPECT_EQ(list[5], "\xcd\xe0\xf1\xf2\xf0\xee\xe9\xea\xe0");
+    EXPECT_EQ(list[303],
+              "\xcf\xf0\xee\xe3\xf0\xe0\xec\xec\xe0\x20\xe7\xe0\xef\xf3\xf9\xe5\xed\xe0");
+    EXPECT_EQ(list[312], "\xcf\xf3\xf1\xf2\xfb\xf5\x20\xea\xe0\xe4\xf0\xee\xe2\x3a");
     // Menu captions of the main form, start and stop lines of the work log, messages.
     for (const int n : {5,   6,   7,   24,  27,  30,  49,  50,  51,  52,  53,  54,  91,
                         161, 162, 175, 194, 213, 226, 271, 291, 292, 293, 294, 303, 304}) {
