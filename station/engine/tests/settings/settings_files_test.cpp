@@ -42,6 +42,20 @@ void set_sample_tables() {
     }
 }
 
+void load_station_files() {
+    LoadNetIni();
+    LoadHrdIni();
+    LoadBufIni();
+    LoadStealth();
+    LoadAutoRun();
+    LoadConfTable();
+}
+
+bool save_station_files() {
+    return SaveNetIni() && SaveHrdIni() && SaveBufIni() && SaveStealth() && SaveAutoRun() &&
+           SaveConfTable();
+}
+
 Bytes golden_netini() {
     Bytes b;
     b.i32(26).i32(2020);
@@ -86,8 +100,7 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
     const RightsTable rights = {true,  false, false, true,  false, false, false,
                                 false, false, false, false, false, false, false,
                                 false, false, false, false, false, true};
-    ASSERT_TRUE(SaveNetIni() && SaveHrdIni() && SaveBufIni() && SaveStealth() && SaveAutoRun() &&
-                SaveConfTable() && SaveRightsFile(rights) && SavePasswordFile(1, "123") &&
+    ASSERT_TRUE(save_station_files() && SaveRightsFile(rights) && SavePasswordFile(1, "123") &&
                 SavePasswordFile(2, ""));
     EXPECT_EQ(read("netini.pdt"), golden_netini().get());
     EXPECT_EQ(read("hrdini.pdt"),
@@ -111,12 +124,7 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
 
 TEST_F(SettingsFiles, MissingFilesGiveDefaults) {
     set_sample_tables();
-    LoadNetIni();
-    LoadHrdIni();
-    LoadBufIni();
-    LoadStealth();
-    LoadAutoRun();
-    LoadConfTable();
+    load_station_files();
     EXPECT_EQ(ServerPort, 1018);
     expect_net_defaults_from(1);
     EXPECT_EQ(NetReserved, 7);
@@ -146,8 +154,7 @@ TEST_F(SettingsFiles, RoundTripsEveryFile) {
     set_sample_tables();
     RightsTable rights{};
     rights[4] = rights[19] = true;
-    ASSERT_TRUE(SaveNetIni() && SaveHrdIni() && SaveBufIni() && SaveStealth() && SaveAutoRun() &&
-                SaveConfTable() && SaveRightsFile(rights) && SavePasswordFile(1, "30000") &&
+    ASSERT_TRUE(save_station_files() && SaveRightsFile(rights) && SavePasswordFile(1, "30000") &&
                 SavePasswordFile(2, "7"));
     const auto ports = RemPorts;
     const auto addresses = RemAddresses;
@@ -155,12 +162,7 @@ TEST_F(SettingsFiles, RoundTripsEveryFile) {
     const auto free = BufMinFree;
     const auto schedule = ConfSchedule;
     const auto map = HrdMap;
-    LoadNetIni();
-    LoadHrdIni();
-    LoadBufIni();
-    LoadStealth();
-    LoadAutoRun();
-    LoadConfTable();
+    load_station_files();
     EXPECT_EQ(ServerPort, 2020);
     EXPECT_EQ(RemPorts, ports);
     EXPECT_EQ(RemAddresses, addresses);
@@ -292,8 +294,7 @@ TEST_F(SettingsFiles, BrokenDataTakesDefaultsFromTheFailingField) {
 // Every prefix of every file loads without a fault, into file values or defaults only.
 TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
     set_sample_tables();
-    ASSERT_TRUE(SaveNetIni() && SaveHrdIni() && SaveBufIni() && SaveStealth() && SaveAutoRun() &&
-                SaveConfTable());
+    ASSERT_TRUE(save_station_files());
     const struct {
         const char* name;
         std::function<void()> load;
