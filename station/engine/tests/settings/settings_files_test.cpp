@@ -3,6 +3,7 @@
 #include "program_dir_fixture.h"
 
 #include <functional>
+#include <random>
 
 namespace station {
 namespace {
@@ -317,6 +318,40 @@ TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
         write(f.name, full);
         f.load();
         EXPECT_TRUE(f.complete()) << f.name;
+    }
+}
+
+// Files with random bytes changed load without a fault; the board map stays in its ranges and
+// no string grows past what the file holds.
+TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
+    set_sample_tables();
+    ASSERT_TRUE(save_station_files());
+    std::mt19937 rng(1234);
+    for (const char* name : {"netini.pdt", "hrdini.pdt", "bufini.pdt", "cnf.pdt"}) {
+        const B full = read(name);
+        for (int round = 0; round < 200; ++round) {
+            B bytes = full;
+            const int changes = 1 + static_cast<int>(rng() % 8);
+            for (int c = 0; c < changes; ++c) {
+                bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
+            }
+            write(name, bytes);
+            load_station_files();
+            EXPECT_TRUE(HrdMap.CommAdr == 1 && HrdMap.DacAdr == 1) << name;
+            EXPECT_TRUE(HrdMap.SensAdr >= 1 && HrdMap.SensAdr <= 2) << name;
+            EXPECT_TRUE(HrdMap.UprAdr >= 1 && HrdMap.UprAdr <= 2) << name;
+            for (const std::int32_t board :
+                 {HrdMap.CommChanel, HrdMap.DacChanel, HrdMap.SensChanel, HrdMap.UprChanel}) {
+                EXPECT_TRUE(board >= 1 && board <= 4) << name;
+            }
+            for (const auto& a : RemAddresses) {
+                ASSERT_LE(a.size(), bytes.size() / 4) << name;
+            }
+            for (const auto& c : ConfSchedule) {
+                ASSERT_LE(c.Name.size(), bytes.size() / 4) << name;
+            }
+        }
+        write(name, full);
     }
 }
 
