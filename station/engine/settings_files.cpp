@@ -58,31 +58,9 @@ SettingsStream versioned() {
     return s;
 }
 
-// Stores a value read from the file only while the data lasts.
-template <typename T, typename Read> bool take(SettingsStream& s, T& field, Read read) {
-    T value{};
-    if (!read(s, value)) {
-        return false;
-    }
-    field = std::move(value);
-    return true;
-}
-
-bool take_int(SettingsStream& s, std::int32_t& field) {
-    return take(s, field, StreamReadInt);
-}
-bool take_int16(SettingsStream& s, std::int16_t& field) {
-    return take(s, field, StreamReadInt16);
-}
-bool take_bool(SettingsStream& s, bool& field) {
-    return take(s, field, StreamReadBool);
-}
-bool take_str(SettingsStream& s, std::string& field) {
-    return take(s, field, StreamReadStr);
-}
-
 // A board-map entry: the file's value when it lies in 1..count, else the entry's default.
-bool take_index(SettingsStream& s, std::int32_t& field, std::int32_t count, std::int32_t fallback) {
+bool read_map_entry(SettingsStream& s, std::int32_t& field, std::int32_t count,
+                    std::int32_t fallback) {
     std::int32_t value = 0;
     if (!StreamReadInt(s, value)) {
         return false;
@@ -96,7 +74,7 @@ void load_flag(const char* name, bool& flag) {
     auto s = open_file(name);
     std::int32_t version = 0;
     if (s && StreamReadInt(*s, version)) {
-        take_bool(*s, flag);
+        StreamReadBool(*s, flag);
     }
 }
 
@@ -126,16 +104,16 @@ void LoadNetIni() {
     NetReserved = 7;
     auto s = open_file(kNetIni);
     std::int32_t version = 0;
-    if (!s || !StreamReadInt(*s, version) || !take_int(*s, ServerPort) || version <= 3) {
+    if (!s || !StreamReadInt(*s, version) || !StreamReadInt(*s, ServerPort) || version <= 3) {
         return;
     }
     for (int i = 0; i < kRemoteStationCount; ++i) {
-        if (!take_int(*s, RemPorts[i]) || !take_str(*s, RemAddresses[i])) {
+        if (!StreamReadInt(*s, RemPorts[i]) || !StreamReadStr(*s, RemAddresses[i])) {
             return;
         }
     }
     if (version > 18) {
-        take_int16(*s, NetReserved);
+        StreamReadInt16(*s, NetReserved);
     }
 }
 
@@ -169,7 +147,7 @@ void LoadHrdIni() {
         {m.SensAdr, kSensAddressCount, d.SensAdr}, {m.SensChanel, kBoardCount, d.SensChanel},
         {m.UprAdr, kUprAddressCount, d.UprAdr},    {m.UprChanel, kBoardCount, d.UprChanel}};
     for (const auto& e : entries) {
-        if (!take_index(*s, e.field, e.count, e.fallback)) {
+        if (!read_map_entry(*s, e.field, e.count, e.fallback)) {
             return;
         }
     }
@@ -194,17 +172,17 @@ void LoadBufIni() {
     UseCashe = true;
     auto s = open_file(kBufIni);
     std::int32_t version = 0;
-    if (!s || !StreamReadInt(*s, version) || !take_bool(*s, CyclicWrite) ||
-        !take_bool(*s, BufReservedFlag)) {
+    if (!s || !StreamReadInt(*s, version) || !StreamReadBool(*s, CyclicWrite) ||
+        !StreamReadBool(*s, BufReservedFlag)) {
         return;
     }
     for (int i = 0; i < kBufDirCount; ++i) {
-        if (!take_str(*s, BufDirs[i]) || !take_int(*s, BufMinFree[i])) {
+        if (!StreamReadStr(*s, BufDirs[i]) || !StreamReadInt(*s, BufMinFree[i])) {
             return;
         }
     }
     if (version > 24) {
-        take_bool(*s, UseCashe);
+        StreamReadBool(*s, UseCashe);
     }
 }
 
@@ -241,8 +219,8 @@ void LoadConfTable() {
         return;
     }
     for (auto& c : ConfSchedule) {
-        if (!take_int16(*s, c.Hour) || !take_int16(*s, c.Minute) || !take_bool(*s, c.Enabled) ||
-            !take_str(*s, c.Name)) {
+        if (!StreamReadInt16(*s, c.Hour) || !StreamReadInt16(*s, c.Minute) ||
+            !StreamReadBool(*s, c.Enabled) || !StreamReadStr(*s, c.Name)) {
             return;
         }
     }
@@ -250,8 +228,8 @@ void LoadConfTable() {
         return;
     }
     for (auto& c : ConfSchedule) {
-        if (!take_int16(*s, c.Day) || !take_int16(*s, c.Month) || !take_int16(*s, c.Year) ||
-            !take_int16(*s, c.Mode)) {
+        if (!StreamReadInt16(*s, c.Day) || !StreamReadInt16(*s, c.Month) ||
+            !StreamReadInt16(*s, c.Year) || !StreamReadInt16(*s, c.Mode)) {
             return;
         }
     }
@@ -278,7 +256,7 @@ RightsTable LoadRightsFile() {
     RightsTable rights{};
     if (auto s = open_file(kRightsFile)) {
         for (bool& right : rights) {
-            if (!take_bool(*s, right)) {
+            if (!StreamReadBool(*s, right)) {
                 break;
             }
         }
@@ -301,7 +279,7 @@ std::string LoadPasswordFile(int level) {
         return password;
     }
     if (auto s = open_file(name)) {
-        take_str(*s, password);
+        StreamReadStr(*s, password);
     }
     return password;
 }
