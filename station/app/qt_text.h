@@ -1,0 +1,13 @@
+// Station texts (CP1251) as Qt strings.
+#pragma once
+
+#include <QString>
+#include <string_view>
+
+namespace station {
+
+QString QtText(std::string_view cp1251);
+// Language line n as a Qt string.
+QString LangText(int line);
+
+} // namespace station

@@ -1,0 +1,61 @@
+#include "language.h"
+
+#include "program_dir.h"
+
+#include <fstream>
+#include <iterator>
+#include <system_error>
+
+namespace station {
+
+LanguageList LangList;
+
+bool LanguageList::LoadFromFile(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec)) {
+        return false;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) {
+        return false;
+    }
+    SetText(bytes);
+    return true;
+}
+
+void LanguageList::SetText(std::string_view bytes) {
+    lines_.clear();
+    std::size_t start = 0;
+    while (start < bytes.size()) {
+        std::size_t end = start;
+        while (end < bytes.size() && bytes[end] != '\r' && bytes[end] != '\n') {
+            ++end;
+        }
+        lines_.emplace_back(bytes.substr(start, end - start));
+        if (end < bytes.size() && bytes[end] == '\r') {
+            ++end;
+        }
+        if (end < bytes.size() && bytes[end] == '\n') {
+            ++end;
+        }
+        start = end;
+    }
+}
+
+const std::string& LanguageList::operator[](int n) const {
+    static const std::string empty;
+    if (n < 0 || n >= Count()) {
+        return empty;
+    }
+    return lines_[static_cast<std::size_t>(n)];
+}
+
+bool LoadLanguageFile() {
+    return LangList.LoadFromFile(ProgramFile(kLanguageFileName));
+}
+
+} // namespace station

@@ -1,0 +1,66 @@
+#include "local_clock.h"
+
+#include <chrono>
+#include <ctime>
+#include <mutex>
+
+namespace station {
+namespace {
+
+std::mutex& clock_mutex() {
+    static std::mutex m;
+    return m;
+}
+
+std::function<LocalDateTime()>& clock_source() {
+    static std::function<LocalDateTime()> source;
+    return source;
+}
+
+LocalDateTime real_now() {
+    const auto now = std::chrono::system_clock::now();
+    const std::time_t t = std::chrono::system_clock::to_time_t(now);
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
+        1000;
+    std::tm tm{};
+    localtime_r(&t, &tm);
+    return LocalDateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
+                         tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
+}
+
+} // namespace
+
+LocalDateTime LocalNow() {
+    std::function<LocalDateTime()> source;
+    {
+        std::lock_guard lock(clock_mutex());
+        source = clock_source();
+    }
+    return source ? source() : real_now();
+}
+
+void SetLocalClock(std::function<LocalDateTime()> source) {
+    std::lock_guard lock(clock_mutex());
+    clock_source() = std::move(source);
+}
+
+long long DaysFromCivil(int year, int month, int day) {
+    const long long y = static_cast<long long>(year) - (month <= 2 ? 1 : 0);
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468;
+}
+
+bool IsValidDate(int year, int month, int day) {
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1) {
+        return false;
+    }
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+    return day <= kDays[month - 1] + (month == 2 && leap ? 1 : 0);
+}
+
+} // namespace station
