@@ -52,7 +52,8 @@ public:
 private:
     // Moves all `size` bytes (a read stops early only at the end of the file). With an
     // OVERLAPPED record the transfer is positioned at its offset and the record receives the
-    // outcome; the file position is not used.
+    // outcome; the file position is not used, and a read that finds nothing at its offset
+    // fails with ERROR_HANDLE_EOF.
     DWORD transfer(char* data, DWORD size, DWORD& done, OVERLAPPED* overlapped, bool writing) {
         off_t position = 0;
         if (overlapped) {
@@ -82,6 +83,9 @@ private:
                 break; // end of file
             }
             done += DWORD(n);
+        }
+        if (overlapped && !writing && size > 0 && done == 0 && result == ERROR_SUCCESS) {
+            result = ERROR_HANDLE_EOF; // a positioned read at or past the end
         }
         if (overlapped) {
             overlapped->Internal = result;

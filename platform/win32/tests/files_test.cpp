@@ -162,6 +162,10 @@ TEST(Files, ReadWriteSizeAndPosition) {
     ov.Offset = 7;
     EXPECT_TRUE(ReadFile(h, buf, 4, &done, &ov));
     EXPECT_EQ(std::string(buf, done), "7AB");
+    ov.Offset = 10;
+    EXPECT_FALSE(ReadFile(h, buf, 4, &done, &ov));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+    EXPECT_EQ(done, 0u);
     EXPECT_TRUE(platform::close_handle(h));
     EXPECT_EQ(slurp(name), "01234567AB");
 

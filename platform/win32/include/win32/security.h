@@ -1,5 +1,5 @@
-// The security-attributes record that creation calls take (files, keys, events, threads).
-// Security descriptors are not modelled; only the inherit flag is carried.
+// Security attributes as the creating calls take them. Only bInheritHandle has a meaning to the
+// platform (handles are never inherited here); the descriptor is ignored.
 #pragma once
 
 #include "win32/types.h"
@@ -9,5 +9,3 @@ typedef struct _SECURITY_ATTRIBUTES {
     LPVOID lpSecurityDescriptor;
     BOOL bInheritHandle;
 } SECURITY_ATTRIBUTES, *PSECURITY_ATTRIBUTES, *LPSECURITY_ATTRIBUTES;
-
-static_assert(sizeof(SECURITY_ATTRIBUTES) == 3 * sizeof(void*));
