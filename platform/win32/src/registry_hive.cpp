@@ -56,6 +56,9 @@ public:
         if (n > left()) {
             return false;
         }
+        if (n == 0) {
+            return true; // `p` may be the null data of an empty value
+        }
         std::memcpy(p, data_ + at_, n);
         at_ += n;
         return true;
