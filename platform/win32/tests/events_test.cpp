@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <vector>
 
 namespace {
@@ -134,6 +135,37 @@ TEST(Events, AnotherThreadsSetWakesAnEndlessWait) {
     EXPECT_EQ(WaitForSingleObject(t, INFINITE), WAIT_OBJECT_0);
     EXPECT_EQ(args.result, WAIT_OBJECT_0);
     EXPECT_EQ(WaitForSingleObject(args.event, 0), WAIT_TIMEOUT) << "auto-reset was not taken";
+}
+
+struct Crowd {
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    std::atomic<int> woken{0};
+    ~Crowd() { CloseHandle(event); }
+};
+
+DWORD WINAPI wait_in_crowd(LPVOID p) {
+    auto* c = static_cast<Crowd*>(p);
+    WaitForSingleObject(c->event, INFINITE);
+    ++c->woken;
+    return 0;
+}
+
+TEST(Events, EachSetOfAnAutoResetEventReleasesOneWaiter) {
+    Crowd crowd;
+    Handles hs;
+    HANDLE threads[4];
+    for (HANDLE& t : threads) {
+        t = hs.add(CreateThread(nullptr, 0, &wait_in_crowd, &crowd, 0, nullptr));
+    }
+    for (int round = 1; round <= 4; ++round) {
+        SetEvent(crowd.event);
+        while (crowd.woken < round) {
+            Sleep(1);
+        }
+        EXPECT_EQ(WaitForMultipleObjects(4, threads, TRUE, 10),
+                  DWORD(round == 4 ? WAIT_OBJECT_0 : WAIT_TIMEOUT));
+        EXPECT_EQ(crowd.woken, round) << "one set released more than one waiter";
+    }
 }
 
 struct MutexArgs {
