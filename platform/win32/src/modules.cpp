@@ -103,6 +103,32 @@ bool known(void* handle) {
     return r.modules.count(handle) != 0;
 }
 
+// The file of an object the loader has loaded, by its path or (case-insensitively) its file
+// name; empty when none matches.
+std::filesystem::path loaded_object(const std::filesystem::path& wanted, bool by_path) {
+    struct Search {
+        const std::filesystem::path* wanted;
+        bool by_path;
+        std::filesystem::path found;
+    } search{&wanted, by_path, {}};
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* data) -> int {
+            auto* s = static_cast<Search*>(data);
+            if (info->dlpi_name == nullptr || info->dlpi_name[0] == '\0') {
+                return 0;
+            }
+            const auto file = canonical(info->dlpi_name);
+            if (s->by_path ? file == *s->wanted
+                           : iequals(file.filename().string(), s->wanted->string())) {
+                s->found = file;
+                return 1;
+            }
+            return 0;
+        },
+        &search);
+    return search.found;
+}
+
 } // namespace
 
 namespace detail {
@@ -270,12 +296,11 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName) {
             }
         }
     }
-    // A module loaded by other means (linked to the program, or loaded by the loader).
-    const auto path = platform::detail::find_module_file(lpModuleName);
-    if (!path.empty()) {
-        const auto file = platform::canonical(path);
+    // A module loaded by other means (linked to the program, or loaded by another module).
+    const auto file = platform::loaded_object(wanted, with_folder);
+    if (!file.empty()) {
         if (void* h = dlopen(file.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
-            dlclose(h);
+            dlclose(h); // RTLD_NOLOAD counted a reference; GetModuleHandleA counts none
             platform::enter(h, file, false);
             return reinterpret_cast<HMODULE>(h);
         }

@@ -125,6 +125,15 @@ TEST_F(Modules, FailuresGiveTheirErrors) {
     EXPECT_FALSE(FreeLibrary(reinterpret_cast<HMODULE>(std::uintptr_t(0x1230))));
 }
 
+TEST_F(Modules, ALibraryLinkedToTheProgramIsFoundByName) {
+    const HMODULE h = GetModuleHandleA("LIBTOLM_WIN32.SO");
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(fs::path(file_of(h)).filename(), "libtolm_win32.so");
+    EXPECT_EQ(reinterpret_cast<void*>(GetProcAddress(h, "GetTickCount")),
+              reinterpret_cast<void*>(&GetTickCount));
+    EXPECT_EQ(platform::module_of_address(reinterpret_cast<const void*>(&GetTickCount)), h);
+}
+
 TEST_F(Modules, TheProgramItself) {
     const std::string exe = fs::read_symlink("/proc/self/exe").string();
     EXPECT_EQ(file_of(nullptr), exe);
