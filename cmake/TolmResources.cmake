@@ -6,7 +6,8 @@
 #     [STRINGS <id>=<text>...])                              the string table of LoadStringA
 # Gives a program or module its version information and string table: a resource block (texts
 # in UTF-16LE) in the ELF section ".tolm_rsrc", which GetFileVersionInfoA, VerQueryValueA and
-# LoadStringA read back from the file. Texts are UTF-8 here; \n, \t and \\ are escapes.
+# LoadStringA read back from the file. Texts are UTF-8 here; \n, \t and \\ are escapes (write
+# "\\n" in a quoted CMake argument). The block layout: platform/win32/src/resource_format.h.
 function(tolm_embed_resources target)
     # PARSE_ARGV keeps the texts exactly as written (no second escape pass).
     cmake_parse_arguments(PARSE_ARGV 1 R "" "TRANSLATION;FILE_VERSION;PRODUCT_VERSION;FILE_TYPE"

@@ -221,7 +221,13 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
     if (h == nullptr) {
         const char* why = dlerror();
         platform::load_error = why ? why : "";
-        SetLastError(ERROR_BAD_FORMAT);
+        // As Windows tells them apart: a library it needs is missing, a function it imports
+        // is missing, or the file is no loadable image.
+        const auto& text = platform::load_error;
+        SetLastError(text.find("cannot open shared object") != std::string::npos
+                         ? ERROR_MOD_NOT_FOUND
+                     : text.find("undefined symbol") != std::string::npos ? ERROR_PROC_NOT_FOUND
+                                                                          : ERROR_BAD_FORMAT);
         return nullptr;
     }
     platform::load_error.clear();

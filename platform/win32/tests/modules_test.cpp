@@ -106,6 +106,8 @@ TEST_F(Modules, FailuresGiveTheirErrors) {
     EXPECT_EQ(LoadLibraryA(junk.c_str()), nullptr);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_BAD_FORMAT));
     EXPECT_FALSE(platform::module_load_error().empty());
+    EXPECT_EQ(LoadLibraryA(NEEDY_MODULE_PATH), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_PROC_NOT_FOUND)) << platform::module_load_error();
 
     const HMODULE h = LoadLibraryA(TEST_MODULE_PATH);
     ASSERT_NE(h, nullptr);
