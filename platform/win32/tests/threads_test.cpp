@@ -11,6 +11,7 @@ struct Gate {
     HANDLE go = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     std::atomic<DWORD> seen_id{0};
     bool exit_early = false;
+    std::atomic<bool> done{false}; // the thread touches nothing of the gate after this
     ~Gate() { CloseHandle(go); }
 };
 
@@ -23,8 +24,10 @@ DWORD WINAPI gated(LPVOID p) {
     g->seen_id = GetCurrentThreadId();
     WaitForSingleObject(g->go, INFINITE);
     if (g->exit_early) {
+        g->done = true;
         leave_through_exit_thread();
     }
+    g->done = true;
     return 1234;
 }
 
@@ -56,7 +59,7 @@ TEST(Threads, ClosingTheHandleLeavesTheThreadRunning) {
     const HANDLE t = CreateThread(nullptr, 0, &gated, &g, 0, nullptr);
     ASSERT_TRUE(CloseHandle(t));
     SetEvent(g.go);
-    while (g.seen_id == 0) {
+    while (!g.done) {
         Sleep(1);
     }
     DWORD code = 0;
