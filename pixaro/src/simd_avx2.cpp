@@ -1,5 +1,5 @@
-// Fast-path kernels for processors with AVX2: the 128-bit kernels on two lanes at once, the
-// 128-bit form for what is left of a row.
+// Fast-path kernels for processors with AVX2: the fixed-point path on 16 pixels at a time,
+// two 4:1:1 groups per shuffle, and the 128-bit forms for what is left of a row.
 #include "kernels.h"
 
 #include <immintrin.h>
@@ -32,32 +32,32 @@ __m256i TwoGroups411To422(__m256i in, __m256i first, __m256i second) {
     return _mm256_xor_si256(mean, ones);
 }
 
-// 8 pairs; the same steps as Fixed8 on both lanes.
+// 8 pairs, computing what Fixed8 computes. Bytes flipped by 0x80 read as signed are the
+// sample minus 128, so one multiply-add by 128 (weight 0 for the other byte of the lane) gives
+// (sample - 128) << 7 for the byte it selects.
 template <bool Mmx> void Fixed16(std::uint8_t* out, __m256i x, __m256i next) {
     const __m256i ones = _mm256_set1_epi8(-1);
+    const __m256i flip = _mm256_set1_epi8(-128);
     const __m256i mean =
         Mmx ? _mm256_xor_si256(
                   _mm256_avg_epu8(_mm256_xor_si256(x, ones), _mm256_xor_si256(next, ones)), ones)
             : _mm256_avg_epu8(x, next);
-    const __m256i lo7 = _mm256_set1_epi32(0x00007F80);
-    const __m256i hi7 = _mm256_set1_epi32(0x7F800000);
-    const __m256i c128 = _mm256_set1_epi16(128 << 7);
+    const __m256i high128 = _mm256_set1_epi16(static_cast<short>(0x8000)); // weights 0, 128
+    const __m256i low128 = _mm256_set1_epi16(0x0080);                      // weights 128, 0
+    const __m256i xs = _mm256_xor_si256(x, flip);
+    const __m256i ms = _mm256_xor_si256(mean, flip);
+    // Low half of each 32-bit lane: the pair's chroma; high half: the mean with the next pair.
     const __m256i u =
-        _mm256_sub_epi16(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(x, 1), lo7),
-                                         _mm256_and_si256(_mm256_slli_epi32(mean, 15), hi7)),
-                         c128);
+        _mm256_maddubs_epi16(high128, _mm256_blend_epi16(xs, _mm256_slli_epi32(ms, 16), 0xAA));
     const __m256i v =
-        _mm256_sub_epi16(_mm256_or_si256(_mm256_and_si256(_mm256_srli_epi32(x, 17), lo7),
-                                         _mm256_and_si256(_mm256_srli_epi32(mean, 1), hi7)),
-                         c128);
-    const __m256i ymask = _mm256_set1_epi16(0x7F80);
+        _mm256_maddubs_epi16(high128, _mm256_blend_epi16(_mm256_srli_epi32(xs, 16), ms, 0xAA));
     __m256i y;
     if (Mmx) {
         const __m256i sub16 = _mm256_subs_epu8(x, _mm256_set1_epi16(16));
-        y = _mm256_and_si256(_mm256_slli_epi16(sub16, 7), ymask);
+        y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, _mm256_xor_si256(sub16, flip)),
+                             _mm256_set1_epi16(128 << 7));
     } else {
-        y = _mm256_sub_epi16(_mm256_and_si256(_mm256_slli_epi16(x, 7), ymask),
-                             _mm256_set1_epi16(16 << 7));
+        y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, xs), _mm256_set1_epi16(112 << 7));
     }
     const __m256i ty = _mm256_mulhi_epi16(y, _mm256_set1_epi16(9535));
     const __m256i r =

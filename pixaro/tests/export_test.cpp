@@ -27,7 +27,7 @@ TEST(Export, TakesThePathChosenForThisProcessor) {
     EXPECT_EQ(dst, ModelBgrx(yuy2, width, height, chosen.cls));
 }
 
-TEST(Export, ConcurrentFirstCallsAgree) {
+TEST(Export, CallsFromManyThreadsAgree) {
     std::mt19937 rng(2);
     const std::uint32_t width = 64, height = 8;
     const Bytes packed = RandomBytes(width * height * 3 / 2, rng);
