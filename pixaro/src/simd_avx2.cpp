@@ -80,8 +80,10 @@ template <bool Mmx> void Fixed16(std::uint8_t* out, __m256i x, __m256i next) {
     // Lanes hold pixels [0-3 | 8-11] and [4-7 | 12-15].
     const __m256i a = _mm256_unpacklo_epi16(bg, r0);
     const __m256i c = _mm256_unpackhi_epi16(bg, r0);
-    Store256(out, _mm256_permute2x128_si256(a, c, 0x20));
-    Store256(out + 32, _mm256_permute2x128_si256(a, c, 0x31));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(c));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm256_extracti128_si256(a, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), _mm256_extracti128_si256(c, 1));
 }
 
 template <bool Mmx>
