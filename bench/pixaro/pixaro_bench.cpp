@@ -73,15 +73,18 @@ void RegisterMemcpy(const std::string& name, std::size_t bytes) {
     });
 }
 
-// Seconds per frame of each benchmark (the fastest repetition).
+// Seconds per frame of each benchmark (the fastest repetition, or the median when only the
+// aggregates are reported).
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& r : runs) {
-            if (r.run_type != Run::RT_Iteration || r.error_occurred || r.iterations == 0)
+            const bool median = r.run_type == Run::RT_Aggregate && r.aggregate_name == "median";
+            if ((r.run_type != Run::RT_Iteration && !median) || r.error_occurred)
                 continue;
-            const double t = r.real_accumulated_time / static_cast<double>(r.iterations);
-            auto [it, fresh] = seconds_.emplace(r.benchmark_name(), t);
+            const double t =
+                r.GetAdjustedRealTime() / benchmark::GetTimeUnitMultiplier(r.time_unit);
+            auto [it, fresh] = seconds_.emplace(r.run_name.str(), t);
             if (!fresh && t < it->second)
                 it->second = t;
         }
