@@ -1,6 +1,6 @@
 // Row kernels of the fast paths (x86 only). Each converts the leading groups or pairs of one
-// row that have a following group or pair in the same row and returns how many it converted
-// (always fewer than the row holds); the caller converts the rest with the scalar code.
+// row, reading nothing beyond the row, and returns how many it converted; the caller converts
+// the rest with the scalar code.
 #pragma once
 
 #include <cstdint>

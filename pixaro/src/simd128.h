@@ -26,7 +26,8 @@ inline __m128i Group411To422(__m128i in, __m128i first, __m128i second) {
 // Lanes are 16 bits in pixel order: the low half of each 32-bit lane is pixel 2k, the high
 // half pixel 2k+1.
 
-template <bool Mmx> inline void Fixed8(std::uint8_t* out, __m128i x, __m128i next) {
+template <bool Mmx>
+[[gnu::always_inline]] inline void Fixed8(std::uint8_t* out, __m128i x, __m128i next) {
     const __m128i ones = _mm_set1_epi8(-1);
     // Chroma of the odd pixels: mean with the next pair, rounded down (MMX) or up (SSE).
     const __m128i mean =
@@ -77,7 +78,9 @@ inline __m128i Load128(const std::uint8_t* p) {
     return _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 
-// Pairs [from, n) while a next pair exists; returns where it stopped.
+// Pairs [from, pairs) of a row; returns how many pairs of the row are converted. The last
+// block of 4 pairs takes its next pairs from itself, the row's last pair standing for its own
+// next, so nothing beyond the row is read.
 template <bool Mmx>
 inline std::uint32_t FixedRow128(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t from,
                                  std::uint32_t pairs) {
@@ -86,5 +89,10 @@ inline std::uint32_t FixedRow128(std::uint8_t* dst, const std::uint8_t* src, std
         const std::uint8_t* in = src + std::size_t{k} * 4;
         Fixed8<Mmx>(dst + std::size_t{k} * 8, Load128(in), Load128(in + 4));
     }
-    return k;
+    if (pairs < 4 || k == pairs)
+        return k;
+    const std::size_t last = pairs - 4;
+    const __m128i x = Load128(src + last * 4);
+    Fixed8<Mmx>(dst + last * 8, x, _mm_shuffle_epi32(x, _MM_SHUFFLE(3, 3, 2, 1)));
+    return pairs;
 }

@@ -35,7 +35,8 @@ __m256i TwoGroups411To422(__m256i in, __m256i first, __m256i second) {
 // 8 pairs, computing what Fixed8 computes. Bytes flipped by 0x80 read as signed are the
 // sample minus 128, so one multiply-add by 128 (weight 0 for the other byte of the lane) gives
 // (sample - 128) << 7 for the byte it selects.
-template <bool Mmx> void Fixed16(std::uint8_t* out, __m256i x, __m256i next) {
+template <bool Mmx>
+[[gnu::always_inline]] inline void Fixed16(std::uint8_t* out, __m256i x, __m256i next) {
     const __m256i ones = _mm256_set1_epi8(-1);
     const __m256i flip = _mm256_set1_epi8(-128);
     const __m256i mean =
@@ -93,7 +94,14 @@ std::uint32_t FixedRow256(std::uint8_t* dst, const std::uint8_t* src, std::uint3
         const std::uint8_t* in = src + std::size_t{k} * 4;
         Fixed16<Mmx>(dst + std::size_t{k} * 8, Load256(in), Load256(in + 4));
     }
-    return FixedRow128<Mmx>(dst, src, k, pairs);
+    if (pairs < 8 || k == pairs)
+        return FixedRow128<Mmx>(dst, src, k, pairs);
+    // The row's last 8 pairs, the last one standing for its own next.
+    const std::size_t last = pairs - 8;
+    const __m256i x = Load256(src + last * 4);
+    const __m256i next = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
+    Fixed16<Mmx>(dst + last * 8, x, next);
+    return pairs;
 }
 
 } // namespace
