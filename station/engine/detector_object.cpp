@@ -45,6 +45,7 @@ std::int32_t ObjectSearch::CountInRows(int y, int half) const {
 
 std::int32_t ObjectSearch::Run(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
                                std::int32_t objectPoints, std::int32_t objectSize) {
+    method_ = Method::None;
     if (count <= 0) {
         return -1;
     }
@@ -62,6 +63,59 @@ std::int32_t ObjectSearch::Run(const std::int32_t* xs, const std::int32_t* ys, s
         return 0; // every point is near every other: each counts `count`
     }
 
+    // Rank the distinct coordinates of each axis.
+    belowX_.fill(0);
+    belowY_.fill(0);
+    for (std::int32_t i = 0; i < count; ++i) {
+        belowX_[xs[i] + 1] = 1;
+        belowY_[ys[i] + 1] = 1;
+    }
+    for (int v = 0; v < kAxis; ++v) {
+        belowX_[v + 1] += belowX_[v];
+        belowY_[v + 1] += belowY_[v];
+    }
+    const std::int64_t cells = static_cast<std::int64_t>(belowX_[kAxis] + 1) * (belowY_[kAxis] + 1);
+    if (cells <= kTableCells && cells <= 16 * static_cast<std::int64_t>(count) + 256) {
+        method_ = Method::Table;
+        return RunTable(xs, ys, count, objectPoints, half);
+    }
+    method_ = Method::Sweep;
+    return RunSweep(xs, ys, count, objectPoints, half);
+}
+
+std::int32_t ObjectSearch::RunTable(const std::int32_t* xs, const std::int32_t* ys,
+                                    std::int32_t count, std::int32_t objectPoints, int half) {
+    // table[i][j]: points whose x rank is below i and y rank below j.
+    const int rows = belowX_[kAxis] + 1;
+    const int columns = belowY_[kAxis] + 1;
+    std::fill_n(table_.begin(), rows * columns, 0);
+    for (std::int32_t i = 0; i < count; ++i) {
+        ++table_[(belowX_[xs[i]] + 1) * columns + belowY_[ys[i]] + 1];
+    }
+    for (int r = 1; r < rows; ++r) {
+        std::int32_t rowSum = 0;
+        for (int c = 1; c < columns; ++c) {
+            rowSum += table_[r * columns + c];
+            table_[r * columns + c] = table_[(r - 1) * columns + c] + rowSum;
+        }
+    }
+    // The box of a point covers the ranks of the values from v - half to v + half.
+    for (std::int32_t i = 0; i < count; ++i) {
+        const int x0 = belowX_[std::max(0, xs[i] - half)];
+        const int x1 = belowX_[std::min(kAxis - 1, xs[i] + half) + 1];
+        const int y0 = belowY_[std::max(0, ys[i] - half)];
+        const int y1 = belowY_[std::min(kAxis - 1, ys[i] + half) + 1];
+        const std::int32_t near = table_[x1 * columns + y1] - table_[x0 * columns + y1] -
+                                  table_[x1 * columns + y0] + table_[x0 * columns + y0];
+        if (near >= objectPoints) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+std::int32_t ObjectSearch::RunSweep(const std::int32_t* xs, const std::int32_t* ys,
+                                    std::int32_t count, std::int32_t objectPoints, int half) {
     // Points by column (counting sort, stable).
     columnStart_.fill(0);
     for (std::int32_t i = 0; i < count; ++i) {
@@ -81,27 +135,26 @@ std::int32_t ObjectSearch::Run(const std::int32_t* xs, const std::int32_t* ys, s
     // subtracts what the tree held when the sweep passed x - half - 1.
     tree_.fill(0);
     std::fill_n(neighbours_.begin(), count, 0);
-    ys_ = ys;
     const auto forColumn = [this](int x, auto&& action) {
         for (std::int32_t j = columnStart_[x]; j < columnStart_[x + 1]; ++j) {
             action(byColumn_[j]);
         }
     };
     for (int x = 0; x < kAxis; ++x) {
-        forColumn(x, [this](std::uint16_t i) { TreeAdd(ys_[i]); });
+        forColumn(x, [&](std::uint16_t i) { TreeAdd(ys[i]); });
         if (x < kAxis - 1) {
             if (x - half >= 0) {
                 forColumn(x - half,
-                          [&](std::uint16_t i) { neighbours_[i] += CountInRows(ys_[i], half); });
+                          [&](std::uint16_t i) { neighbours_[i] += CountInRows(ys[i], half); });
             }
         } else {
             for (int c = std::max(0, kAxis - 1 - half); c < kAxis; ++c) {
-                forColumn(c, [&](std::uint16_t i) { neighbours_[i] += CountInRows(ys_[i], half); });
+                forColumn(c, [&](std::uint16_t i) { neighbours_[i] += CountInRows(ys[i], half); });
             }
         }
         if (x + half + 1 < kAxis) {
             forColumn(x + half + 1,
-                      [&](std::uint16_t i) { neighbours_[i] -= CountInRows(ys_[i], half); });
+                      [&](std::uint16_t i) { neighbours_[i] -= CountInRows(ys[i], half); });
         }
     }
 

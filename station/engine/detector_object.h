@@ -15,28 +15,44 @@ namespace station {
 std::int32_t FindObjectDirect(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
                               std::int32_t objectPoints, std::int32_t objectSize);
 
-// The same result in O(count log 1000): a sweep over x with a tree of counts over y gives every
-// point its neighbour count, then the first point reaching `objectPoints` wins. Requires
-// 0 <= count <= kMaxDetectionPoints and coordinates 0 to 999. Holds its working memory, so a
-// search allocates nothing.
+// The same result without the quadratic cost. Points that share few distinct coordinates (as
+// the rectangles of the settings dialog place them) are counted in a table of prefix sums over
+// those coordinates, in O(1) per point; any other set by a sweep over x with a tree of counts
+// over y, in O(log 1000) per point. Requires 0 <= count <= kMaxDetectionPoints and coordinates
+// 0 to 999. Holds its working memory, so a search allocates nothing.
 class ObjectSearch {
 public:
+    enum class Method { None, Table, Sweep };
+
     std::int32_t Run(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
                      std::int32_t objectPoints, std::int32_t objectSize);
 
+    // How the last Run counted (None when it needed no counting).
+    Method LastMethod() const { return method_; }
+
 private:
-    static constexpr int kAxis = 1000; // per-mille positions 0 to 999
+    static constexpr int kAxis = 1000;          // per-mille positions 0 to 999
+    static constexpr int kTableCells = 1 << 15; // largest prefix-sum table
+
+    std::int32_t RunTable(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
+                          std::int32_t objectPoints, int half);
+    std::int32_t RunSweep(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
+                          std::int32_t objectPoints, int half);
 
     void TreeAdd(int y);
     std::int32_t TreePrefix(int y) const; // points inserted with y' <= y
     std::int32_t CountInRows(int y, int half) const;
 
-    std::array<std::int32_t, kAxis + 1>
-        columnStart_{}; // points of column x: [start[x], start[x+1])
+    Method method_ = Method::None;
+    // Distinct coordinates below each position: below[v] = how many distinct values are < v.
+    std::array<std::int32_t, kAxis + 1> belowX_{};
+    std::array<std::int32_t, kAxis + 1> belowY_{};
+    std::array<std::int32_t, kTableCells> table_{};
+    // Points of column x: byColumn_[columnStart_[x]] up to byColumn_[columnStart_[x + 1]].
+    std::array<std::int32_t, kAxis + 1> columnStart_{};
     std::array<std::uint16_t, kMaxDetectionPoints> byColumn_{};
     std::array<std::int32_t, kAxis + 1> tree_{};
     std::array<std::int32_t, kMaxDetectionPoints> neighbours_{};
-    const std::int32_t* ys_ = nullptr;
 };
 
 } // namespace station

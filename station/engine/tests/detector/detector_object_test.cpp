@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <map>
 #include <memory>
 #include <random>
 #include <vector>
@@ -79,12 +81,15 @@ TEST(ObjectSearch, FastSearchMatchesTheDirectOneOnRandomPoints) {
     auto uniform = [&](int low, int high) { return std::uniform_int_distribution(low, high)(rng); };
     int found = 0;
     int missed = 0;
+    std::map<ObjectSearch::Method, int> methods;
     for (int trial = 0; trial < 400; ++trial) {
         const int count =
             trial < 4 ? kMaxDetectionPoints : uniform(1, trial % 10 == 0 ? 3000 : 300);
         // Points scattered, or in a few clusters of random spread, as changes tend to be; a
         // cluster at the picture's border piles points onto the first or last row or column.
         Points p;
+        // Every fifth set lies on a lattice, as rectangles of points do.
+        const int lattice = trial % 5 == 0 ? uniform(5, 40) : 1;
         const int clusters = uniform(0, 4);
         const int spread = uniform(1, 120);
         std::vector<std::pair<int, int>> centres;
@@ -95,13 +100,14 @@ TEST(ObjectSearch, FastSearchMatchesTheDirectOneOnRandomPoints) {
             centres.emplace_back(coordinate(), coordinate());
         }
         for (int i = 0; i < count; ++i) {
-            if (centres.empty() || uniform(0, 3) == 0) {
-                p.Add(uniform(0, 999), uniform(0, 999));
-            } else {
+            int x = uniform(0, 999);
+            int y = uniform(0, 999);
+            if (!centres.empty() && uniform(0, 3) != 0) {
                 const auto [cx, cy] = centres[static_cast<std::size_t>(uniform(0, clusters - 1))];
-                p.Add(std::clamp(cx + uniform(-spread, spread), 0, 999),
-                      std::clamp(cy + uniform(-spread, spread), 0, 999));
+                x = std::clamp(cx + uniform(-spread, spread), 0, 999);
+                y = std::clamp(cy + uniform(-spread, spread), 0, 999);
             }
+            p.Add(x / lattice * lattice, y / lattice * lattice);
         }
         int objectSize = uniform(0, 300);
         if (trial % 25 == 7) {
@@ -109,19 +115,33 @@ TEST(ObjectSearch, FastSearchMatchesTheDirectOneOnRandomPoints) {
         } else if (trial % 25 == 8) {
             objectSize = uniform(1970, 2000); // half near the whole picture
         }
-        // Several thresholds on the same points: together they pin down the neighbour counts.
+        // Several thresholds on the same points: random ones, and the neighbour count of a
+        // random point and one more, which put the winner right at a count's boundary.
+        const int probe = uniform(0, count - 1);
+        const int half = objectSize / 2;
+        int probeCount = 0;
+        for (int k = 0; k < count; ++k) {
+            probeCount +=
+                std::abs(p.x[probe] - p.x[k]) <= half && std::abs(p.y[probe] - p.y[k]) <= half;
+        }
         for (int round = 0; round < 4; ++round) {
-            const int objectPoints = trial < 4 ? count / (trial + 2 + round) : uniform(-1, 40);
+            int objectPoints = round < 2 ? uniform(-1, 40) : probeCount + round - 2;
+            if (trial < 4 && round < 2) {
+                objectPoints = count / (trial + 2 + round);
+            }
             const std::int32_t direct = Direct(p, objectPoints, objectSize);
             ASSERT_EQ(Fast(*search, p, objectPoints, objectSize), direct)
                 << "trial " << trial << ": " << count << " points, " << objectPoints << "/"
                 << objectSize;
             (direct >= 0 ? found : missed)++;
+            methods[search->LastMethod()]++;
         }
     }
-    // The trials must exercise both outcomes.
+    // The trials must exercise both outcomes and both ways of counting.
     EXPECT_GT(found, 50);
     EXPECT_GT(missed, 50);
+    EXPECT_GT(methods[ObjectSearch::Method::Table], 100);
+    EXPECT_GT(methods[ObjectSearch::Method::Sweep], 100);
 }
 
 } // namespace
