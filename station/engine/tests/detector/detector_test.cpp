@@ -369,21 +369,22 @@ TEST_P(DetectorTest, FirstDetectionIsDroppedAndFramesCountToAHundred) {
     const LumaFrame dark = Frame(50);
     const LumaFrame bright = Frame(200);
 
-    // Changes without an object (one point) do not use up the drop.
+    const auto expectState = [&](int changes, int object, int drop, int frameCount) {
+        EXPECT_EQ(f->ChangesFound, changes);
+        EXPECT_EQ(f->ObjectFound, object);
+        EXPECT_EQ(f->DropFirst, drop);
+        EXPECT_EQ(f->FrameCount, frameCount);
+    };
+
+    // Changes without an object (two points, three needed) do not use up the drop.
     f->ObjectPoints = 3;
     Run(bright);
-    EXPECT_EQ(f->ChangesFound, 1);
-    EXPECT_EQ(f->ObjectFound, 0);
-    EXPECT_EQ(f->DropFirst, 1);
-    EXPECT_EQ(f->FrameCount, 0);
+    expectState(1, 0, 1, 0);
     f->ObjectPoints = 2;
 
     // The first frame with an object is dropped, once.
     Run(dark);
-    EXPECT_EQ(f->ChangesFound, 0);
-    EXPECT_EQ(f->ObjectFound, 1);
-    EXPECT_EQ(f->DropFirst, 0);
-    EXPECT_EQ(f->FrameCount, 0);
+    expectState(0, 1, 0, 0);
     EXPECT_FALSE(DetectionAlarm(*f));
 
     for (int frame = 1; frame <= 150; ++frame) {
