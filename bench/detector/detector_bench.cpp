@@ -12,6 +12,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -36,8 +37,11 @@ const BenchFormat kFormats[] = {
     {"rgb24", 24, 0},
 };
 
-enum Layout { kDense10000 = 0, kGrid50x80 = 1 };
-const char* const kLayoutNames[] = {"10000 points", "50x80 grid"};
+// The dense and grid layouts share few coordinates (the object search counts them in a table);
+// scattered points have distinct ones (it sweeps).
+enum Layout { kDense10000 = 0, kGrid50x80 = 1, kScattered10000 = 2, kScattered4000 = 3 };
+const char* const kLayoutNames[] = {"10000 points", "50x80 grid", "10000 scattered",
+                                    "4000 scattered"};
 
 // Two uniform frames of one format; with equal bytes every format reads that luminance.
 struct FramePair {
@@ -53,16 +57,27 @@ struct FramePair {
     std::vector<std::uint8_t> bright;
 };
 
-// 10000 points: 100 x 100 every 10 per mille; the grid: 50 columns x 80 rows.
+// 10000 points: 100 x 100 every 10 per mille; the grid: 50 columns x 80 rows; scattered:
+// uniformly random positions.
 void PlacePoints(DetectionFields& f, Layout layout, int shift = 0) {
-    const int columns = layout == kDense10000 ? 100 : 50;
-    const int rows = layout == kDense10000 ? 100 : 80;
     f.PointCount = 0;
-    for (int r = 0; r < rows; ++r) {
-        for (int c = 0; c < columns; ++c) {
-            f.PointX[f.PointCount] = (1000 * c + 500) / columns + shift;
-            f.PointY[f.PointCount] = (1000 * r + 500) / rows;
-            ++f.PointCount;
+    if (layout == kScattered10000 || layout == kScattered4000) {
+        std::mt19937 rng(static_cast<unsigned>(1000 + shift));
+        std::uniform_int_distribution<int> perMille(0, 999);
+        f.PointCount = layout == kScattered10000 ? 10000 : 4000;
+        for (int i = 0; i < f.PointCount; ++i) {
+            f.PointX[i] = perMille(rng);
+            f.PointY[i] = perMille(rng);
+        }
+    } else {
+        const int columns = layout == kDense10000 ? 100 : 50;
+        const int rows = layout == kDense10000 ? 100 : 80;
+        for (int r = 0; r < rows; ++r) {
+            for (int c = 0; c < columns; ++c) {
+                f.PointX[f.PointCount] = (1000 * c + 500) / columns + shift;
+                f.PointY[f.PointCount] = (1000 * r + 500) / rows;
+                ++f.PointCount;
+            }
         }
     }
     f.ObjectPoints = f.PointCount; // unreachable: the search never stops early
@@ -125,7 +140,7 @@ void BM_Find32Windows(benchmark::State& state) {
     std::vector<std::unique_ptr<DetectionFields>> windows;
     for (int w = 0; w < kWindows; ++w) {
         windows.push_back(std::make_unique<DetectionFields>());
-        PlacePoints(*windows.back(), kGrid50x80, w % 8);
+        PlacePoints(*windows.back(), static_cast<Layout>(state.range(1)), w % 8);
     }
     auto search = std::make_unique<ObjectSearch>();
     bool odd = false;
@@ -140,16 +155,24 @@ void BM_Find32Windows(benchmark::State& state) {
 
 void FormatsAndLayouts(benchmark::internal::Benchmark* b) {
     for (int f = 0; f < static_cast<int>(std::size(kFormats)); ++f) {
-        b->Args({f, kDense10000});
-        b->Args({f, kGrid50x80});
+        for (int layout = kDense10000; layout <= kScattered4000; ++layout) {
+            b->Args({f, layout});
+        }
     }
 }
 
 BENCHMARK(BM_LumaPass)->Apply(FormatsAndLayouts)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Find)->Apply(FormatsAndLayouts)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ObjectSearch<true>)->Arg(kDense10000)->Arg(kGrid50x80)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_ObjectSearch<false>)->Arg(kDense10000)->Arg(kGrid50x80)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_Find32Windows)->DenseRange(0, std::size(kFormats) - 1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ObjectSearch<true>)
+    ->DenseRange(kDense10000, kScattered4000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ObjectSearch<false>)
+    ->DenseRange(kDense10000, kScattered4000)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Find32Windows)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, std::size(kFormats) - 1, 1),
+                   {kGrid50x80, kScattered4000}})
+    ->Unit(benchmark::kMicrosecond);
 
 // Keeps every run's real time in microseconds while printing as usual.
 class CollectingReporter : public benchmark::ConsoleReporter {
@@ -176,7 +199,7 @@ void PrintSummary(const CollectingReporter& r) {
     std::printf("%-10s %-13s %12s %12s %8s\n", "format", "points", "luma pass us", "Find us",
                 "ratio");
     for (int f = 0; f < static_cast<int>(std::size(kFormats)); ++f) {
-        for (int layout : {kDense10000, kGrid50x80}) {
+        for (int layout = kDense10000; layout <= kScattered4000; ++layout) {
             const std::string args = "/" + std::to_string(f) + "/" + std::to_string(layout);
             const double* pass = r.Find("BM_LumaPass" + args);
             const double* find = r.Find("BM_Find" + args);
@@ -187,24 +210,29 @@ void PrintSummary(const CollectingReporter& r) {
         }
     }
     std::printf("\nObject search alone, all points changed:\n");
-    for (int layout : {kDense10000, kGrid50x80}) {
+    for (int layout : {kDense10000, kGrid50x80, kScattered10000, kScattered4000}) {
         const std::string arg = "/" + std::to_string(layout);
         const double* direct = r.Find("BM_ObjectSearch<true>" + arg);
         const double* fast = r.Find("BM_ObjectSearch<false>" + arg);
         if (direct != nullptr && fast != nullptr) {
-            std::printf("  %-13s direct %10.1f us, fast %8.1f us: %.0f times faster\n",
+            std::printf("  %-15s direct %10.1f us, fast %8.1f us: %.0f times faster\n",
                         kLayoutNames[layout], *direct, *fast, *direct / *fast);
         }
     }
     std::printf("\n%d windows x 4000 points on one core, per frame:\n", kWindows);
-    for (int f = 0; f < static_cast<int>(std::size(kFormats)); ++f) {
-        const double* all = r.Find("BM_Find32Windows/" + std::to_string(f));
-        if (all != nullptr) {
-            std::printf("  %-10s %8.2f ms = %5.1f %% of a 20 ms field, %5.1f %% of a 40 ms frame\n",
-                        kFormats[f].name, *all / 1000, *all / 200, *all / 400);
+    for (int layout : {kGrid50x80, kScattered4000}) {
+        for (int f = 0; f < static_cast<int>(std::size(kFormats)); ++f) {
+            const double* all =
+                r.Find("BM_Find32Windows/" + std::to_string(f) + "/" + std::to_string(layout));
+            if (all != nullptr) {
+                std::printf("  %-10s %-15s %6.2f ms = %5.1f %% of a 20 ms field, %5.1f %% of a "
+                            "40 ms frame\n",
+                            kFormats[f].name, kLayoutNames[layout], *all / 1000, *all / 200,
+                            *all / 400);
+            }
         }
     }
-    const double* direct = r.Find("BM_ObjectSearch<true>/1");
+    const double* direct = r.Find("BM_ObjectSearch<true>/" + std::to_string(kGrid50x80));
     if (direct != nullptr) {
         std::printf("  the direct object search alone would take %.1f ms for %d windows\n",
                     *direct * kWindows / 1000, kWindows);
