@@ -19,7 +19,8 @@ std::int32_t FindObjectDirect(const std::int32_t* xs, const std::int32_t* ys, st
 // the rectangles of the settings dialog place them) are counted in a table of prefix sums over
 // those coordinates, in O(1) per point; any other set by a sweep over x with a tree of counts
 // over y, in O(log 1000) per point. Requires 0 <= count <= kMaxDetectionPoints and coordinates
-// 0 to 999. Holds its working memory, so a search allocates nothing.
+// 0 to 999. Holds its working memory (about 200 KB, so keep it on the heap; the windows of one
+// thread may share one), so a search allocates nothing.
 class ObjectSearch {
 public:
     enum class Method { None, Table, Sweep };

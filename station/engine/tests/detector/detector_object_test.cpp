@@ -87,8 +87,8 @@ TEST(ObjectSearch, FastSearchMatchesTheDirectOneOnRandomPoints) {
             trial < 4 ? kMaxDetectionPoints : uniform(1, trial % 10 == 0 ? 3000 : 300);
         // Points scattered, or in a few clusters of random spread, as changes tend to be; a
         // cluster at the picture's border piles points onto the first or last row or column.
-        Points p;
         // Every fifth set lies on a lattice, as rectangles of points do.
+        Points p;
         const int lattice = trial % 5 == 0 ? uniform(5, 40) : 1;
         const int clusters = uniform(0, 4);
         const int spread = uniform(1, 120);
