@@ -23,9 +23,9 @@ std::int32_t FindObjectDirect(const std::int32_t* xs, const std::int32_t* ys, st
     return -1;
 }
 
-void ObjectSearch::TreeAdd(int y) {
+void ObjectSearch::TreeAdd(int y, std::int32_t delta) {
     for (int i = y + 1; i <= kAxis; i += i & -i) {
-        ++tree_[i];
+        tree_[i] += delta;
     }
 }
 
@@ -35,12 +35,6 @@ std::int32_t ObjectSearch::TreePrefix(int y) const {
         sum += tree_[i];
     }
     return sum;
-}
-
-std::int32_t ObjectSearch::CountInRows(int y, int half) const {
-    const int low = std::max(0, y - half);
-    const int high = std::min(kAxis - 1, y + half);
-    return TreePrefix(high) - (low > 0 ? TreePrefix(low - 1) : 0);
 }
 
 std::int32_t ObjectSearch::Run(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
@@ -130,31 +124,58 @@ std::int32_t ObjectSearch::RunSweep(const std::int32_t* xs, const std::int32_t* 
         byColumn_[fill[xs[i]]++] = static_cast<std::uint16_t>(i);
     }
 
-    // Sweep the columns left to right, inserting each column's points into the tree. A point at
-    // column x counts the tree (restricted to its rows) once the sweep has reached x + half, and
-    // subtracts what the tree held when the sweep passed x - half - 1.
-    tree_.fill(0);
-    std::fill_n(neighbours_.begin(), count, 0);
-    const auto forColumn = [this](int x, auto&& action) {
+    // Slide a window of the columns x - half to x + half over the picture, keeping the number
+    // of its points on each row; the points of column x then count the rows y - half to
+    // y + half of the window. A narrow box sums those rows directly, a wider one asks a tree of
+    // the row counts.
+    const int height = 2 * half + 1;
+    const bool narrow = height <= kNarrowRows;
+    rowCount_.fill(0);
+    if (!narrow) {
+        tree_.fill(0);
+    }
+    const auto move = [&](int x, std::int32_t delta) {
+        if (x < 0 || x >= kAxis) {
+            return;
+        }
         for (std::int32_t j = columnStart_[x]; j < columnStart_[x + 1]; ++j) {
-            action(byColumn_[j]);
+            const int y = ys[byColumn_[j]];
+            rowCount_[kRowPad + y] += delta;
+            if (!narrow) {
+                TreeAdd(y, delta);
+            }
         }
     };
+    for (int x = 0; x < half && x < kAxis; ++x) {
+        move(x, 1);
+    }
     for (int x = 0; x < kAxis; ++x) {
-        forColumn(x, [&](std::uint16_t i) { TreeAdd(ys[i]); });
-        if (x < kAxis - 1) {
-            if (x - half >= 0) {
-                forColumn(x - half,
-                          [&](std::uint16_t i) { neighbours_[i] += CountInRows(ys[i], half); });
+        move(x + half, 1);
+        move(x - half - 1, -1);
+        for (std::int32_t j = columnStart_[x]; j < columnStart_[x + 1]; ++j) {
+            const int y = ys[byColumn_[j]];
+            std::int32_t near = 0;
+            if (narrow) {
+                // Rows past the borders are zero padding.
+                const std::int32_t* row = rowCount_.data() + kRowPad + y - half;
+                std::int32_t part[4] = {0, 0, 0, 0};
+                int r = 0;
+                for (; r + 4 <= height; r += 4) {
+                    part[0] += row[r];
+                    part[1] += row[r + 1];
+                    part[2] += row[r + 2];
+                    part[3] += row[r + 3];
+                }
+                for (; r < height; ++r) {
+                    part[0] += row[r];
+                }
+                near = part[0] + part[1] + part[2] + part[3];
+            } else {
+                const int low = std::max(0, y - half);
+                const int high = std::min(kAxis - 1, y + half);
+                near = TreePrefix(high) - (low > 0 ? TreePrefix(low - 1) : 0);
             }
-        } else {
-            for (int c = std::max(0, kAxis - 1 - half); c < kAxis; ++c) {
-                forColumn(c, [&](std::uint16_t i) { neighbours_[i] += CountInRows(ys[i], half); });
-            }
-        }
-        if (x + half + 1 < kAxis) {
-            forColumn(x + half + 1,
-                      [&](std::uint16_t i) { neighbours_[i] -= CountInRows(ys[i], half); });
+            neighbours_[byColumn_[j]] = near;
         }
     }
 

@@ -17,10 +17,11 @@ std::int32_t FindObjectDirect(const std::int32_t* xs, const std::int32_t* ys, st
 
 // The same result without the quadratic cost. Points that share few distinct coordinates (as
 // the rectangles of the settings dialog place them) are counted in a table of prefix sums over
-// those coordinates, in O(1) per point; any other set by a sweep over x with a tree of counts
-// over y, in O(log 1000) per point. Requires 0 <= count <= kMaxDetectionPoints and coordinates
-// 0 to 999. Holds its working memory (about 200 KB, so keep it on the heap; the windows of one
-// thread may share one), so a search allocates nothing.
+// those coordinates, in O(1) per point; any other set by a window sliding over x that keeps the
+// count of its points per row, read directly for a small box and through a tree of those counts
+// (O(log 1000) per point) for a large one. Requires 0 <= count <= kMaxDetectionPoints and
+// coordinates 0 to 999. Holds its working memory (about 200 KB, so keep it on the heap; the windows
+// of one thread may share one), so a search allocates nothing.
 class ObjectSearch {
 public:
     enum class Method { None, Table, Sweep };
@@ -34,15 +35,16 @@ public:
 private:
     static constexpr int kAxis = 1000;          // per-mille positions 0 to 999
     static constexpr int kTableCells = 1 << 15; // largest prefix-sum table
+    static constexpr int kNarrowRows = 64;      // boxes this high sum their rows directly
+    static constexpr int kRowPad = kNarrowRows; // zero rows before and after the picture
 
     std::int32_t RunTable(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
                           std::int32_t objectPoints, int half);
     std::int32_t RunSweep(const std::int32_t* xs, const std::int32_t* ys, std::int32_t count,
                           std::int32_t objectPoints, int half);
 
-    void TreeAdd(int y);
-    std::int32_t TreePrefix(int y) const; // points inserted with y' <= y
-    std::int32_t CountInRows(int y, int half) const;
+    void TreeAdd(int y, std::int32_t delta);
+    std::int32_t TreePrefix(int y) const; // points in the tree with y' <= y
 
     Method method_ = Method::None;
     // Distinct coordinates below each position: below[v] = how many distinct values are < v.
@@ -52,6 +54,7 @@ private:
     // Points of column x: byColumn_[columnStart_[x]] up to byColumn_[columnStart_[x + 1]].
     std::array<std::int32_t, kAxis + 1> columnStart_{};
     std::array<std::uint16_t, kMaxDetectionPoints> byColumn_{};
+    std::array<std::int32_t, kRowPad + kAxis + kRowPad> rowCount_{};
     std::array<std::int32_t, kAxis + 1> tree_{};
     std::array<std::int32_t, kMaxDetectionPoints> neighbours_{};
 };

@@ -75,6 +75,65 @@ TEST(ObjectSearch, FirstPointReachingTheCountWins) {
     }
 }
 
+// Neighbour counts by brute force.
+std::vector<int> Counts(const Points& p, int half) {
+    std::vector<int> counts(p.x.size(), 0);
+    for (std::size_t i = 0; i < p.x.size(); ++i) {
+        for (std::size_t k = 0; k < p.x.size(); ++k) {
+            counts[i] += std::abs(p.x[i] - p.x[k]) <= half && std::abs(p.y[i] - p.y[k]) <= half;
+        }
+    }
+    return counts;
+}
+
+TEST(ObjectSearch, CountsAtThePictureBorderAreExact) {
+    // Probes at and around one box height from each border, then points piled on the borders,
+    // then (for the sweep) scattered points with distinct coordinates. With a probe first,
+    // asking for its own count and one more makes the search answer on exactly that count.
+    std::mt19937 rng(7);
+    std::uniform_int_distribution<int> perMille(0, 999);
+    auto search = std::make_unique<ObjectSearch>();
+    for (const int half : {10, 40}) { // rows summed directly / through the tree
+        for (const bool scattered : {false, true}) {
+            Points p;
+            for (const int d : {0, 1, half - 1, half, half + 1, half + 2}) {
+                p.Add(500, d);
+                p.Add(500, 999 - d);
+                p.Add(d, 500);
+                p.Add(999 - d, 500);
+            }
+            const int probes = p.Size();
+            for (int k = 0; k < 3; ++k) {
+                p.Add(500, 0);
+                p.Add(500, 999);
+                p.Add(0, 500);
+                p.Add(999, 500);
+            }
+            for (int k = 0; scattered && k < 600; ++k) {
+                p.Add(perMille(rng), perMille(rng));
+            }
+            const std::vector<int> counts = Counts(p, half);
+            for (int i = 0; i < probes; ++i) {
+                // The probe goes first, so nothing before it can answer instead.
+                Points q = p;
+                std::vector<int> c = counts;
+                std::swap(q.x[0], q.x[i]);
+                std::swap(q.y[0], q.y[i]);
+                std::swap(c[0], c[i]);
+                for (const int objectPoints : {c[0], c[0] + 1}) {
+                    const auto k =
+                        std::find_if(c.begin(), c.end(), [&](int n) { return n >= objectPoints; });
+                    const int expected = k == c.end() ? -1 : static_cast<int>(k - c.begin());
+                    ASSERT_EQ(Fast(*search, q, objectPoints, 2 * half), expected)
+                        << "half " << half << (scattered ? " scattered" : "") << ", probe " << i;
+                    ASSERT_EQ(search->LastMethod(), scattered ? ObjectSearch::Method::Sweep
+                                                              : ObjectSearch::Method::Table);
+                }
+            }
+        }
+    }
+}
+
 TEST(ObjectSearch, FastSearchMatchesTheDirectOneOnRandomPoints) {
     std::mt19937 rng(20261210);
     auto search = std::make_unique<ObjectSearch>();
