@@ -1,4 +1,4 @@
-#include "ansi_code_page.h"
+#include "platform/cp1251.h"
 #include "platform/modules.h"
 #include "resource_format.h"
 #include "win32/errors.h"
@@ -30,7 +30,7 @@ int WINAPI LoadStringA(HINSTANCE hInstance, UINT uID, LPSTR lpBuffer, int cchBuf
         if (!entry || entry->id != uID) {
             continue;
         }
-        const std::string text = platform::detail::utf16_to_ansi(entry->text);
+        const std::string text = platform::cp1251::from_utf16(entry->text);
         const std::size_t n = std::min(text.size(), std::size_t(cchBufferMax - 1));
         std::memcpy(lpBuffer, text.data(), n);
         lpBuffer[n] = '\0';

@@ -1,4 +1,4 @@
-#include "ansi_code_page.h"
+#include "platform/cp1251.h"
 #include "module_search.h"
 #include "platform/paths.h"
 #include "resource_format.h"
@@ -39,7 +39,7 @@ std::string ansi_area(std::span<const std::uint8_t> block, const std::vector<res
     std::string area;
     for (const res::Record& r : recs) {
         if (const auto v = res::version_text_at(block, r)) {
-            area += platform::detail::utf16_to_ansi(v->text);
+            area += platform::cp1251::from_utf16(v->text);
             area += '\0';
         }
     }
@@ -170,7 +170,7 @@ BOOL WINAPI VerQueryValueA(LPCVOID pBlock, LPCSTR lpSubBlock, LPVOID* lplpBuffer
         ansi += v->text.size() + 1;
         if (texts && v->table.language == wanted.language &&
             v->table.code_page == wanted.code_page &&
-            platform::iequals(platform::detail::utf16_to_ansi(v->name), parts[2])) {
+            platform::iequals(platform::cp1251::from_utf16(v->name), parts[2])) {
             return answer(lplpBuffer, puLen, text, v->text.size() + 1);
         }
     }
