@@ -335,12 +335,15 @@ struct Machine::Impl {
 
     void thread_main() {
         using steady = std::chrono::steady_clock;
-        bool manual = platform::clock::is_manual();
-        steady::time_point anchor_real = steady::now();
-        std::uint32_t anchor_ms = platform::clock::now();
+        bool manual;
+        steady::time_point anchor_real;
+        std::uint32_t anchor_ms;
         Units anchor_units;
         {
             std::lock_guard lock(mutex);
+            manual = start_manual;
+            anchor_real = start_real;
+            anchor_ms = start_ms;
             anchor_units = now_units;
         }
         for (;;) {
@@ -411,6 +414,10 @@ struct Machine::Impl {
     std::map<unsigned, Storm> storms;
     Units now_units = 0;
     std::thread thread;
+    // Where free-running time starts, taken when start() is called.
+    bool start_manual = false;
+    std::chrono::steady_clock::time_point start_real;
+    std::uint32_t start_ms = 0;
     bool running = false;
     bool stop_requested = false;
     bool kick = false;
@@ -624,6 +631,9 @@ void Machine::start() {
     }
     impl_->running = true;
     impl_->stop_requested = false;
+    impl_->start_manual = platform::clock::is_manual();
+    impl_->start_real = std::chrono::steady_clock::now();
+    impl_->start_ms = platform::clock::now();
     impl_->thread = std::thread([this] { impl_->thread_main(); });
 }
 
