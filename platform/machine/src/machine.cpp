@@ -16,6 +16,7 @@
 #include "fault_log.h"
 #include "physical_memory.h"
 #include "platform/clock.h"
+#include "register_view.h"
 #include "speaker.h"
 
 namespace machine {
@@ -428,6 +429,7 @@ Machine::Machine(MachineConfig config) : impl_(std::make_unique<Impl>(std::move(
 
 Machine::~Machine() {
     stop();
+    remove_register_views(*this);
 }
 
 const MachineConfig& Machine::config() const {
@@ -538,6 +540,29 @@ void* Machine::host_address(PhysAddr phys, std::size_t length) const {
 bool Machine::is_register_space(PhysAddr phys) const {
     std::lock_guard lock(impl_->mutex);
     return impl_->chip_by_address(phys) != nullptr;
+}
+
+void* Machine::map_physical(PhysAddr phys, std::size_t length) {
+    bool registers;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (void* host = impl_->memory.host_address(phys, length)) {
+            return host;
+        }
+        Chip* c = impl_->chip_by_address(phys);
+        registers = c && (phys - c->bar0()) + length <= kRegisterWindowSize && length > 0;
+    }
+    if (!registers) {
+        return nullptr;
+    }
+    const PhysAddr page = phys & ~PhysAddr(kPageSize - 1);
+    auto* view =
+        static_cast<std::uint8_t*>(create_register_view(*this, page, (phys - page) + length));
+    return view ? view + (phys - page) : nullptr;
+}
+
+void Machine::unmap_physical(void* view) {
+    remove_register_view(view);
 }
 
 // ---- registers
