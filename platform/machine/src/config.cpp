@@ -1,5 +1,6 @@
 #include "machine/config.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -129,9 +130,16 @@ public:
                 break;
             }
         }
-        if (cfg.boards.empty()) {
-            cfg.boards.resize(1);
+        // Camera sections may come before their board's section, so they are checked at the end.
+        const int boards = std::max(declared_boards_, 1);
+        for (const Check& c : camera_boards_) {
+            if (c.number > boards) {
+                line_ = c.line;
+                fail("board " + std::to_string(c.number) + " has no [board" +
+                     std::to_string(c.number) + "] section");
+            }
         }
+        cfg.boards.resize(std::size_t(boards));
         check_faults(cfg);
         return cfg;
     }
@@ -151,6 +159,7 @@ private:
         if (s.rfind("board", 0) == 0) {
             board = int(number(std::string_view(s).substr(5), 1, 8));
             ensure_board(cfg, board);
+            declared_boards_ = std::max(declared_boards_, board);
             return;
         }
         if (s.rfind("camera", 0) == 0) {
@@ -162,6 +171,7 @@ private:
             board = int(number(rest.substr(0, dot), 1, 8));
             input = int(number(rest.substr(dot + 1), 1, kCrosspointInputs));
             ensure_board(cfg, board);
+            camera_boards_.push_back({line_, true, board});
             return;
         }
         fail("unknown section [" + s + "]");
@@ -303,6 +313,8 @@ private:
     std::string name_;
     int line_ = 0;
     std::vector<Check> checks_;
+    std::vector<Check> camera_boards_;
+    int declared_boards_ = 0;
 };
 
 } // namespace

@@ -43,15 +43,15 @@ relay_address = 0x72   ; alternative
 sensor_address = 0x75
 relay_bus = 2
 
-[board2]
-chips = 0x0350
-
 [camera1.3]
 connected = 0
-[camera2.16]
+[camera2.16] ; before its board section is fine
 lines = 525
 object = 1000, 5000, 100, 200, 150, 150, 800, 200
 object = 0, 10, 1, 2, 3, 4
+
+[board2]
+chips = 0x0350
 
 [faults]
 i2c_nack = 3, 2
@@ -110,6 +110,7 @@ TEST(MachineConfig, BadLinesAreNamed) {
         {"[machine]\npll_lock_ms = 1x\n", 2, "not a number"},
         {"[faults]\ni2c_hang = 5\n[board1]\n", 2, "chip 5 does not exist"},
         {"[faults]\nerror_bits = 1, 0x100\n", 2, "bits 12 to 19"},
+        {"[camera1.1]\n[camera2.1]\nlines = 525\n", 2, "board 2 has no [board2] section"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
