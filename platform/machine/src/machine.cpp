@@ -188,11 +188,13 @@ struct Machine::Impl {
         return false;
     }
 
-    void deliver() {
+    // Runs the handlers of every asserted line; true when any ran.
+    bool deliver() {
         if (t_delivering) {
-            return;
+            return false;
         }
         t_delivering = true;
+        bool delivered = false;
         for (;;) {
             std::vector<InterruptHandler> fns;
             unsigned line = 0;
@@ -232,6 +234,7 @@ struct Machine::Impl {
             for (auto& fn : fns) {
                 fn();
             }
+            delivered = true;
             std::lock_guard lock(mutex);
             const std::vector<std::uint32_t> after = pending_on(line);
             bool progress = false;
@@ -249,7 +252,18 @@ struct Machine::Impl {
                 s.signature = after;
             }
         }
+        if (delivered) {
+            std::function<void()> hook;
+            {
+                std::lock_guard lock(mutex);
+                hook = after_interrupts;
+            }
+            if (hook) {
+                hook();
+            }
+        }
         t_delivering = false;
+        return delivered;
     }
 
     // Runs the engines and delivers interrupts until nothing can make progress.
@@ -259,7 +273,7 @@ struct Machine::Impl {
         }
         t_pumping = true;
         for (;;) {
-            deliver();
+            const bool delivered = deliver();
             bool ran = false;
             {
                 std::lock_guard lock(mutex);
@@ -270,7 +284,7 @@ struct Machine::Impl {
                     }
                 }
             }
-            if (!ran) {
+            if (!ran && !delivered) {
                 break;
             }
         }
@@ -411,6 +425,7 @@ struct Machine::Impl {
     Speaker speaker;
     bool granted = false;
     std::vector<Handler> handlers;
+    std::function<void()> after_interrupts;
     int next_handler = 1;
     std::map<unsigned, Storm> storms;
     Units now_units = 0;
@@ -641,6 +656,11 @@ bool Machine::line_asserted(unsigned line) const {
 unsigned Machine::chip_interrupt_line(int chip) const {
     Chip* c = impl_->chip(chip);
     return c ? c->interrupt_line() : 0;
+}
+
+void Machine::set_after_interrupts(std::function<void()> hook) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->after_interrupts = std::move(hook);
 }
 
 void Machine::deliver_interrupts() {

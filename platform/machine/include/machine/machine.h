@@ -118,6 +118,9 @@ public:
     void detach_interrupt(int id);
     bool line_asserted(unsigned line) const;
     unsigned chip_interrupt_line(int chip) const;
+    // Called on the delivering thread after every round of handlers (e.g. to run the deferred
+    // calls the handlers queued); nullptr removes it.
+    void set_after_interrupts(std::function<void()> hook);
 
     // ---- Time --------------------------------------------------------------------------------
     // Free-running: fields at each chip's norm (PAL 50, NTSC 59.94 per second) on a thread
