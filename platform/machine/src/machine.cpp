@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -416,6 +417,8 @@ struct Machine::Impl {
     }
 
     mutable std::mutex mutex;
+    std::mutex join_mutex; // start and stop of the field thread
+    std::atomic<std::thread::id> field_thread_id{};
     MachineConfig config;
     PhysicalMemory memory;
     FaultLog log;
@@ -670,6 +673,10 @@ void Machine::deliver_interrupts() {
 // ---- time
 
 void Machine::start() {
+    std::lock_guard join(impl_->join_mutex);
+    if (impl_->thread.joinable() && !free_running()) {
+        impl_->thread.join(); // stopped from one of its own handlers earlier
+    }
     std::lock_guard lock(impl_->mutex);
     if (impl_->running || impl_->chips.empty()) {
         return;
@@ -679,21 +686,28 @@ void Machine::start() {
     impl_->start_manual = platform::clock::is_manual();
     impl_->start_real = std::chrono::steady_clock::now();
     impl_->start_ms = platform::clock::now();
-    impl_->thread = std::thread([this] { impl_->thread_main(); });
+    impl_->thread = std::thread([this] {
+        impl_->field_thread_id = std::this_thread::get_id();
+        impl_->thread_main();
+        impl_->field_thread_id = std::thread::id();
+        std::lock_guard done(impl_->mutex);
+        impl_->running = false;
+    });
 }
 
 void Machine::stop() {
     {
         std::lock_guard lock(impl_->mutex);
-        if (!impl_->running) {
-            return;
-        }
-        impl_->stop_requested = true;
+        impl_->stop_requested = impl_->running;
     }
     impl_->wake.notify_all();
-    impl_->thread.join();
-    std::lock_guard lock(impl_->mutex);
-    impl_->running = false;
+    if (std::this_thread::get_id() == impl_->field_thread_id.load()) {
+        return; // from a handler on the field thread: the thread ends after this round
+    }
+    std::lock_guard join(impl_->join_mutex);
+    if (impl_->thread.joinable()) {
+        impl_->thread.join();
+    }
 }
 
 bool Machine::free_running() const {

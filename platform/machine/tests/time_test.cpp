@@ -82,3 +82,49 @@ TEST(FreeRunning, FollowsAManualClock) {
 
 } // namespace
 } // namespace machine::test
+
+namespace machine::test {
+namespace {
+
+TEST(FreeRunning, RegisterWritesFromOtherThreadsStartTheEngine) {
+    platform::clock::use_real();
+    Machine m;
+    const std::uint16_t cmd = 0x0106;
+    m.pci_write(0, 8, 0, 4, &cmd, 2);
+    m.write_register(1, I2C, 0x4C000080); // camera 1 on chip 1
+    m.write_register(1, IFORM, 0x43);
+    MemoryBlock line = m.allocate(kPageSize);
+    Program p(m);
+    // Reset geometry: HACTIVE 0x280 (640 pixels), 480 rows; in YUY2 1280 bytes per line.
+    p.emit(kSyncVro);
+    p.emit(kWriteLine + 1280, line.phys);
+    p.emit(kSyncVre);
+    p.emit(kJump, p.base());
+    m.write_register(1, COLOR_FMT, 0x44);
+    m.start();
+    std::atomic<bool> stopped_inside{false};
+    m.attach_interrupt(11, [&] {
+        m.write_register(1, INT_MASK, 0);
+        m.stop(); // from a handler on the field thread: must not hang
+        stopped_inside = true;
+        return true;
+    });
+    m.write_register(1, RISC_STRT_ADD, p.base());
+    m.write_register(1, CAP_CTL, 3);
+    m.write_register(1, GPIO_DMA_CTL, 0xAF);
+    const auto* bytes = static_cast<const std::uint8_t*>(line.host);
+    for (int i = 0; i < 500 && bytes[0] == 0; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(bytes[0], 80) << "luma of camera 1's background";
+    m.write_register(1, INT_MASK, 1u << 1);
+    for (int i = 0; i < 500 && !stopped_inside; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_TRUE(stopped_inside.load());
+    m.stop();
+    m.free(line.phys);
+}
+
+} // namespace
+} // namespace machine::test
