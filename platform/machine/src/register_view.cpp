@@ -268,13 +268,9 @@ bool emulate(ucontext_t* uc, Machine& m, PhysAddr phys) {
             if (width != 4) {
                 return false;
             }
-            const int op = in.op == 0x01   ? 0
-                           : in.op == 0x09 ? 1
-                           : in.op == 0x21 ? 4
-                           : in.op == 0x29 ? 5
-                           : in.op == 0x31 ? 6
-                           : in.op == 0x39 ? 7
-                                           : 8;
+            // The ALU group is encoded in opcode bits 5-3 (add 0, or 1, and 4, sub 5, xor 6, cmp
+            // 7).
+            const int op = in.op == 0x85 ? 8 : (in.op >> 3) & 7;
             const std::uint32_t a = std::uint32_t(load(m, phys, 4));
             const std::uint32_t r =
                 alu(op, a, std::uint32_t(get_reg(uc, in.reg, 4, in.rex)), flags);
@@ -292,12 +288,7 @@ bool emulate(ucontext_t* uc, Machine& m, PhysAddr phys) {
             if (width != 4) {
                 return false;
             }
-            const int op = in.op == 0x03   ? 0
-                           : in.op == 0x0B ? 1
-                           : in.op == 0x23 ? 4
-                           : in.op == 0x2B ? 5
-                           : in.op == 0x33 ? 6
-                                           : 7;
+            const int op = (in.op >> 3) & 7;
             const std::uint32_t b = std::uint32_t(load(m, phys, 4));
             const std::uint32_t r =
                 alu(op, std::uint32_t(get_reg(uc, in.reg, 4, in.rex)), b, flags);

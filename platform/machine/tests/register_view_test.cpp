@@ -35,6 +35,11 @@ TEST_F(MachineTest, LoadsAndStoresThroughAMappedWindowReachTheRegisters) {
     EXPECT_EQ(zero, 0);
     asm volatile("cmpl $0x802, %1; setz %0" : "=r"(zero) : "m"(*mask) : "cc");
     EXPECT_EQ(zero, 1);
+    std::uint32_t sum = 1;
+    asm volatile("addl %1, %0" : "+r"(sum) : "m"(*mask) : "cc");
+    EXPECT_EQ(sum, 0x803u);
+    asm volatile("testl %2, %1; setz %0" : "=r"(zero) : "m"(*mask), "r"(0x1000u) : "cc");
+    EXPECT_EQ(zero, 1);
     std::uint64_t wide = 0xFFFFFFFF00000000ull;
     asm volatile("movl %1, %k0" : "+r"(wide) : "m"(*mask));
     EXPECT_EQ(wide, 0x802u) << "a 32-bit load zero-extends";
