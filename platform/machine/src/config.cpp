@@ -131,7 +131,15 @@ public:
             }
         }
         // Camera sections may come before their board's section, so they are checked at the end.
-        const int boards = std::max(declared_boards_, 1);
+        int boards = std::max(declared_boards_, 1);
+        if (board_count_ >= 0) {
+            if (declared_boards_ > board_count_) {
+                line_ = board_count_line_;
+                fail("boards = " + std::to_string(board_count_) + " but [board" +
+                     std::to_string(declared_boards_) + "] is described");
+            }
+            boards = board_count_;
+        }
         for (const Check& c : camera_boards_) {
             if (c.number > boards) {
                 line_ = c.line;
@@ -184,6 +192,9 @@ private:
             cfg.bridge_dword50 = std::uint32_t(number(value, 0, 0xFFFFFFFFll));
         } else if (key == "pll_lock_ms") {
             cfg.pll_lock_ms = std::uint32_t(number(value, 0, 10000));
+        } else if (key == "boards") {
+            board_count_ = int(number(value, 0, 8));
+            board_count_line_ = line_;
         } else if (key == "crosspoint_busy_ms") {
             cfg.crosspoint_busy_ms = std::uint32_t(number(value, 0, 10000));
         } else {
@@ -315,6 +326,8 @@ private:
     std::vector<Check> checks_;
     std::vector<Check> camera_boards_;
     int declared_boards_ = 0;
+    int board_count_ = -1; // [machine] boards, -1 = as described
+    int board_count_line_ = 0;
 };
 
 } // namespace

@@ -111,6 +111,7 @@ TEST(MachineConfig, BadLinesAreNamed) {
         {"[faults]\ni2c_hang = 5\n[board1]\n", 2, "chip 5 does not exist"},
         {"[faults]\nerror_bits = 1, 0x100\n", 2, "bits 12 to 19"},
         {"[camera1.1]\n[camera2.1]\nlines = 525\n", 2, "board 2 has no [board2] section"},
+        {"[machine]\nboards = 1\n[board2]\n", 2, "[board2] is described"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -125,6 +126,17 @@ TEST(MachineConfig, BadLinesAreNamed) {
             EXPECT_NE(what.find(c.says), std::string::npos) << what;
         }
     }
+}
+
+TEST(MachineConfig, AMachineWithoutBoards) {
+    const MachineConfig cfg = parse_config("[machine]\nboards = 0\n");
+    EXPECT_TRUE(cfg.boards.empty());
+    Machine m(cfg);
+    EXPECT_EQ(m.chip_count(), 0);
+    std::uint16_t id = 0;
+    m.pci_read(0, 8, 0, 0, &id, 2);
+    EXPECT_EQ(id, 0xFFFF);
+    m.step(); // nothing to run
 }
 
 TEST(MachineConfig, LoadsFromTheSystemRootCaseInsensitively) {
