@@ -379,7 +379,11 @@ void ArchClear(ArchiveContext& ctx, const std::function<void()>& after_clear) {
                 remove(*p);
             }
         }
-        io.remove_empty_directory(dir);
+        // The program folder is where the clearing runs and is never removed itself.
+        std::error_code ec;
+        if (!std::filesystem::equivalent(dir, program, ec)) {
+            io.remove_empty_directory(dir);
+        }
     }
     if (after_clear) {
         after_clear();

@@ -161,8 +161,8 @@ void ArchiveTest::use_filling_disk(std::int64_t cap) {
 ArchFrame ArchiveTest::frame(int id) const {
     ArchFrame f;
     f.pixels = pixels.at(id);
-    f.width = width;
-    f.height = height;
+    f.width = sizes.at(id).first;
+    f.height = sizes.at(id).second;
     f.bits_per_pixel = 8;
     f.jpeg = false;
     f.quality = 80;
@@ -177,6 +177,7 @@ ArchFrame ArchiveTest::frame(int id) const {
 
 std::int32_t ArchiveTest::write(int id) {
     pixels[id] = id_pixels(id, width, height);
+    sizes[id] = {width, height};
     return ArchWriteFrame(ctx, frame(id));
 }
 
@@ -201,7 +202,13 @@ std::vector<int> ArchiveTest::read_all() {
             ids.push_back(-1);
             continue;
         }
-        const Picture want = id_picture(rec.zone_x, width, height);
+        const auto size = sizes.find(rec.zone_x);
+        if (size == sizes.end()) {
+            ADD_FAILURE() << "frame " << rec.zone_x << " was never written";
+            ids.push_back(-1);
+            continue;
+        }
+        const Picture want = id_picture(rec.zone_x, size->second.first, size->second.second);
         EXPECT_EQ(pic.width, want.width);
         EXPECT_EQ(pic.height, want.height);
         EXPECT_EQ(pic.bgr, want.bgr) << "picture of frame " << rec.zone_x << " at " << p;

@@ -96,6 +96,7 @@ protected:
     double clock = 45000.25;
     std::optional<DiskSpace> fixed_space = DiskSpace{900'000'000'000, 1'000'000'000'000};
     std::map<int, std::vector<std::uint8_t>> pixels; // kept alive while frames refer to them
+    std::map<int, std::pair<int, int>> sizes;        // width and height of each frame written
 };
 
 } // namespace archive::test
