@@ -44,7 +44,11 @@ public:
             if (!h) {
                 return kNothingRead;
             }
-            std::int64_t newer = h->in1_count;
+            // A current group without ".in1" was rotated by a write cut before it could move
+            // on: all of it is newer than the groups after it.
+            const bool rotated = !io_.file_size(cur->dir / group_file_name(g, ".in1"));
+            std::int64_t newer =
+                rotated ? cur->index.group_count[std::size_t(g - 1)] : h->in1_count;
             for (int d = 1; d < c; ++d) {
                 newer += arch.dir_count[std::size_t(d - 1)];
             }

@@ -6,11 +6,14 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <vector>
 
 namespace archive {
 namespace {
 
 constexpr std::int64_t kFreeMargin = 2'000'000;
+// Internal result of a cyclic group step: the directory's writing goes on from group 1.
+constexpr std::int32_t kLeftWrapped = -3;
 
 template <std::size_t N>
 std::span<const std::uint8_t> bytes_of(const std::array<std::uint8_t, N>& a) {
@@ -55,7 +58,7 @@ public:
         std::int32_t r = kNotWritten;
         for (std::int64_t d = arch_.current_dir; d <= kDirCount; ++d) {
             arch_.current_dir = d;
-            r = dir_step(int(d), false).result;
+            r = dir_step(int(d), false, false, 0).result;
             if (r >= 0) {
                 break;
             }
@@ -65,18 +68,28 @@ public:
     }
 
     std::int32_t write_cyclic() {
-        std::int32_t r = kNotWritten;
-        for (int pass = 0; pass < 2 && r < 0; ++pass) {
-            const int s = int(arch_.current_dir);
+        // At most two passes over the directories, each from the current one round to the one
+        // before it; the second starts where the first stopped.
+        std::vector<int> order;
+        for (int pass = 0, s = int(arch_.current_dir); pass < 2; ++pass) {
             for (int i = 0; i < kDirCount; ++i) {
-                const int d = (s - 1 + i) % kDirCount + 1;
+                order.push_back((s - 1 + i) % kDirCount + 1);
+            }
+            s = order.back();
+        }
+        std::int32_t r = kNotWritten;
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            const int d = order[i];
+            if (d != arch_.current_dir) {
                 arch_.current_dir = d;
-                const DirResult step = dir_step(d, true);
-                r = step.result;
-                ViewShiftPositions(ctx_.viewer, step.dropped);
-                if (r >= 0) {
-                    break;
-                }
+                save_arch_index();
+            }
+            const int next = i + 1 < order.size() ? order[i + 1] : 0;
+            const DirResult step = dir_step(d, true, i > 0, next);
+            r = step.result;
+            ViewShiftPositions(ctx_.viewer, step.dropped);
+            if (r >= 0) {
+                break;
             }
         }
         save_arch_index();
@@ -116,7 +129,9 @@ private:
         io_.write_file(index_path_, bytes_of(serialize(arch_)));
     }
 
-    DirResult dir_step(int d, bool cyclic) {
+    // `arrived`: the write came to this directory from another one. `next`: the directory the
+    // cyclic write tries after this one, 0 for none.
+    DirResult dir_step(int d, bool cyclic, bool arrived, int next) {
         DirResult out;
         const std::string& name = ctx_.settings.dirs[std::size_t(d - 1)];
         if (name.empty()) {
@@ -146,8 +161,16 @@ private:
             std::int64_t& count = di.group_count[std::size_t(g - 1)];
             const std::int64_t before = count;
             const GroupResult gr =
-                cyclic ? cyclic_group(dir, g, min_free, first) : linear_group(dir, g, min_free);
+                cyclic ? cyclic_group(dir, g, min_free, first ? (arrived ? 2 : 1) : 0)
+                       : linear_group(dir, g, min_free);
             first = false;
+            if (gr.result == kLeftWrapped) {
+                // The write that left this directory was cut before it could record that
+                // writing here goes on from group 1.
+                count = gr.valid;
+                g = 1;
+                continue;
+            }
             count = gr.valid;
             out.result = gr.result;
             if (cyclic) {
@@ -175,9 +198,15 @@ private:
             break;
         }
         di.current_group = g;
-        io_.write_file(dir_index_path, bytes_of(serialize(di)));
         arch_.dir_count[std::size_t(d - 1)] =
             std::accumulate(di.group_count.begin(), di.group_count.end(), std::int64_t(0));
+        if (cyclic && out.result == kNotWritten && next != 0) {
+            // Leaving the directory: the move to the next one is recorded first, so a cut
+            // write never makes the next one go on here from group 1.
+            arch_.current_dir = next;
+            save_arch_index();
+        }
+        io_.write_file(dir_index_path, bytes_of(serialize(di)));
         return out;
     }
 
@@ -263,11 +292,12 @@ private:
         GroupHeader h;
         open_group(f, false, h, false);
         const std::int64_t end = h.write_offset + std::int64_t(data_.size());
-        if (end > ctx_.group_limit) {
-            return {kGroupFull, h.valid};
-        }
-        if (end > h.high_water && !space_left(dir, min_free)) {
-            return {kNotWritten, h.valid};
+        const bool full = end > ctx_.group_limit;
+        if (full || (end > h.high_water && !space_left(dir, min_free))) {
+            // Writing leaves the group: a record that a cut write left after the counted ones
+            // goes now.
+            io_.write_and_cut(f.in1, std::uint64_t(h.in1_count) * kFrameRecordSize, {});
+            return {full ? kGroupFull : kNotWritten, h.valid};
         }
         append_frame(f, h, false);
         return {kWritten, h.valid};
@@ -288,14 +318,17 @@ private:
         io_.write_file(f.in0, bytes_of(serialize(h)));
     }
 
-    // `first`: the group "csubdir.ind" names as the one where writing goes on. Writing goes on
-    // only in a group that has a ".in1"; a rotated current group was left by a write cut before
-    // it could move on, and counts as full.
-    GroupResult cyclic_group(const Path& dir, int g, std::int32_t min_free, bool first) {
+    // `first`: 0 for a later group of the directory step; for the group "csubdir.ind" names as
+    // the one where writing goes on, 1 when the write starts in this directory, 2 when it came
+    // from another one. Writing goes on only in a group that has a ".in1": a rotated current
+    // group in the starting directory was left by a write cut before it could move on to the
+    // next group (it counts as full); in a directory the write comes to, by a write cut
+    // before it could record the move to group 1.
+    GroupResult cyclic_group(const Path& dir, int g, std::int32_t min_free, int first) {
         const GroupFiles f(dir, g);
         GroupHeader h;
-        if (open_group(f, true, h, first) && first) {
-            return {kGroupFull, h.valid};
+        if (open_group(f, true, h, first != 0) && first != 0) {
+            return {first == 1 ? kGroupFull : kLeftWrapped, h.valid};
         }
         const std::int64_t end = h.write_offset + std::int64_t(data_.size());
         if (end > ctx_.group_limit) {

@@ -235,6 +235,11 @@ void ArchiveTest::expect_invariants() {
             EXPECT_EQ(a.dir_count[std::size_t(d - 1)], 0) << "directory " << d;
             continue;
         }
+        if (dbytes->size() < kDirIndexSize) {
+            // Cut while being created: readers skip it, the next write there starts it anew.
+            EXPECT_EQ(a.dir_count[std::size_t(d - 1)], 0) << "directory " << d;
+            continue;
+        }
         ASSERT_EQ(dbytes->size(), kDirIndexSize);
         const DirIndex di = parse_dir_index(*dbytes);
         ASSERT_TRUE(valid_for_reading(di));
@@ -253,8 +258,12 @@ void ArchiveTest::expect_invariants() {
             EXPECT_EQ(count, h.valid) << "directory " << d << " group " << g;
             const auto in1 = file_bytes(dir / group_file_name(g, ".in1"));
             const auto in2 = file_bytes(dir / group_file_name(g, ".in2"));
-            EXPECT_EQ(in1.size() % kFrameRecordSize, 0u);
-            EXPECT_EQ(std::int64_t(in1.size() / kFrameRecordSize), h.in1_count);
+            if (allow_record_tails) {
+                EXPECT_GE(std::int64_t(in1.size() / kFrameRecordSize), h.in1_count);
+            } else {
+                EXPECT_EQ(in1.size() % kFrameRecordSize, 0u);
+                EXPECT_EQ(std::int64_t(in1.size() / kFrameRecordSize), h.in1_count);
+            }
             EXPECT_LE(h.in2_valid, std::int64_t(in2.size() / kFrameRecordSize));
             EXPECT_LE(h.write_offset, ctx.group_limit);
             const auto dat_size = host_io().file_size(dir / group_file_name(g, ".dat"));
