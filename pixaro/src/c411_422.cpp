@@ -1,0 +1,69 @@
+// C411_422: packed YUV 4:1:1 to YUY2. Each group of 8 pixels (12 bytes) becomes 16 bytes;
+// pixels 2-3 take the floor mean of the group's two chroma samples, pixels 6-7 the floor mean
+// of the group's second chroma and the next group's first (their own in a row's last group).
+#include "kernels.h"
+#include "units.h"
+#include "words.h"
+
+#include <cstddef>
+
+namespace pixaro {
+namespace {
+
+constexpr std::uint32_t kChroma = 0x00FF00FFu; // U at byte 0, V at byte 2
+
+// Floor mean of two chroma words holding U and V in the low bytes of their 16-bit halves.
+std::uint32_t MeanChroma(std::uint32_t a, std::uint32_t b) {
+    return ((a + b) >> 1) & kChroma;
+}
+
+// Converts groups [first, groups) of one row.
+void RowReference(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t first,
+                  std::uint32_t groups) {
+    for (std::uint32_t g = first; g < groups; ++g) {
+        const std::uint8_t* in = src + std::size_t{g} * 12;
+        std::uint8_t* out = dst + std::size_t{g} * 16;
+        const std::uint32_t w0 = LoadWord(in);     // U0 Y0 V0 Y1
+        const std::uint32_t w1 = LoadWord(in + 4); // U4 Y2 V4 Y3
+        const std::uint32_t w2 = LoadWord(in + 8); // Y4 Y5 Y6 Y7
+        const std::uint32_t c0 = w0 & kChroma;
+        const std::uint32_t c4 = w1 & kChroma;
+        const std::uint32_t next = g + 1 < groups ? LoadWord(in + 12) & kChroma : c4;
+        StoreWord(out, SwapHalfBytes(w0));
+        StoreWord(out + 4, ((w1 >> 8) & kChroma) | (MeanChroma(c0, c4) << 8));
+        StoreWord(out + 8, (w2 & 0xFFu) | ((w2 << 8) & 0x00FF0000u) | (c4 << 8));
+        StoreWord(out + 12,
+                  ((w2 >> 16) & 0xFFu) | ((w2 >> 8) & 0x00FF0000u) | (MeanChroma(c4, next) << 8));
+    }
+}
+
+// Groups of a row the path's SIMD kernel converts (the scalar code does the rest).
+std::uint32_t RowFast(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups, Simd simd) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (simd >= Simd::Avx2)
+        return Row411To422Avx2(dst, src, groups);
+    if (simd >= Simd::Ssse3)
+        return Row411To422Ssse3(dst, src, groups);
+#endif
+    return 0;
+}
+
+} // namespace
+
+std::int32_t Convert411To422(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t width,
+                             std::uint32_t height, Path path) {
+    if (width < 8 || width % 8 != 0)
+        return 0;
+    const std::uint32_t groups = width / 8;
+    // Only the SSE class has a SIMD version; it gives the reference's bytes.
+    const bool fast = path.cls == ProcessorClass::Sse;
+    for (std::uint32_t row = 0; row < height; ++row) {
+        const std::uint8_t* in = src + std::size_t{row} * groups * 12;
+        std::uint8_t* out = dst + std::size_t{row} * groups * 16;
+        const std::uint32_t done = fast ? RowFast(out, in, groups, path.simd) : 0;
+        RowReference(out, in, done, groups);
+    }
+    return 1;
+}
+
+} // namespace pixaro

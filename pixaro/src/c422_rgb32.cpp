@@ -1,0 +1,83 @@
+// C422_rgb32: YUY2 to 32-bit BGRX with BT.601 studio-range coefficients. The plain class uses
+// the floating-point reference; the MMX and SSE classes use their fixed-point paths, whose
+// results differ slightly from the reference and from each other.
+#include "fixed_point.h"
+#include "kernels.h"
+#include "units.h"
+
+#include <cmath>
+#include <cstddef>
+
+namespace pixaro {
+namespace {
+
+std::uint8_t ReferenceByte(double x) {
+    const float f = static_cast<float>(x);
+    if (f < 0.0f)
+        return 0;
+    if (f > 254.5f)
+        return 255;
+    return static_cast<std::uint8_t>(std::floor(static_cast<double>(f) + 0.5));
+}
+
+void ReferencePixel(std::uint8_t* out, double y, double u, double v) {
+    const double l = 1.164 * (y - 16.0);
+    const double r = l + 1.596 * (v - 128.0);
+    const double g = (l + -0.391 * (u - 128.0)) + -0.813 * (v - 128.0);
+    const double b = l + 2.018 * (u - 128.0);
+    out[0] = ReferenceByte(b);
+    out[1] = ReferenceByte(g);
+    out[2] = ReferenceByte(r);
+    out[3] = 0;
+}
+
+void RowReference(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
+    for (std::uint32_t k = 0; k < pairs; ++k) {
+        const std::uint8_t* in = src + std::size_t{k} * 4;
+        std::uint8_t* out = dst + std::size_t{k} * 8;
+        const double u = in[1], v = in[3];
+        const bool last = k + 1 == pairs;
+        const double u1 = last ? u : (u + in[5]) / 2.0;
+        const double v1 = last ? v : (v + in[7]) / 2.0;
+        ReferencePixel(out, in[0], u, v);
+        ReferencePixel(out + 4, in[2], u1, v1);
+    }
+}
+
+// Pairs of a row the widest allowed SIMD kernel converts.
+std::uint32_t RowFixedFast(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
+                           FixedPoint variant, Simd simd) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (simd >= Simd::Avx2)
+        return RowFixedAvx2(dst, src, pairs, variant);
+    if (simd >= Simd::Sse2)
+        return RowFixedSse2(dst, src, pairs, variant);
+#endif
+    return 0;
+}
+
+} // namespace
+
+std::int32_t Convert422ToRgb32(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t width,
+                               std::uint32_t height, Path path) {
+    const bool mmx = path.cls == ProcessorClass::Mmx;
+    // The MMX path steps 4 pixels at a time; the others a pair.
+    const std::uint32_t step = mmx ? 4 : 2;
+    if (width < step || width % step != 0)
+        return 0;
+    const std::uint32_t pairs = width / 2;
+    for (std::uint32_t row = 0; row < height; ++row) {
+        const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
+        std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
+        if (path.cls == ProcessorClass::Plain) {
+            RowReference(out, in, pairs);
+            continue;
+        }
+        const FixedPoint variant = mmx ? FixedPoint::Mmx : FixedPoint::Sse;
+        const std::uint32_t done = RowFixedFast(out, in, pairs, variant, path.simd);
+        RowFixedScalar(out, in, done, pairs, variant);
+    }
+    return 1;
+}
+
+} // namespace pixaro

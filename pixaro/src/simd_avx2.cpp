@@ -1,0 +1,133 @@
+// Fast-path kernels for processors with AVX2: the fixed-point path on 16 pixels at a time,
+// two 4:1:1 groups per shuffle, and the 128-bit forms for what is left of a row.
+#include "kernels.h"
+
+#include <immintrin.h>
+
+#include <cstddef>
+#include <cstdint>
+
+namespace pixaro {
+namespace {
+#include "simd128.h"
+
+__m256i Load256(const std::uint8_t* p) {
+    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+__m256i LoadTwo128(const std::uint8_t* lo, const std::uint8_t* hi) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(Load128(lo)), Load128(hi), 1);
+}
+
+void Store256(std::uint8_t* p, __m256i v) {
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), v);
+}
+
+// Two groups: the low lane holds group g, the high lane group g + 1.
+__m256i TwoGroups411To422(__m256i in, __m256i first, __m256i second) {
+    const __m256i ones = _mm256_set1_epi8(-1);
+    const __m256i inv = _mm256_xor_si256(in, ones);
+    const __m256i mean =
+        _mm256_avg_epu8(_mm256_shuffle_epi8(inv, first), _mm256_shuffle_epi8(inv, second));
+    return _mm256_xor_si256(mean, ones);
+}
+
+// 8 pairs, computing what Fixed8 computes. Bytes flipped by 0x80 read as signed are the
+// sample minus 128, so one multiply-add by 128 (weight 0 for the other byte of the lane) gives
+// (sample - 128) << 7 for the byte it selects.
+template <bool Mmx>
+[[gnu::always_inline]] inline void Fixed16(std::uint8_t* out, __m256i x, __m256i next) {
+    const __m256i ones = _mm256_set1_epi8(-1);
+    const __m256i flip = _mm256_set1_epi8(-128);
+    const __m256i mean =
+        Mmx ? _mm256_xor_si256(
+                  _mm256_avg_epu8(_mm256_xor_si256(x, ones), _mm256_xor_si256(next, ones)), ones)
+            : _mm256_avg_epu8(x, next);
+    const __m256i high128 = _mm256_set1_epi16(static_cast<short>(0x8000)); // weights 0, 128
+    const __m256i low128 = _mm256_set1_epi16(0x0080);                      // weights 128, 0
+    const __m256i xs = _mm256_xor_si256(x, flip);
+    const __m256i ms = _mm256_xor_si256(mean, flip);
+    // Low half of each 32-bit lane: the pair's chroma; high half: the mean with the next pair.
+    const __m256i u =
+        _mm256_maddubs_epi16(high128, _mm256_blend_epi16(xs, _mm256_slli_epi32(ms, 16), 0xAA));
+    const __m256i v =
+        _mm256_maddubs_epi16(high128, _mm256_blend_epi16(_mm256_srli_epi32(xs, 16), ms, 0xAA));
+    __m256i y;
+    if (Mmx) {
+        const __m256i sub16 = _mm256_subs_epu8(x, _mm256_set1_epi16(16));
+        y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, _mm256_xor_si256(sub16, flip)),
+                             _mm256_set1_epi16(128 << 7));
+    } else {
+        y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, xs), _mm256_set1_epi16(112 << 7));
+    }
+    const __m256i ty = _mm256_mulhi_epi16(y, _mm256_set1_epi16(9535));
+    const __m256i r =
+        _mm256_srai_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(v, _mm256_set1_epi16(13074))), 4);
+    const __m256i b =
+        _mm256_srai_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(u, _mm256_set1_epi16(16531))), 4);
+    __m256i g;
+    if (Mmx) {
+        g = _mm256_sub_epi16(ty, _mm256_add_epi16(_mm256_mulhi_epi16(v, _mm256_set1_epi16(6660)),
+                                                  _mm256_mulhi_epi16(u, _mm256_set1_epi16(3203))));
+    } else {
+        g = _mm256_add_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(v, _mm256_set1_epi16(-6660))),
+                             _mm256_mulhi_epi16(u, _mm256_set1_epi16(-3203)));
+    }
+    g = _mm256_srai_epi16(g, 4);
+    const __m256i br = _mm256_packus_epi16(b, r);
+    const __m256i g0 = _mm256_packus_epi16(g, _mm256_setzero_si256());
+    const __m256i bg = _mm256_unpacklo_epi8(br, g0);
+    const __m256i r0 = _mm256_unpackhi_epi8(br, g0);
+    // Lanes hold pixels [0-3 | 8-11] and [4-7 | 12-15].
+    const __m256i a = _mm256_unpacklo_epi16(bg, r0);
+    const __m256i c = _mm256_unpackhi_epi16(bg, r0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(c));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm256_extracti128_si256(a, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), _mm256_extracti128_si256(c, 1));
+}
+
+template <bool Mmx>
+std::uint32_t FixedRow256(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
+    std::uint32_t k = 0;
+    for (; k + 8 < pairs; k += 8) {
+        const std::uint8_t* in = src + std::size_t{k} * 4;
+        Fixed16<Mmx>(dst + std::size_t{k} * 8, Load256(in), Load256(in + 4));
+    }
+    if (pairs < 8 || k == pairs)
+        return FixedRow128<Mmx>(dst, src, k, pairs);
+    // The row's last 8 pairs, the last one standing for its own next.
+    const std::size_t last = pairs - 8;
+    const __m256i x = Load256(src + last * 4);
+    const __m256i next = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
+    Fixed16<Mmx>(dst + last * 8, x, next);
+    return pairs;
+}
+
+} // namespace
+
+std::uint32_t Row411To422Avx2(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups) {
+    const __m256i first = _mm256_broadcastsi128_si256(Mask411First());
+    const __m256i second = _mm256_broadcastsi128_si256(Mask411Second());
+    std::uint32_t g = 0;
+    for (; g + 2 < groups; g += 2) {
+        const std::uint8_t* in = src + std::size_t{g} * 12;
+        Store256(dst + std::size_t{g} * 16,
+                 TwoGroups411To422(LoadTwo128(in, in + 12), first, second));
+    }
+    for (; g + 1 < groups; ++g) {
+        const __m128i out =
+            Group411To422(Load128(src + std::size_t{g} * 12), _mm256_castsi256_si128(first),
+                          _mm256_castsi256_si128(second));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + std::size_t{g} * 16), out);
+    }
+    return g;
+}
+
+std::uint32_t RowFixedAvx2(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
+                           FixedPoint variant) {
+    return variant == FixedPoint::Mmx ? FixedRow256<true>(dst, src, pairs)
+                                      : FixedRow256<false>(dst, src, pairs);
+}
+
+} // namespace pixaro
