@@ -1,9 +1,9 @@
 #include "archive_encode.h"
 
-#include "archive_colorspace.h"
 #include "archive_io.h"
 #include "ijl/ijl.h"
 #include "jpeg_picture.h"
+#include "pixaro/colorspace.h"
 
 #include <cstring>
 
@@ -29,7 +29,8 @@ public:
 std::vector<std::uint8_t> convert(std::span<const std::uint8_t> src, int w, int h, int dst_fmt,
                                   int src_fmt, std::size_t dst_bytes) {
     std::vector<std::uint8_t> out(dst_bytes);
-    if (ColorspaceConv(out.data(), src.data(), w, h, dst_fmt, src_fmt) != 1) {
+    if (ColorspaceConv(out.data(), src.data(), std::uint32_t(w), std::uint32_t(h), dst_fmt,
+                       src_fmt) != 1) {
         throw ArchiveError("colour conversion refused the frame");
     }
     return out;
@@ -42,10 +43,10 @@ std::vector<std::uint8_t> yuv_to_bgr24(std::span<const std::uint8_t> pixels, int
     std::vector<std::uint8_t> yuy2;
     std::span<const std::uint8_t> src = pixels;
     if (marker == kMarkerYuv411) {
-        yuy2 = convert(pixels, w, h, 1, 0, n * 2);
+        yuy2 = convert(pixels, w, h, pixaro::YUY2, pixaro::BTYUV, n * 2);
         src = yuy2;
     }
-    const std::vector<std::uint8_t> bgrx = convert(src, w, h, 2, 1, n * 4);
+    const std::vector<std::uint8_t> bgrx = convert(src, w, h, pixaro::BGRX, pixaro::YUY2, n * 4);
     std::vector<std::uint8_t> bgr(n * 3);
     for (std::size_t i = 0; i < n; ++i) {
         std::memcpy(&bgr[3 * i], &bgrx[4 * i], 3);
@@ -58,7 +59,8 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
     std::vector<std::uint8_t> yuy2;
     const std::uint8_t* dib = pixels.data();
     if (bpp == 16 && marker == kMarkerYuv411) {
-        yuy2 = convert(pixels, w, h, 1, 0, std::size_t(w) * std::size_t(h) * 2);
+        yuy2 =
+            convert(pixels, w, h, pixaro::YUY2, pixaro::BTYUV, std::size_t(w) * std::size_t(h) * 2);
         dib = yuy2.data();
     }
     const std::size_t room = std::size_t(w) * std::size_t(h) * 3 + kJpegHeaderRoom;
