@@ -164,19 +164,18 @@ private:
                 cyclic ? cyclic_group(dir, g, min_free, first ? (arrived ? 2 : 1) : 0)
                        : linear_group(dir, g, min_free);
             first = false;
-            if (gr.result == kLeftWrapped) {
-                // The write that left this directory was cut before it could record that
-                // writing here goes on from group 1.
-                count = gr.valid;
-                g = 1;
-                continue;
-            }
             count = gr.valid;
-            out.result = gr.result;
             if (cyclic) {
                 out.dropped +=
                     std::max<std::int64_t>(0, before + (gr.result == kWritten ? 1 : 0) - gr.valid);
             }
+            if (gr.result == kLeftWrapped) {
+                // The write that left this directory was cut before it could record that
+                // writing here goes on from group 1.
+                g = 1;
+                continue;
+            }
+            out.result = gr.result;
             if (gr.result == kGroupFull) {
                 if (g >= kGroupCount) {
                     if (cyclic) {

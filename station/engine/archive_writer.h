@@ -3,8 +3,8 @@
 // clears the archive. Stateless: the index files and group headers are the state.
 //
 // Order of the changes of one write, chosen so that a write cut at any point leaves an archive
-// that the readers and the next write accept, with at worst the frame being written (and the
-// frames this write was dropping anyway) missing:
+// that the readers and the next write accept, with at worst the frame being written missing
+// (and the frames this write was dropping anyway):
 //  1. the frame is encoded in memory first; an encoding failure changes nothing;
 //  2. cyclic only: the records the new frame will overwrite are dropped from the group header
 //     before their data is touched (readers check every record against its group header, so a
@@ -15,8 +15,13 @@
 //  5. the group header counts the frame; then "csubdir.ind", then "cbufer.ind" are rewritten.
 // Each write sets a group's count from its header, a directory's count from its group counts
 // and the total from the directory counts, so counts that a cut write left behind are mended
-// by the next write of that directory. Rotating a cyclic group first drops its older generation
-// in the header, then renames; the next write finishes a rotation cut after the rename.
+// by the next write there.
+// Cyclic layout: rotating a group first drops its older generation in the header, then
+// deletes ".in2", renames ".in1" to ".in2" and rewrites the header; writing goes on only in a
+// group that has a ".in1" (the group a directory wraps to gets an empty one at once), so a
+// rotated current group tells the next write that the cut one was moving on. Leaving a
+// directory records the next directory in "cbufer.ind" before its own "csubdir.ind" is
+// rewritten, and moving to another directory is recorded before anything is written there.
 #pragma once
 
 #include "archive_context.h"
