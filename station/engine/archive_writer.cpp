@@ -118,7 +118,7 @@ private:
             a.current_dir = 1;
         }
         for (auto& c : a.dir_count) {
-            c = std::max<std::int64_t>(c, 0);
+            c = std::clamp<std::int64_t>(c, 0, std::int64_t(kGroupCount) * kGroupDataLimit);
         }
         return a;
     }

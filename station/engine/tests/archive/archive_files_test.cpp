@@ -1,10 +1,12 @@
 // Byte layouts of the archive's files and records.
+#include "archive_context.h"
 #include "archive_files.h"
 #include "jpeg_picture.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <cmath>
 #include <vector>
 
 namespace archive {
@@ -204,6 +206,13 @@ TEST(ArchiveFiles, BmpFileImageLayout) {
     EXPECT_EQ(grey[47], 0x01); // 256 colours used
     EXPECT_EQ(std::vector(grey.begin() + 54 + 4 * 200, grey.begin() + 54 + 4 * 201),
               (std::vector<std::uint8_t>{200, 200, 200, 0}));
+}
+
+TEST(ArchiveFiles, RecordTimeIsDaysSince30December1899) {
+    const double now = host_local_time();
+    EXPECT_GT(now, 46000.0); // after 9 December 2025
+    EXPECT_LT(now, 80000.0);
+    EXPECT_GE(now - std::floor(now), 0.0);
 }
 
 } // namespace
