@@ -55,6 +55,7 @@ typedef BYTE* PBYTE;
 typedef BYTE* LPBYTE;
 typedef BOOL* LPBOOL;
 typedef WORD* LPWORD;
+typedef UINT* PUINT;
 typedef DWORD* PDWORD;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;
@@ -94,7 +95,8 @@ typedef HKEY* PHKEY;
 
 typedef LONG HRESULT;
 typedef DWORD COLORREF;
-typedef int (*FARPROC)();
+// Returns nothing, so a cast to the real function type draws no cast-function-type warning.
+typedef void (*FARPROC)();
 
 #define TRUE 1
 #define FALSE 0
