@@ -151,10 +151,10 @@ bool CaptureWindow::connect(unsigned slot) {
         return false;
     }
     disconnect();
-    std::lock_guard control(control_mutex_);
     if (auto cb = error_callback_.load()) {
         cb(hwnd_, 0, nullptr);
     }
+    std::lock_guard control(control_mutex_);
     auto connection = CaptureConnection::open(slot, hwnd_);
     std::vector<BYTE> format;
     if (!connection || !connection->read_format(format)) {
