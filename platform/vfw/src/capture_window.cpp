@@ -161,15 +161,29 @@ bool CaptureWindow::connect(unsigned slot) {
         return false;
     }
     std::lock_guard lock(state_mutex_);
+    status_ = CAPSTATUS{};
+    connection_ = std::move(connection);
+    overlay_ = false;
+    keep_format(std::move(format));
+    return true;
+}
+
+// Called under the state lock.
+void CaptureWindow::keep_format(std::vector<BYTE> format) {
     BITMAPINFOHEADER header;
     std::memcpy(&header, format.data(), sizeof(header));
-    status_ = CAPSTATUS{};
     status_.uiImageWidth = static_cast<UINT>(header.biWidth);
     status_.uiImageHeight = static_cast<UINT>(std::abs(header.biHeight));
     format_ = std::move(format);
-    connection_ = std::move(connection);
-    overlay_ = false;
-    return true;
+}
+
+// Called under the control lock; a format the driver does not answer keeps the old one.
+void CaptureWindow::refresh_format() {
+    std::vector<BYTE> format;
+    if (connection_->read_format(format)) {
+        std::lock_guard lock(state_mutex_);
+        keep_format(std::move(format));
+    }
 }
 
 bool CaptureWindow::disconnect() {
@@ -228,15 +242,7 @@ bool CaptureWindow::set_video_format(WPARAM size, LPARAM header) {
     }
     const LRESULT result =
         connection_->write_format(reinterpret_cast<const BYTE*>(header), static_cast<DWORD>(size));
-    std::vector<BYTE> format;
-    if (connection_->read_format(format)) {
-        std::lock_guard lock(state_mutex_);
-        BITMAPINFOHEADER h;
-        std::memcpy(&h, format.data(), sizeof(h));
-        status_.uiImageWidth = static_cast<UINT>(h.biWidth);
-        status_.uiImageHeight = static_cast<UINT>(std::abs(h.biHeight));
-        format_ = std::move(format);
-    }
+    refresh_format();
     return result == DV_ERR_OK;
 }
 
@@ -275,15 +281,7 @@ bool CaptureWindow::dialog(HDRVR channel) {
         return false;
     }
     const LRESULT result = connection_->dialog(channel, 0);
-    std::vector<BYTE> format;
-    if (connection_->read_format(format)) {
-        std::lock_guard lock(state_mutex_);
-        BITMAPINFOHEADER h;
-        std::memcpy(&h, format.data(), sizeof(h));
-        status_.uiImageWidth = static_cast<UINT>(h.biWidth);
-        status_.uiImageHeight = static_cast<UINT>(std::abs(h.biHeight));
-        format_ = std::move(format);
-    }
+    refresh_format();
     return result == DV_ERR_OK;
 }
 

@@ -52,6 +52,8 @@ private:
     bool disconnect();
     bool get_status(WPARAM size, LPARAM out);
     bool set_video_format(WPARAM size, LPARAM header);
+    void keep_format(std::vector<BYTE> format);
+    void refresh_format();
     LRESULT get_video_format(WPARAM size, LPARAM out);
     bool set_overlay(bool on);
     bool dialog(HDRVR channel);
