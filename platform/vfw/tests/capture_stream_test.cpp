@@ -270,3 +270,52 @@ TEST_F(CaptureTest, CaptureMessagesNeedAConnectedIdleWindow) {
 
 } // namespace
 } // namespace vfw_test
+
+namespace vfw_test {
+namespace {
+
+struct FromCallback {
+    LRESULT disconnect = -1;
+    LRESULT status = -1;
+    BOOL capturing = FALSE;
+    LRESULT stop = -1;
+    int calls = 0;
+};
+FromCallback from_callback;
+
+// Sent on the capture thread: messages that would wait for that thread are refused, the others
+// answer, and a stop ends the capture after this buffer.
+LRESULT CALLBACK send_from_callback(HWND hwnd, LPVIDEOHDR) {
+    std::lock_guard l(log_lock());
+    if (from_callback.calls++ == 0) {
+        from_callback.disconnect = SendMessageA(hwnd, WM_CAP_DRIVER_DISCONNECT, 0, 0);
+        CAPSTATUS s{};
+        from_callback.status =
+            SendMessageA(hwnd, WM_CAP_GET_STATUS, sizeof(s), reinterpret_cast<LPARAM>(&s));
+        from_callback.capturing = s.fCapturingNow;
+        from_callback.stop = SendMessageA(hwnd, WM_CAP_STOP, 0, 0);
+    }
+    return 0;
+}
+
+TEST_F(CaptureTest, MessagesFromInsideTheCallbackDoNotWaitForTheCaptureThread) {
+    install(0, 0);
+    from_callback = FromCallback{};
+    HWND w = connected_window(0);
+    capSetCallbackOnVideoStream(w, send_from_callback);
+    ASSERT_TRUE(capCaptureSequenceNoFile(w));
+    ASSERT_TRUE(wait_stopped(w));
+    {
+        std::lock_guard l(log_lock());
+        EXPECT_EQ(from_callback.disconnect, FALSE);
+        EXPECT_EQ(from_callback.status, TRUE);
+        EXPECT_TRUE(from_callback.capturing);
+        EXPECT_EQ(from_callback.stop, TRUE);
+        EXPECT_EQ(from_callback.calls, 1);
+    }
+    EXPECT_TRUE(capDriverDisconnect(w)) << "still connected";
+    DestroyWindow(w);
+}
+
+} // namespace
+} // namespace vfw_test
