@@ -337,9 +337,11 @@ void CaptureWindow::join_capture() {
 
 } // namespace vfw_impl
 
-extern "C" HWND WINAPI capCreateCaptureWindowA(LPCSTR, DWORD, int, int, int, int, HWND, int) {
+extern "C" HWND WINAPI capCreateCaptureWindowA(LPCSTR, DWORD dwStyle, int x, int y, int nWidth,
+                                               int nHeight, HWND, int) {
     auto window = std::make_shared<vfw_impl::CaptureWindow>();
-    HWND hwnd = platform::register_window(window);
+    HWND hwnd = platform::register_window(
+        window, platform::WindowPlacement{(dwStyle & WS_VISIBLE) != 0, x, y, nWidth, nHeight});
     window->set_handle(hwnd);
     return hwnd;
 }
