@@ -53,18 +53,22 @@ bool consecutive_from_zero(const std::vector<DWORD>& counters) {
     return true;
 }
 
-class StreamTest : public CaptureTest, public ::testing::WithParamInterface<bool> {
+// How the driver completes buffers: on its worker thread; right inside the add-buffer message
+// (as a driver whose kernel device completes every request at once does); on its worker thread,
+// reporting after each buffer a header that belongs to no capture.
+enum class Completion { Worker, Inline, Stray };
+
+class StreamTest : public CaptureTest, public ::testing::WithParamInterface<Completion> {
 protected:
     StreamTest() { clear_logs(); }
 };
 
-// Completion on the driver's worker thread, and right inside the add-buffer message (as a driver
-// whose kernel device completes every request at once does).
 TEST_P(StreamTest, CallbackSeesEveryBufferInOrderOnTheCaptureThread) {
     const auto file = install(0, 0);
     {
         std::lock_guard l(vfw_probe::lock());
-        vfw_probe::device(0).complete_inline = GetParam();
+        vfw_probe::device(0).complete_inline = GetParam() == Completion::Inline;
+        vfw_probe::device(0).report_stray = GetParam() == Completion::Stray;
     }
     HWND w = connected_window(0);
     ASSERT_TRUE(capCaptureSequenceNoFile(w));
@@ -141,8 +145,21 @@ TEST_P(StreamTest, CallbackSeesEveryBufferInOrderOnTheCaptureThread) {
     DestroyWindow(w);
 }
 
-INSTANTIATE_TEST_SUITE_P(Completion, StreamTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Inline" : "Worker"; });
+std::string completion_name(const ::testing::TestParamInfo<Completion>& info) {
+    switch (info.param) {
+    case Completion::Worker:
+        return "Worker";
+    case Completion::Inline:
+        return "Inline";
+    default:
+        return "Stray";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Completion, StreamTest,
+                         ::testing::Values(Completion::Worker, Completion::Inline,
+                                           Completion::Stray),
+                         completion_name);
 
 TEST_F(CaptureTest, TwoWindowsOnTwoDriversStreamAtOnce) {
     clear_logs();
