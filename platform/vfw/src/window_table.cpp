@@ -1,0 +1,121 @@
+// The window table and the message calls on it.
+#include "platform/window_table.h"
+#include "vfw/window_messages.h"
+
+#include <map>
+#include <mutex>
+
+namespace platform {
+namespace {
+
+struct Entry {
+    std::shared_ptr<Window> window;
+    WindowPlacement placement;
+};
+
+std::mutex table_mutex;
+std::map<HWND, Entry>& table() {
+    static auto* windows = new std::map<HWND, Entry>;
+    return *windows;
+}
+
+// Runs `change` on the placement of `hwnd` under the table lock; false for an unknown window.
+template <typename F> bool with_placement(HWND hwnd, F change) {
+    std::lock_guard lock(table_mutex);
+    auto it = table().find(hwnd);
+    if (it == table().end()) {
+        return false;
+    }
+    change(it->second.placement);
+    return true;
+}
+ULONG_PTR next_handle = 0x10010;
+
+} // namespace
+
+HWND register_window(std::shared_ptr<Window> window, WindowPlacement placement) {
+    std::lock_guard lock(table_mutex);
+    auto hwnd = reinterpret_cast<HWND>(next_handle);
+    next_handle += 4;
+    table().emplace(hwnd, Entry{std::move(window), placement});
+    return hwnd;
+}
+
+std::shared_ptr<Window> lookup_window(HWND hwnd) {
+    std::lock_guard lock(table_mutex);
+    auto it = table().find(hwnd);
+    return it == table().end() ? nullptr : it->second.window;
+}
+
+bool window_placement(HWND hwnd, WindowPlacement& out) {
+    return with_placement(hwnd, [&](WindowPlacement& p) { out = p; });
+}
+
+bool unregister_window(HWND hwnd) {
+    std::lock_guard lock(table_mutex);
+    return table().erase(hwnd) != 0;
+}
+
+} // namespace platform
+
+extern "C" {
+
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    auto window = platform::lookup_window(hWnd);
+    return window ? window->send(Msg, wParam, lParam) : 0;
+}
+
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    auto window = platform::lookup_window(hWnd);
+    return window && window->post(Msg, wParam, lParam) ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindow(HWND hWnd) {
+    return platform::lookup_window(hWnd) ? TRUE : FALSE;
+}
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
+    bool was_visible = false;
+    platform::with_placement(hWnd, [&](platform::WindowPlacement& p) {
+        was_visible = p.visible;
+        p.visible = nCmdShow != SW_HIDE;
+    });
+    return was_visible ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindowVisible(HWND hWnd) {
+    platform::WindowPlacement p;
+    return platform::window_placement(hWnd, p) && p.visible ? TRUE : FALSE;
+}
+
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags) {
+    return platform::with_placement(hWnd,
+                                    [&](platform::WindowPlacement& p) {
+                                        if (!(uFlags & SWP_NOMOVE)) {
+                                            p.x = X;
+                                            p.y = Y;
+                                        }
+                                        if (!(uFlags & SWP_NOSIZE)) {
+                                            p.width = cx;
+                                            p.height = cy;
+                                        }
+                                        if (uFlags & SWP_SHOWWINDOW) {
+                                            p.visible = true;
+                                        } else if (uFlags & SWP_HIDEWINDOW) {
+                                            p.visible = false;
+                                        }
+                                    })
+               ? TRUE
+               : FALSE;
+}
+
+BOOL WINAPI DestroyWindow(HWND hWnd) {
+    auto window = platform::lookup_window(hWnd);
+    if (!window) {
+        return FALSE;
+    }
+    window->destroy();
+    platform::unregister_window(hWnd);
+    return TRUE;
+}
+}
