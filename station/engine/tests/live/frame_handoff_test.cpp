@@ -92,8 +92,8 @@ TEST_F(Handoff, WithoutConsumersTheCameraStaysButEveryChosenFrameSwitches) {
     tables.CamHue[1] = 9;
     FeedAndPass(chip1);
     EXPECT_EQ(h.Chip(1).CurrentCamera, 1);
-    EXPECT_EQ(board.log, (std::vector<std::string>{"level 1 20", "mux 1 1", "sat 1 7", "hue 1 9",
-                                                   "notch 1"}));
+    EXPECT_EQ(board.log,
+              (std::vector<std::string>{"level 1 20", "mux 1 1", "sat 1 7", "hue 1 9", "notch 1"}));
     // A pass that chooses no frame switches nothing.
     board.log.clear();
     platform::clock::advance(5);
@@ -310,8 +310,8 @@ TEST_F(Handoff, TableAddressAndBufferCount) {
 
 TEST_F(Handoff, CaptureStartAndNotRunningChips) {
     Start(1, chip1);
-    EXPECT_EQ(capture.log, (std::vector<std::string>{"preview 1 off", "overlay 1 off",
-                                                     "sequence 1"}));
+    EXPECT_EQ(capture.log,
+              (std::vector<std::string>{"preview 1 off", "overlay 1 off", "sequence 1"}));
     // Start took the watchdog snapshot before the log was cleared.
     h.Chip(2).DriverConnected = false;
     h.StartCaptureTimerTimer(2);

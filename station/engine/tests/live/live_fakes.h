@@ -150,7 +150,9 @@ struct FakeRemotes : RemotePort {
 struct FakeMenus : MenuPort {
     bool allowed = true;
     std::vector<std::string> log;
-    void EnableResMenu(bool on) override { log.push_back(std::string("res ") + (on ? "on" : "off")); }
+    void EnableResMenu(bool on) override {
+        log.push_back(std::string("res ") + (on ? "on" : "off"));
+    }
     void EnableResItem(int k, bool on) override {
         log.push_back("res" + std::to_string(k) + (on ? " on" : " off"));
     }
