@@ -80,6 +80,7 @@ bool Diagnostics::AddRegsLine(std::string line) {
         regs_memo_.pop_front();
     }
     regs_memo_.push_back(std::move(line));
+    ++regs_added_;
     notify();
     return true;
 }
@@ -128,6 +129,7 @@ std::string Diagnostics::ErrorCell(int col, int row) const {
 
 void Diagnostics::ResetBtnClick() {
     regs_memo_.clear();
+    ++regs_clears_;
     if (board_ != nullptr) {
         board_->ClearI2CCounters();
     }

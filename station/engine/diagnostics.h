@@ -117,6 +117,8 @@ private:
     std::string unk_label_;
     std::string sel_reset_label_;
     int buf_grid_invalidations_ = 0;
+    std::uint64_t regs_added_ = 0;
+    std::uint64_t regs_clears_ = 0;
 };
 
 // Fixed-point text with two decimals (precision of four digits): 40 -> "40.00".
