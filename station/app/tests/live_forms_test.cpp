@@ -2,6 +2,7 @@
 // buttons, drawing through DrawDib, the monitor menu, the single-instance dialogs and the
 // diagnostics figures; screenshots of both windows.
 #include "chanel_form.h"
+#include "live_timers.h"
 #include "mes_form.h"
 #include "single_dialog.h"
 
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -20,6 +22,8 @@
 #include <QToolButton>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <platform/ui_recorder.h>
+#include <thread>
 
 namespace {
 
@@ -225,6 +229,56 @@ TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {
     }
     // Destroyed: the hand-off stops feeding it.
     EXPECT_EQ(live.Handoff.MesForm(), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+// Runs the event loop until `done` or about a second of real time.
+template <class Done> bool spin_until(Done done) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < 1000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return done();
+}
+
+TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
+    live_test::FakeCapture capture;
+    live_test::FakeBoard board;
+    LiveStation live{capture, board};
+    LiveTimers timers(live);
+    EXPECT_FALSE(timers.MainCycleTimer().isActive());
+
+    // A capture start requested by the engine runs once, 1 ms later.
+    live.Handoff.Chip(2).DriverConnected = true;
+    live.Handoff.Chip(2).StartCaptureTimerEnabled = true;
+    timers.Sync();
+    EXPECT_TRUE(spin_until([&] { return live.Handoff.Chip(2).StartPending.load(); }));
+    EXPECT_FALSE(timers.StartCaptureTimer(2).isActive());
+
+    // The main cycle keeps itself going: off during a pass, on after it.
+    live.Cycle.MainCycleTimerEnabled = true;
+    timers.Sync();
+    int passes = 0;
+    live.Handoff.Chip(1).FrameCopies[1].Pending = true;
+    EXPECT_TRUE(spin_until([&] {
+        passes += live.Handoff.Chip(1).FrameCopies[1].Pending ? 0 : 1;
+        live.Handoff.Chip(1).FrameCopies[1].Pending = true;
+        return passes >= 3;
+    }));
+    EXPECT_TRUE(timers.MainCycleTimer().isActive());
+
+    // A driver error from another thread reaches a message box on this one.
+    auto recorder = std::make_shared<platform::UiRecorder>();
+    platform::ScopedUiSink sink(recorder);
+    std::thread layer([&] { live.Handoff.CaptureErrorCallback(1, 5, "driver failed"); });
+    layer.join();
+    EXPECT_TRUE(spin_until([&] { return !recorder->boxes().empty(); }));
+    ASSERT_EQ(recorder->boxes().size(), 1u);
+    EXPECT_EQ(recorder->boxes()[0].text, "driver failed");
 }
 
 } // namespace
