@@ -79,8 +79,12 @@ public:
     // held. False when StopBtn kept it out.
     bool AddRegsLine(std::string line);
     const std::deque<std::string>& RegsMemo() const { return regs_memo_; }
+    // Lines added since creation, and clears of the memo, so a view can follow incrementally.
+    std::uint64_t RegsLinesAdded() const { return regs_added_; }
+    std::uint64_t RegsClears() const { return regs_clears_; }
     void MemoResetBtnClick() {
         regs_memo_.clear();
+        ++regs_clears_;
         notify();
     }
 
