@@ -10,6 +10,8 @@
 #include "live_fakes.h"
 #include "qt_text.h"
 
+#include <pixaro/colorspace.h>
+
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
@@ -155,6 +157,25 @@ TEST_F(LiveForms, FramesAreDrawnOnThePanel) {
     const int py = PerMilleToPixel(f->Panel1()->height(), f->Window().Detection.PointY[0]);
     EXPECT_EQ(QColor(picture.pixel(px - 1, py - 1)), QColor(0, 255, 0));
     EXPECT_EQ(QColor(picture.pixel(px + 2, py + 2)), QColor(200, 200, 200));
+
+    // A packed 4:1:1 frame (a horizontal grey ramp) goes through two conversions.
+    std::vector<std::uint8_t> yuy2(static_cast<std::size_t>(w * h * 2));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const auto at = static_cast<std::size_t>((y * w + x) * 2);
+            yuy2[at] = static_cast<std::uint8_t>(16 + x * 3);
+            yuy2[at + 1] = 128;
+        }
+    }
+    std::vector<std::uint8_t> packed(static_cast<std::size_t>(w * h * 12 / 8));
+    ASSERT_EQ(ColorspaceConv(packed.data(), yuy2.data(), w, h, pixaro::BTYUV, pixaro::YUY2), 1);
+    live.AdjFound = {};
+    f->Window().TakeLocalFrame(BitmapHeader(w, h, 16, kSubformatPacked411), packed);
+    const QColor left(picture.pixel(3, 150));
+    const QColor right(picture.pixel(picture.width() - 3, 150));
+    EXPECT_LT(left.green(), 40);
+    EXPECT_GT(right.green(), 180);
+    EXPECT_NEAR(right.red(), right.green(), 8);
     save(*f, "camera_window.png");
 
     // Repaint after a quiet spell clears the picture.
