@@ -111,15 +111,20 @@ bool ChanelWindow::dialog_open_for_me() const {
 
 // ---- Frames ----
 
-void ChanelWindow::TakeLocalFrame(std::span<const std::uint8_t> header,
-                                  std::span<const std::uint8_t> pixels) {
+void ChanelWindow::draw_and_find(std::span<const std::uint8_t> header,
+                                 std::span<const std::uint8_t> pixels, int remoteFlag) {
     Visualization(header, pixels);
     Visualization_Find_Points_Zone();
     Visualization_Find_Points();
     Find(header, pixels);
     Alarm_Points_Show();
     Alarm_Zone_Show();
-    Object_Show(0);
+    Object_Show(remoteFlag);
+}
+
+void ChanelWindow::TakeLocalFrame(std::span<const std::uint8_t> header,
+                                  std::span<const std::uint8_t> pixels) {
+    draw_and_find(header, pixels, 0);
     if (FrameActions* a = context_.Actions) {
         a->Mon_Control(*this);
         a->Zvuk(*this, 0);
@@ -132,13 +137,7 @@ void ChanelWindow::TakeLocalFrame(std::span<const std::uint8_t> header,
 
 void ChanelWindow::TakeRemoteFrame(std::span<const std::uint8_t> header,
                                    std::span<const std::uint8_t> pixels, int remoteFlag) {
-    Visualization(header, pixels);
-    Visualization_Find_Points_Zone();
-    Visualization_Find_Points();
-    Find(header, pixels);
-    Alarm_Points_Show();
-    Alarm_Zone_Show();
-    Object_Show(remoteFlag);
+    draw_and_find(header, pixels, remoteFlag);
     if (FrameActions* a = context_.Actions) {
         a->Zvuk(*this, remoteFlag);
         a->Save_To_Disk(*this, header, pixels, remoteFlag);
@@ -225,6 +224,14 @@ void ChanelWindow::draw_square(AlarmPen pen, int x, int y) {
     painter_->DrawRect(pen, x - 1, y - 1, x + 1, y + 1);
 }
 
+void ChanelWindow::draw_squares(AlarmPen pen, const std::int32_t* xs, const std::int32_t* ys,
+                                std::int32_t count) {
+    const std::int32_t n = std::min(count, kMaxDetectionPoints);
+    for (std::int32_t i = 0; i < n; ++i) {
+        draw_square(pen, panel_x(xs[i]), panel_y(ys[i]));
+    }
+}
+
 void ChanelWindow::draw_outline(AlarmPen pen, int l, int t, int r, int b) {
     const PanelPoint pts[5] = {{l, t}, {r, t}, {r, b}, {l, b}, {l, t}};
     painter_->DrawPolyline(pen, pts);
@@ -240,11 +247,7 @@ void ChanelWindow::Visualization_Find_Points() {
         context_.AdjFound->ShowsPicturePage || Detection.PointCount <= 0) {
         return;
     }
-    const std::int32_t n = std::min(Detection.PointCount, kMaxDetectionPoints);
-    for (std::int32_t i = 0; i < n; ++i) {
-        draw_square(kPenGreen, panel_x(Detection.PointX[static_cast<std::size_t>(i)]),
-                    panel_y(Detection.PointY[static_cast<std::size_t>(i)]));
-    }
+    draw_squares(kPenGreen, Detection.PointX.data(), Detection.PointY.data(), Detection.PointCount);
 }
 
 void ChanelWindow::Visualization_Find_Points_Zone() {
@@ -260,11 +263,8 @@ void ChanelWindow::Alarm_Points_Show() {
         Detection.ChangedCount <= 0 || ShowPoints == 0) {
         return;
     }
-    const std::int32_t n = std::min(Detection.ChangedCount, kMaxDetectionPoints);
-    for (std::int32_t i = 0; i < n; ++i) {
-        draw_square(kPenYellow, panel_x(Detection.ChangedX[static_cast<std::size_t>(i)]),
-                    panel_y(Detection.ChangedY[static_cast<std::size_t>(i)]));
-    }
+    draw_squares(kPenYellow, Detection.ChangedX.data(), Detection.ChangedY.data(),
+                 Detection.ChangedCount);
 }
 
 void ChanelWindow::Alarm_Zone_Show() {

@@ -202,7 +202,13 @@ public:
 
 private:
     bool dialog_open_for_me() const;
+    // The drawing, the detector and the overlays of one frame, in their order.
+    void draw_and_find(std::span<const std::uint8_t> header, std::span<const std::uint8_t> pixels,
+                       int remoteFlag);
     void draw_square(AlarmPen pen, int x, int y);
+    // A square at each of the first `count` (at most 10000) per-mille points.
+    void draw_squares(AlarmPen pen, const std::int32_t* xs, const std::int32_t* ys,
+                      std::int32_t count);
     void draw_outline(AlarmPen pen, int l, int t, int r, int b);
     void draw_double_frame(AlarmPen pen, int l, int t, int r, int b);
     void append_point(std::int32_t x, std::int32_t y);

@@ -485,36 +485,33 @@ void FrameHandoff::FreeFrameCopies() {
 
 // ---- Format and source dialogs ----
 
-void FrameHandoff::ResMenuItemClick(int k) {
+void FrameHandoff::stop_for_dialog(int k, DialogTimer which) {
     if (!ValidChip(k) || !Chip(k).DriverConnected) {
         return;
     }
     if (menus_ != nullptr) {
-        menus_->EnableResMenu(false);
-        menus_->EnableResItem(k, false);
+        if (which == DialogTimer::Format) {
+            menus_->EnableResMenu(false);
+            menus_->EnableResItem(k, false);
+        } else {
+            menus_->EnableSoerceMenu(false);
+            menus_->EnableSoerceItem(k, false);
+        }
     }
     ChipCapture& chip = Chip(k);
     chip.ChipRunning.store(false);
     chip.StartPending.store(false);
     capture_.Stop(k);
-    chip.DialogTimerActive = DialogTimer::Format;
+    chip.DialogTimerActive = which;
     timers_changed();
 }
 
+void FrameHandoff::ResMenuItemClick(int k) {
+    stop_for_dialog(k, DialogTimer::Format);
+}
+
 void FrameHandoff::SoerceMenuItemClick(int k) {
-    if (!ValidChip(k) || !Chip(k).DriverConnected) {
-        return;
-    }
-    if (menus_ != nullptr) {
-        menus_->EnableSoerceMenu(false);
-        menus_->EnableSoerceItem(k, false);
-    }
-    ChipCapture& chip = Chip(k);
-    chip.ChipRunning.store(false);
-    chip.StartPending.store(false);
-    capture_.Stop(k);
-    chip.DialogTimerActive = DialogTimer::Source;
-    timers_changed();
+    stop_for_dialog(k, DialogTimer::Source);
 }
 
 void FrameHandoff::DialogTimerTimer(int k) {

@@ -136,6 +136,8 @@ private:
     void hand_back(int k, int i);
     void bad_frame(int k, int c);
     void timers_changed();
+    // The menu clicks: the menus off, capture stopped, the dialog timer on.
+    void stop_for_dialog(int k, DialogTimer which);
 
     CapturePort& capture_;
     BoardPort& board_;

@@ -57,14 +57,7 @@ protected:
         ChanelContext ctx;
         ctx.Tables = &tables;
         ctx.Actions = &actions;
-        windows.push_back(std::make_unique<ChanelWindow>(slot, ctx));
-        ChanelWindow& w = *windows.back();
-        w.CamNumber = camera;
-        w.ChNumber = chip;
-        w.RemNumber = remote;
-        slots.ChanelForms[static_cast<std::size_t>(slot)] = &w;
-        slots.ChanelPresent[static_cast<std::size_t>(slot)] = true;
-        return w;
+        return windows.Add(slot, camera, chip, remote, ctx);
     }
 
     // The chip writes a new frame into the buffer at the cursor, time moves on, one pass.
@@ -82,7 +75,7 @@ protected:
     FakeRemotes remotes;
     CountingActions actions;
     FrameHandoff h{capture, board, tables, slots, counters};
-    std::vector<std::unique_ptr<ChanelWindow>> windows;
+    WindowSet windows{slots, {}};
     MemoryChip chip1;
 };
 
@@ -182,7 +175,7 @@ TEST_F(Handoff, ChipAlternatesBetweenLocalAndRemoteNumbersButOnlyLocalWindowsGet
 TEST_F(Handoff, SteppingEndsWhenNoCameraIsWanted) {
     for (int camera : {0, 17, -3}) {
         SCOPED_TRACE(camera);
-        windows.clear();
+        windows.Clear();
         Window(1, camera, 1);
         Start(1, chip1);
         h.Chip(1).CurrentCamera = 4;

@@ -2,6 +2,7 @@
 // in-memory chip: a descriptor table with 8-bit 64 x 4 frame buffers.
 #pragma once
 
+#include "chanel_slots.h"
 #include "chanel_window.h"
 #include "frame_descriptor.h"
 #include "frame_handoff.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <tuple>
@@ -214,6 +216,29 @@ inline std::vector<std::uint8_t> BitmapHeader(int w, int h, int bits, int marker
     put(24, marker);
     return b;
 }
+
+// Camera windows entered into the slots they show in.
+struct WindowSet {
+    ChanelSlots& table;
+    std::vector<std::unique_ptr<ChanelWindow>> windows;
+
+    ChanelWindow& Add(int slot, int camera, int chip, int remote, const ChanelContext& ctx) {
+        windows.push_back(std::make_unique<ChanelWindow>(slot, ctx));
+        ChanelWindow& w = *windows.back();
+        w.CamNumber = camera;
+        w.ChNumber = chip;
+        w.RemNumber = remote;
+        table.ChanelForms[static_cast<std::size_t>(slot)] = &w;
+        table.ChanelPresent[static_cast<std::size_t>(slot)] = true;
+        return w;
+    }
+    void Clear() {
+        for (auto& w : windows) {
+            table.Release(w->ChanelNumber);
+        }
+        windows.clear();
+    }
+};
 
 // One chip's table and buffers of 8-bit 64 x 4 frames (the ramp fills the top stored row).
 struct MemoryChip {

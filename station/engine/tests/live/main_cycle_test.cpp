@@ -41,14 +41,7 @@ protected:
     ChanelWindow& Window(int slot, int camera, int chip, int remote = 0) {
         ChanelContext ctx;
         ctx.Tables = &tables;
-        windows.push_back(std::make_unique<ChanelWindow>(slot, ctx));
-        ChanelWindow& w = *windows.back();
-        w.CamNumber = camera;
-        w.ChNumber = chip;
-        w.RemNumber = remote;
-        slots.ChanelForms[static_cast<std::size_t>(slot)] = &w;
-        slots.ChanelPresent[static_cast<std::size_t>(slot)] = true;
-        return w;
+        return windows.Add(slot, camera, chip, remote, ctx);
     }
 
     FakeCapture capture;
@@ -60,7 +53,7 @@ protected:
     LiveCounters counters;
     FrameHandoff h{capture, board, tables, slots, counters};
     MainCycle cycle{h, capture, board, slots, tables};
-    std::vector<std::unique_ptr<ChanelWindow>> windows;
+    WindowSet windows{slots, {}};
 };
 
 TEST_F(Cycle, TenMinuteRestartStopsEveryChipAndStartsThemWhenAllStopped) {
