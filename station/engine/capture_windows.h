@@ -50,6 +50,7 @@ public:
     void DlgVideoFormat(int k) override;
     void DlgVideoSource(int k) override;
     bool IsMappedFrameTable(int k, std::uintptr_t address) override;
+    HWND ErrorOwner(int k) const override { return ValidChip(k) ? Window(k) : nullptr; }
 
 private:
     FrameHandoff* handoff_ = nullptr;
