@@ -25,10 +25,12 @@ private:
 #define EXCEPTION_CONTINUE_SEARCH 0
 #define EXCEPTION_CONTINUE_EXECUTION (-1)
 
+// clang-format off
 #ifndef __try
 #define __try try
 #endif
-#define __except (filter) catch (const ::tolm_nt::NtException& tolm_nt_exception_)
+#define __except(filter) catch (const ::tolm_nt::NtException& tolm_nt_exception_)
+// clang-format on
 #define GetExceptionCode() (tolm_nt_exception_.code())
 
 extern "C" {
