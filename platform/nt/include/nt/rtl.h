@@ -32,6 +32,7 @@ NTSYSAPI NTSTATUS NTAPI RtlAnsiStringToUnicodeString(PUNICODE_STRING Destination
                                                      PANSI_STRING SourceString,
                                                      BOOLEAN AllocateDestinationString);
 NTSYSAPI VOID NTAPI RtlFreeUnicodeString(PUNICODE_STRING UnicodeString);
+NTSYSAPI ULONG NTAPI RtlNtStatusToDosError(NTSTATUS Status);
 NTSYSAPI SIZE_T NTAPI RtlCompareMemory(const VOID* Source1, const VOID* Source2, SIZE_T Length);
 
 // Debug output goes to standard error when TOLM_KDPRINT is set in the environment.
