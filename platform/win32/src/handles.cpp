@@ -11,7 +11,9 @@ namespace {
 struct Table {
     std::mutex mutex;
     std::unordered_map<std::uintptr_t, std::shared_ptr<KernelObject>> objects;
-    std::uintptr_t next = 0x100; // multiples of 4, as on NT
+    std::unordered_map<const KernelObject*, std::size_t> handle_counts; // several handles may
+                                                                        // name one object
+    std::uintptr_t next = 0x100;                                        // multiples of 4, as on NT
 };
 
 Table& table() {
@@ -26,6 +28,7 @@ HANDLE make_handle(std::shared_ptr<KernelObject> object) {
     std::lock_guard lock(t.mutex);
     const std::uintptr_t value = t.next;
     t.next += 4;
+    ++t.handle_counts[object.get()];
     t.objects.emplace(value, std::move(object));
     return reinterpret_cast<HANDLE>(value);
 }
@@ -39,6 +42,7 @@ std::shared_ptr<KernelObject> lookup_handle(HANDLE h) {
 
 bool close_handle(HANDLE h) {
     std::shared_ptr<KernelObject> object;
+    bool last = false;
     {
         Table& t = table();
         std::lock_guard lock(t.mutex);
@@ -49,8 +53,15 @@ bool close_handle(HANDLE h) {
         }
         object = std::move(it->second);
         t.objects.erase(it);
+        const auto count = t.handle_counts.find(object.get());
+        last = --count->second == 0;
+        if (last) {
+            t.handle_counts.erase(count);
+        }
     }
-    object->on_close(); // outside the lock: a close may close further handles
+    if (last) {
+        object->on_close(); // outside the lock: a close may close further handles
+    }
     return true;
 }
 

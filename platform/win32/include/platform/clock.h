@@ -10,6 +10,9 @@ namespace platform::clock {
 
 // Current tick in milliseconds.
 std::uint32_t now();
+// The same tick, but the read never counts as spinning on the manual clock (see
+// set_spin_advance); for the platform's own waits, which may hold locks.
+std::uint32_t peek();
 
 // Switches to the manual clock, starting at `start`.
 void use_manual(std::uint32_t start);
@@ -29,5 +32,15 @@ void sleep(std::uint32_t ms);
 std::uint64_t generation();
 // Blocks until the manual clock moves past `generation` or `real_timeout` elapses (real time).
 void wait_for_change(std::uint64_t generation, std::chrono::milliseconds real_timeout);
+
+// Called after every change of the clock (manual advance or set, switch between real and
+// manual), outside the clock's own lock. Used by the waits to re-check their deadlines. At most
+// eight listeners; a listener is never removed.
+void add_change_listener(void (*listener)());
+
+// Busy waits on the manual clock: a thread that reads the tick `reads` times in a row while the
+// clock does not move is taken to spin on it, and its next read advances the tick by 1 ms, so a
+// loop that waits for the tick to move ends. 0 turns this off; the default is 10000.
+void set_spin_advance(std::uint32_t reads);
 
 } // namespace platform::clock

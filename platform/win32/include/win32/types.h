@@ -55,6 +55,7 @@ typedef BYTE* PBYTE;
 typedef BYTE* LPBYTE;
 typedef BOOL* LPBOOL;
 typedef WORD* LPWORD;
+typedef UINT* PUINT;
 typedef DWORD* PDWORD;
 typedef DWORD* LPDWORD;
 typedef LONG* PLONG;

@@ -1,0 +1,26 @@
+// Loadable modules (ELF shared objects under Windows-style names).
+// A bare name is searched in the program's folder (the folder of the main executable), then in
+// the system directory; a name with a folder is taken as it is. Names match case-insensitively
+// and ".dll" is added to a name without an extension. Every module is loaded with its symbols
+// local, so two copies of one library file under different paths share no state. Loading the
+// same file again gives the same handle and counts a reference.
+#pragma once
+
+#include "win32/types.h"
+
+extern "C" {
+// Null with ERROR_MOD_NOT_FOUND when no file is found, ERROR_BAD_FORMAT when it cannot be
+// loaded (platform::module_load_error() tells why).
+HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
+BOOL WINAPI FreeLibrary(HMODULE hLibModule);
+// Only symbols the module itself defines are found (not those of the libraries it uses).
+// Ordinals are not supported. Null with ERROR_PROC_NOT_FOUND.
+FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
+// Null gives the main program; otherwise a module of the process by file name (with or
+// without folder), without counting a reference.
+HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
+// The module's file path (null: the program's). Returns the length copied without the
+// terminating zero; when the buffer is too small the path is cut, still zero-terminated, the
+// result is nSize and the last error ERROR_INSUFFICIENT_BUFFER.
+DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+}
