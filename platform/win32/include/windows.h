@@ -12,3 +12,7 @@
 #include "win32/modules.h"
 #include "win32/version.h"
 #include "win32/resources.h"
+#include "win32/files.h"
+#include "win32/registry.h"
+#include "win32/profile.h"
+#include "win32/dialogs.h"

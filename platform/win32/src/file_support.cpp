@@ -1,0 +1,78 @@
+#include "file_support.h"
+
+#include "platform/paths.h"
+#include "win32/errors.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+namespace platform {
+
+DWORD win32_error_from_errno(int err, const std::filesystem::path& path) {
+    switch (err) {
+    case 0:
+        return ERROR_SUCCESS;
+    case ENOENT: {
+        struct stat st {};
+        const auto parent = path.parent_path();
+        const bool folder =
+            parent.empty() || (::stat(parent.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+        return folder ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    }
+    case ENOTDIR:
+    case ENAMETOOLONG:
+    case ELOOP:
+        return ERROR_PATH_NOT_FOUND;
+    case EEXIST:
+        return ERROR_FILE_EXISTS;
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+    case EROFS:
+    case ETXTBSY:
+        return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+        return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOSPC:
+    case EDQUOT:
+        return ERROR_DISK_FULL;
+    case ENOMEM:
+        return ERROR_NOT_ENOUGH_MEMORY;
+    case EBADF:
+        return ERROR_INVALID_HANDLE;
+    case EINVAL:
+        return ERROR_INVALID_PARAMETER;
+    case ENOTEMPTY:
+        return ERROR_DIR_NOT_EMPTY;
+    case EBUSY:
+        return ERROR_BUSY;
+    default:
+        return ERROR_GEN_FAILURE;
+    }
+}
+
+std::filesystem::path host_path(const char* name) {
+    if (name == nullptr || *name == '\0') {
+        return {};
+    }
+    return resolve_path(name);
+}
+
+DWORD attributes_of(const struct stat& st) {
+    DWORD attributes = S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
+    if (!(st.st_mode & S_IWUSR)) {
+        attributes |= FILE_ATTRIBUTE_READONLY;
+    }
+    return attributes;
+}
+
+FILETIME filetime_of(const struct timespec& t) {
+    // 100-ns units; 11644473600 s lie between 1601-01-01 and 1970-01-01.
+    const std::int64_t seconds = std::int64_t(t.tv_sec) + 11644473600LL;
+    const std::uint64_t units =
+        seconds < 0 ? 0 : std::uint64_t(seconds) * 10000000u + std::uint64_t(t.tv_nsec) / 100u;
+    return FILETIME{DWORD(units), DWORD(units >> 32)};
+}
+
+} // namespace platform

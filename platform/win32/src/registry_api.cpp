@@ -1,0 +1,292 @@
+// The Reg* calls over the registry store. An open key is a handle-table object holding the
+// hive and the key's path; every call looks the path up afresh, so a key deleted meanwhile
+// answers ERROR_KEY_DELETED.
+#include "platform/handles.h"
+#include "platform/registry_store.h"
+#include "win32/errors.h"
+#include "win32/registry.h"
+
+#include <cstring>
+#include <string>
+
+namespace platform::registry {
+namespace {
+
+constexpr REGSAM kGenericRead = 0x80000000u;
+constexpr REGSAM kGenericWrite = 0x40000000u;
+constexpr REGSAM kGenericAll = 0x10000000u;
+constexpr REGSAM kMaximumAllowed = 0x02000000u;
+
+class KeyObject : public KernelObject {
+public:
+    KeyObject(Root root, std::string path, REGSAM access)
+        : root(root), path(std::move(path)), access(access) {}
+    const Root root;
+    const std::string path;
+    const REGSAM access;
+};
+
+// The key behind a handle: a predefined root (all access) or an open key.
+struct Target {
+    Root root = Root::LocalMachine;
+    std::string path;
+    REGSAM access = 0;
+};
+
+REGSAM map_access(REGSAM access) {
+    REGSAM mapped = access & 0x000F003Fu;
+    if (access & kGenericRead) {
+        mapped |= KEY_READ;
+    }
+    if (access & kGenericWrite) {
+        mapped |= KEY_WRITE;
+    }
+    if (access & (kGenericAll | kMaximumAllowed)) {
+        mapped |= KEY_ALL_ACCESS;
+    }
+    return mapped;
+}
+
+LONG target_of(HKEY key, Target& out) {
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) {
+        out = Target{key == HKEY_LOCAL_MACHINE ? Root::LocalMachine : Root::CurrentUser, "",
+                     KEY_ALL_ACCESS};
+        return ERROR_SUCCESS;
+    }
+    const auto object = lookup_handle_as<KeyObject>(reinterpret_cast<HANDLE>(key));
+    if (!object) {
+        return ERROR_INVALID_HANDLE;
+    }
+    out = Target{object->root, object->path, object->access};
+    return ERROR_SUCCESS;
+}
+
+std::string join(const std::string& base, const char* subkey) {
+    if (subkey == nullptr || *subkey == '\0') {
+        return base;
+    }
+    return base.empty() ? std::string(subkey) : base + '\\' + subkey;
+}
+
+HKEY new_handle(Root root, std::string path, REGSAM access) {
+    return reinterpret_cast<HKEY>(
+        make_handle(std::make_shared<KeyObject>(root, std::move(path), map_access(access))));
+}
+
+// Copies `data` into a caller's buffer of `*size` bytes, the Reg*ValueEx way.
+LONG copy_data(const std::vector<BYTE>& data, LPBYTE buffer, LPDWORD size) {
+    if (buffer != nullptr && size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (size == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    const DWORD room = *size;
+    *size = DWORD(data.size());
+    if (buffer == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    if (room < data.size()) {
+        return ERROR_MORE_DATA;
+    }
+    if (!data.empty()) {
+        std::memcpy(buffer, data.data(), data.size());
+    }
+    return ERROR_SUCCESS;
+}
+
+} // namespace
+} // namespace platform::registry
+
+namespace reg = platform::registry;
+
+extern "C" {
+
+LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access, PHKEY result) {
+    if (result == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = nullptr;
+    reg::Target base;
+    LONG r = reg::target_of(key, base);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    std::string path = reg::join(base.path, subkey);
+    r = reg::open_key(base.root, path);
+    if (r == ERROR_SUCCESS) {
+        *result = reg::new_handle(base.root, std::move(path), access);
+    }
+    return r;
+}
+
+LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR key_class, DWORD options,
+                            REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result,
+                            LPDWORD disposition) {
+    if (result == nullptr || subkey == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    *result = nullptr;
+    reg::Target base;
+    LONG r = reg::target_of(key, base);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    std::string path = reg::join(base.path, subkey);
+    bool created = false;
+    r = reg::create_key(base.root, path, &created);
+    if (r == ERROR_SUCCESS) {
+        *result = reg::new_handle(base.root, std::move(path), access);
+        if (disposition) {
+            *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+        }
+    }
+    return r;
+}
+
+LONG WINAPI RegCloseKey(HKEY key) {
+    if (key == HKEY_LOCAL_MACHINE || key == HKEY_CURRENT_USER) {
+        return ERROR_SUCCESS;
+    }
+    const auto handle = reinterpret_cast<HANDLE>(key);
+    if (!platform::lookup_handle_as<reg::KeyObject>(handle)) {
+        return ERROR_INVALID_HANDLE;
+    }
+    const DWORD saved = GetLastError(); // the registry calls leave the last error alone
+    platform::close_handle(handle);
+    SetLastError(saved);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegFlushKey(HKEY key) {
+    reg::Target t;
+    const LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (!t.path.empty() && reg::open_key(t.root, t.path) != ERROR_SUCCESS) {
+        return ERROR_KEY_DELETED;
+    }
+    return reg::flush(t.root);
+}
+
+LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey) {
+    if (subkey == nullptr || *subkey == '\0') {
+        return ERROR_INVALID_PARAMETER;
+    }
+    reg::Target t;
+    const LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    return reg::delete_key(t.root, reg::join(t.path, subkey));
+}
+
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                             LPDWORD size) {
+    reg::Target t;
+    LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (!(t.access & KEY_QUERY_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (data != nullptr && size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    reg::Value v;
+    r = reg::query_value(t.root, t.path, name ? name : "", v);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (type) {
+        *type = v.type;
+    }
+    return reg::copy_data(v.data, data, size);
+}
+
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD size) {
+    reg::Target t;
+    const LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (!(t.access & KEY_SET_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (reserved != 0) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    if (data == nullptr && size != 0) {
+        return ERROR_NOACCESS;
+    }
+    return reg::set_value(t.root, t.path, name ? name : "", type, data, size);
+}
+
+LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
+    reg::Target t;
+    const LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (!(t.access & KEY_SET_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    return reg::delete_value(t.root, t.path, name ? name : "");
+}
+
+LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD size) {
+    reg::Target t;
+    LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (!(t.access & KEY_ENUMERATE_SUB_KEYS)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    std::string found;
+    r = reg::enum_key(t.root, t.path, index, found);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (name == nullptr || size <= found.size()) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    return ERROR_SUCCESS;
+}
+
+LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, LPDWORD reserved,
+                          LPDWORD type, LPBYTE data, LPDWORD data_size) {
+    if (name == nullptr || name_size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    reg::Target t;
+    LONG r = reg::target_of(key, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (!(t.access & KEY_QUERY_VALUE)) {
+        return ERROR_ACCESS_DENIED;
+    }
+    if (data != nullptr && data_size == nullptr) {
+        return ERROR_INVALID_PARAMETER;
+    }
+    reg::Value v;
+    r = reg::enum_value(t.root, t.path, index, v);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    if (*name_size <= v.name.size()) {
+        return ERROR_MORE_DATA;
+    }
+    std::memcpy(name, v.name.c_str(), v.name.size() + 1);
+    *name_size = DWORD(v.name.size());
+    if (type) {
+        *type = v.type;
+    }
+    return reg::copy_data(v.data, data, data_size);
+}
+}
