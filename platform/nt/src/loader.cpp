@@ -107,7 +107,8 @@ DWORD load_driver(const std::string& service, const std::filesystem::path& image
     d->service = service;
     d->image = handle;
     d->module = module_of(reinterpret_cast<const void*>(entry));
-    d->registry_path = widen("\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + service);
+    d->registry_path =
+        widen("\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + service);
     d->driver_name = widen("\\Driver\\" + service);
     d->service_key = widen(service);
     set_string(d->registry_path_string, d->registry_path);

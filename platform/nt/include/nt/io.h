@@ -59,8 +59,12 @@
 #define IRP_INPUT_OPERATION 0x00000040
 
 #define FILE_ALL_ACCESS (STANDARD_RIGHTS_REQUIRED | SYNCHRONIZE | 0x1FF)
+#ifndef FILE_READ_DATA
 #define FILE_READ_DATA 0x0001
+#endif
+#ifndef FILE_WRITE_DATA
 #define FILE_WRITE_DATA 0x0002
+#endif
 
 typedef struct _IO_STATUS_BLOCK {
     union {

@@ -4,21 +4,46 @@
 #include "nt/io.h"
 
 // Registry.
+#ifndef KEY_QUERY_VALUE
 #define KEY_QUERY_VALUE 0x0001
+#endif
+#ifndef KEY_SET_VALUE
 #define KEY_SET_VALUE 0x0002
+#endif
+#ifndef KEY_CREATE_SUB_KEY
 #define KEY_CREATE_SUB_KEY 0x0004
+#endif
+#ifndef KEY_ENUMERATE_SUB_KEYS
 #define KEY_ENUMERATE_SUB_KEYS 0x0008
+#endif
+#ifndef KEY_NOTIFY
 #define KEY_NOTIFY 0x0010
+#endif
+#ifndef KEY_CREATE_LINK
 #define KEY_CREATE_LINK 0x0020
-#define KEY_READ                                                                                   \
-    ((STANDARD_RIGHTS_READ | KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS | KEY_NOTIFY) & ~SYNCHRONIZE)
-#define KEY_WRITE ((STANDARD_RIGHTS_WRITE | KEY_SET_VALUE | KEY_CREATE_SUB_KEY) & ~SYNCHRONIZE)
+#endif
+#ifndef KEY_READ
+#define KEY_READ 0x20019
+#endif
+#ifndef KEY_WRITE
+#define KEY_WRITE 0x20006
+#endif
+#ifndef KEY_ALL_ACCESS
 #define KEY_ALL_ACCESS 0xF003F
+#endif
 
+#ifndef REG_OPTION_NON_VOLATILE
 #define REG_OPTION_NON_VOLATILE 0x00000000L
+#endif
+#ifndef REG_OPTION_VOLATILE
 #define REG_OPTION_VOLATILE 0x00000001L
+#endif
+#ifndef REG_CREATED_NEW_KEY
 #define REG_CREATED_NEW_KEY 0x00000001L
+#endif
+#ifndef REG_OPENED_EXISTING_KEY
 #define REG_OPENED_EXISTING_KEY 0x00000002L
+#endif
 
 #ifndef REG_NONE
 #define REG_NONE 0
