@@ -27,11 +27,13 @@ struct SyncResult {
 };
 
 // ---- Open files --------------------------------------------------------------------------------
-// An open of a device. Destroying it sends IRP_MJ_CLEANUP and then IRP_MJ_CLOSE.
+// An open of a device. cleanup() sends IRP_MJ_CLEANUP (once; the last handle was closed);
+// destroying it (when no request holds it any more) sends IRP_MJ_CLOSE.
 class OpenFile {
 public:
     OpenFile(PDEVICE_OBJECT device, PFILE_OBJECT file) : device_(device), file_(file) {}
     ~OpenFile();
+    void cleanup();
     OpenFile(const OpenFile&) = delete;
     OpenFile& operator=(const OpenFile&) = delete;
     PDEVICE_OBJECT device() const { return device_; }
@@ -40,6 +42,7 @@ public:
 private:
     PDEVICE_OBJECT device_;
     PFILE_OBJECT file_;
+    bool cleaned_ = false;
 };
 
 // Opens `device` (IRP_MJ_CREATE); on failure returns the driver's status and no file.

@@ -159,10 +159,16 @@ PIRP allocate_irp(CCHAR stack_size, std::function<void(PIRP)> on_complete) {
     return irp;
 }
 
+void OpenFile::cleanup() {
+    if (!cleaned_) {
+        cleaned_ = true;
+        submit_and_wait(device_, file_, IRP_MJ_CLEANUP, [](PIRP, PIO_STACK_LOCATION) {});
+    }
+}
+
 OpenFile::~OpenFile() {
-    const auto nothing = [](PIRP, PIO_STACK_LOCATION) {};
-    submit_and_wait(device_, file_, IRP_MJ_CLEANUP, nothing);
-    submit_and_wait(device_, file_, IRP_MJ_CLOSE, nothing);
+    cleanup();
+    submit_and_wait(device_, file_, IRP_MJ_CLOSE, [](PIRP, PIO_STACK_LOCATION) {});
     {
         std::lock_guard lock(names_mutex);
         --devices()[device_].opens;
