@@ -150,6 +150,18 @@ struct TARVO_BUFFER_HEADER {
     std::uintptr_t dwReserved[4]; // [3]: user address of the frame-descriptor table
 };
 
+// Input of IOCTL_TARVO_WRITE_GPIO_DATA: `count` register words from `values` in the caller's
+// address space go to GPIO_DATA word `index` on (index 0-63; the count is cut at word 63).
+struct TARVO_GPIO_WRITE {
+    std::uint32_t index;
+    std::uint32_t count;
+    std::uintptr_t values;
+};
+
+// Output of IOCTL_TARVO_MAP_REGISTERS: the user address of the register window mapped for this
+// open, 0 on a device without hardware.
+typedef std::uintptr_t TARVO_REGISTER_WINDOW;
+
 // ---- Frame-descriptor table -----------------------------------------------------------------
 // One table per chip in non-paged memory, mapped into every process that opens the device; entry
 // k belongs to the k-th registered buffer. The ready word is the only hand-over: the driver sets
@@ -175,11 +187,13 @@ static_assert(offsetof(TARVO_BUFFER_HEADER, dwBufferLength) == sizeof(std::uintp
 static_assert(offsetof(TARVO_FRAME_DESCRIPTOR, ready) == sizeof(std::uintptr_t));
 static_assert(offsetof(TARVO_FRAME_DESCRIPTOR, timeMs) == sizeof(std::uintptr_t) + 8);
 #if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(TARVO_GPIO_WRITE) == 12);
 static_assert(sizeof(TARVO_FORMAT) == 24);
 static_assert(sizeof(TARVO_BUFFER_HEADER) == 40);
 static_assert(offsetof(TARVO_BUFFER_HEADER, dwReserved) == 24);
 static_assert(sizeof(TARVO_FRAME_DESCRIPTOR) == 16);
 #else
+static_assert(sizeof(TARVO_GPIO_WRITE) == 16);
 static_assert(sizeof(TARVO_FORMAT) == 32);
 static_assert(sizeof(TARVO_BUFFER_HEADER) == 72);
 static_assert(offsetof(TARVO_BUFFER_HEADER, dwReserved) == 40);
