@@ -189,9 +189,8 @@ NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING, PUNICODE_STRING, PDRIVER_
     list->List[0].PartialResourceList.Version = 1;
     list->List[0].PartialResourceList.Revision = 1;
     list->List[0].PartialResourceList.Count = count;
-    for (ULONG i = 0; i < count; ++i) {
-        list->List[0].PartialResourceList.PartialDescriptors[i] = found[i];
-    }
+    std::memcpy(list->List[0].PartialResourceList.PartialDescriptors, found,
+                count * sizeof(CM_PARTIAL_RESOURCE_DESCRIPTOR));
     *resources = list;
     return STATUS_SUCCESS;
 }
