@@ -9,6 +9,8 @@
 #include "win32/synch.h"
 #include "win32/winsvc.h"
 
+#include <ntddk.h>
+
 #include "platform/register_view.h"
 #include "platform/registry_store.h"
 
@@ -385,6 +387,48 @@ TEST_F(DriverService, PoolLeftAtUnloadIsReportedByTag) {
     EXPECT_EQ(reports[0].leaked_pool[0].blocks, 1u);
     EXPECT_EQ(reports[0].leaked_pool[0].bytes, 100u);
     EXPECT_EQ(reports[0].devices_left, 0u);
+}
+
+TEST_F(DriverService, KernelCallersReachTheDeviceToo) {
+    start_and_open();
+    // Reads go to the driver like any request (this one completes them with 0 bytes).
+    char byte = 0;
+    DWORD read = 99;
+    EXPECT_TRUE(ReadFile(device_, &byte, 1, &read, nullptr));
+    EXPECT_EQ(read, 0u);
+
+    // Another driver's way in: the device by name, a built request, a wait for its event.
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, u"\\Device\\NtTest0");
+    PFILE_OBJECT file = nullptr;
+    PDEVICE_OBJECT device = nullptr;
+    ASSERT_EQ(IoGetDeviceObjectPointer(&name, FILE_ALL_ACCESS, &file, &device), STATUS_SUCCESS);
+    FillRequest r{STATUS_SUCCESS, 6, 0x42};
+    unsigned char out[8] = {};
+    KEVENT event;
+    KeInitializeEvent(&event, NotificationEvent, FALSE);
+    IO_STATUS_BLOCK io{};
+    PIRP irp = IoBuildDeviceIoControlRequest(IOCTL_NTEST_FILL, device, &r, sizeof r, out,
+                                             sizeof out, FALSE, &event, &io);
+    ASSERT_NE(irp, nullptr);
+    IoGetNextIrpStackLocation(irp)->FileObject = file;
+    if (IoCallDriver(device, irp) == STATUS_PENDING) {
+        KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, nullptr);
+    }
+    EXPECT_EQ(io.Status, STATUS_SUCCESS);
+    EXPECT_EQ(io.Information, 6u);
+    EXPECT_EQ(out[5], 0x42);
+    EXPECT_EQ(out[6], 0);
+    EXPECT_EQ(KeReadStateEvent(&event), 1);
+    EXPECT_EQ(counts().creates, 2u);
+    ObDereferenceObject(file);
+    EXPECT_EQ(counts().closes, 1u) << "the last reference closed the kernel's open";
+    RtlInitUnicodeString(&name, u"\\Device\\DebugMessageDevice");
+    EXPECT_EQ(IoGetDeviceObjectPointer(&name, FILE_ALL_ACCESS, &file, &device),
+              STATUS_OBJECT_NAME_NOT_FOUND);
+
+    platform::nt::system_shutdown();
+    EXPECT_EQ(counts().shutdowns, 1u);
 }
 
 TEST_F(DriverService, ServiceManagerErrors) {

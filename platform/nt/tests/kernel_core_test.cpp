@@ -147,6 +147,17 @@ TEST_F(KernelCore, PoolBlocksCarryTagsAndWrongFreesAreCaught) {
     ExFreePool(c);
     EXPECT_EQ(bug_check_of([&] { ExFreePool(c); }), BAD_POOL_CALLER) << "double free";
 
+    PHYSICAL_ADDRESS highest;
+    highest.QuadPart = 0xFFFFFFFFll;
+    void* contiguous = MmAllocateContiguousMemory(3 * PAGE_SIZE, highest);
+    void* noncached = MmAllocateNonCachedMemory(PAGE_SIZE);
+    ASSERT_TRUE(contiguous && noncached);
+    EXPECT_EQ(MmGetPhysicalAddress(static_cast<char*>(contiguous) + 2 * PAGE_SIZE).QuadPart,
+              MmGetPhysicalAddress(contiguous).QuadPart + 2 * PAGE_SIZE);
+    EXPECT_EQ(bug_check_of([&] { ExFreePool(noncached); }), BAD_POOL_CALLER) << "wrong kind";
+    MmFreeNonCachedMemory(noncached, PAGE_SIZE);
+    MmFreeContiguousMemory(contiguous);
+
     platform::nt::inject_fault(platform::nt::Fault::PoolAllocation, 0, 1, 1);
     void* first = ExAllocatePoolWithTag(NonPagedPool, 8, ddk);
     EXPECT_NE(first, nullptr);
