@@ -450,6 +450,11 @@ NTSTATUS NTAPI IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION s = irp->Tail.Overlay.CurrentStackLocation;
     s->DeviceObject = device;
     h->references.fetch_add(1);
+    // Released also when a bug check unwinds through here.
+    struct Hold {
+        PIRP irp;
+        ~Hold() { release_irp(irp); }
+    } hold{irp};
     const UCHAR major = s->MajorFunction;
     PDRIVER_DISPATCH routine =
         major <= IRP_MJ_MAXIMUM_FUNCTION ? device->DriverObject->MajorFunction[major] : nullptr;
@@ -471,7 +476,6 @@ NTSTATUS NTAPI IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
                       0, 0, "STATUS_PENDING returned for a request not marked pending");
         }
     }
-    release_irp(irp);
     return status;
 }
 

@@ -256,6 +256,7 @@ TEST_F(DriverService, SynchronizeExecutionHoldsOffTheIsr) {
     EXPECT_EQ(a.isr_inside, a.isr_before) << "the ISR ran inside the synchronised routine";
     const Counts c = counts();
     EXPECT_EQ(c.isr_claimed, 1u) << "the ISR ran once the lock was released";
+    EXPECT_EQ(platform::nt::drain_deferred(), 1u);
     EXPECT_FALSE(m().line_asserted(11));
     EXPECT_EQ(m().fault_count(machine::FaultKind::InterruptStorm), 0u);
 }
