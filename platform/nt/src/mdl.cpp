@@ -234,6 +234,30 @@ VOID NTAPI MmUnmapLockedPages(PVOID base, PMDL mdl) {
     }
 }
 
+VOID NTAPI ProbeForRead(const volatile VOID* address, SIZE_T length, ULONG alignment) {
+    if (length == 0) {
+        return;
+    }
+    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
+        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
+    }
+    if (!range_accessible(const_cast<const void*>(address), length, false)) {
+        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+    }
+}
+
+VOID NTAPI ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG alignment) {
+    if (length == 0) {
+        return;
+    }
+    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
+        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
+    }
+    if (!range_accessible(const_cast<const void*>(address), length, true)) {
+        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+    }
+}
+
 BOOLEAN NTAPI MmIsAddressValid(PVOID va) {
     return range_accessible(va, 1, false) ? TRUE : FALSE;
 }

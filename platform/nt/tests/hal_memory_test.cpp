@@ -173,6 +173,37 @@ TEST_F(HalMemory, LockedUserPagesAreScatteredAndBadRangesRaise) {
         }
         IoFreeMdl(bad);
     }
+    // The same checks before a driver reads or writes user memory directly.
+    auto* edge = static_cast<char*>(
+        mmap(nullptr, 2 * PAGE_SIZE, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    mprotect(edge + PAGE_SIZE, PAGE_SIZE, PROT_NONE);
+    struct Probe {
+        void* address;
+        SIZE_T length;
+        bool write;
+        ULONG alignment;
+        NTSTATUS status;
+    };
+    for (const Probe p :
+         {Probe{read_only, 16, false, 4, STATUS_SUCCESS},
+          Probe{read_only, 16, true, 4, STATUS_ACCESS_VIOLATION},
+          Probe{edge + PAGE_SIZE - 8, 8, false, 1, STATUS_SUCCESS},
+          Probe{edge + PAGE_SIZE - 8, 16, false, 1, STATUS_ACCESS_VIOLATION},
+          Probe{static_cast<char*>(read_only) + 2, 8, false, 4, STATUS_DATATYPE_MISALIGNMENT},
+          Probe{none, 0, true, 4, STATUS_SUCCESS}}) {
+        status = STATUS_SUCCESS;
+        __try {
+            if (p.write) {
+                ProbeForWrite(p.address, p.length, p.alignment);
+            } else {
+                ProbeForRead(p.address, p.length, p.alignment);
+            }
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            status = GetExceptionCode();
+        }
+        EXPECT_EQ(status, p.status) << p.address << " " << p.length;
+    }
+    munmap(edge, 2 * PAGE_SIZE);
     munmap(none, PAGE_SIZE);
     munmap(read_only, PAGE_SIZE);
 }
