@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tolm_nt {
@@ -210,7 +211,15 @@ NTSTATUS open_device(PDEVICE_OBJECT device, ACCESS_MASK access, std::shared_ptr<
         release_device_reference(device);
         return r.status;
     }
-    out = std::make_shared<OpenFile>(device, file);
+    // The last reference may go in a completion at raised level: the close then runs on a
+    // thread of its own at passive level.
+    out = std::shared_ptr<OpenFile>(new OpenFile(device, file), [](OpenFile* f) {
+        if (irql() > PASSIVE_LEVEL) {
+            std::thread([f] { delete f; }).detach();
+        } else {
+            delete f;
+        }
+    });
     return r.status;
 }
 

@@ -31,7 +31,7 @@ constexpr const char* kDevice = "\\\\.\\NtTest0";
 class DriverService : public nt_test::KernelTest {
 protected:
     DriverService() {
-        const auto drivers = root() / "System32" / "drivers";
+        const auto drivers = platform::system_directory() / "drivers";
         std::filesystem::create_directories(drivers);
         std::filesystem::copy_file(NT_TEST_DRIVER, drivers / "ntest.sys",
                                    std::filesystem::copy_options::overwrite_existing);
@@ -516,7 +516,11 @@ TEST_F(DriverService, DeletedServiceGoesWithItsLastHandle) {
 }
 
 TEST_F(DriverService, AutomaticStartServicesStartAtBoot) {
-    service_ = create(SERVICE_AUTO_START);
+    // The image path as the installer writes it: the system directory's full path.
+    char system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+    const std::string image = std::string(system) + "\\DRIVERS\\NTest.SYS";
+    service_ = create(SERVICE_AUTO_START, image.c_str());
     ASSERT_NE(service_, nullptr);
     platform::nt::reset(); // a new boot of this process's kernel
     EXPECT_FALSE(platform::nt::booted());
