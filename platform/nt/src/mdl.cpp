@@ -53,6 +53,19 @@ bool range_accessible(const void* address, std::size_t length, bool write) {
 
 namespace {
 std::mutex mdl_mutex;
+
+void probe(const void* address, SIZE_T length, ULONG alignment, bool write) {
+    if (length == 0) {
+        return;
+    }
+    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
+        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
+    }
+    if (!range_accessible(address, length, write)) {
+        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+    }
+}
+
 std::map<PMDL, std::uint32_t>& locks() {
     static std::map<PMDL, std::uint32_t> l;
     return l;
@@ -235,27 +248,11 @@ VOID NTAPI MmUnmapLockedPages(PVOID base, PMDL mdl) {
 }
 
 VOID NTAPI ProbeForRead(const volatile VOID* address, SIZE_T length, ULONG alignment) {
-    if (length == 0) {
-        return;
-    }
-    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
-        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
-    }
-    if (!range_accessible(const_cast<const void*>(address), length, false)) {
-        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
-    }
+    probe(const_cast<const void*>(address), length, alignment, false);
 }
 
 VOID NTAPI ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG alignment) {
-    if (length == 0) {
-        return;
-    }
-    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
-        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
-    }
-    if (!range_accessible(const_cast<const void*>(address), length, true)) {
-        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
-    }
+    probe(const_cast<const void*>(address), length, alignment, true);
 }
 
 BOOLEAN NTAPI MmIsAddressValid(PVOID va) {
