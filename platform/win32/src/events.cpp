@@ -69,24 +69,26 @@ HANDLE create_event(bool manual_reset, bool initially_set) {
     return make_handle(std::make_shared<EventObject>(manual_reset, initially_set));
 }
 
-bool signal_event(HANDLE h) {
+namespace {
+
+bool change_event(HANDLE h, void (EventObject::*change)()) {
     const auto event = lookup_handle_as<EventObject>(h);
     if (!event) {
         SetLastError(ERROR_INVALID_HANDLE);
         return false;
     }
-    event->set();
+    ((*event).*change)();
     return true;
 }
 
+} // namespace
+
+bool signal_event(HANDLE h) {
+    return change_event(h, &EventObject::set);
+}
+
 bool reset_event(HANDLE h) {
-    const auto event = lookup_handle_as<EventObject>(h);
-    if (!event) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return false;
-    }
-    event->reset();
-    return true;
+    return change_event(h, &EventObject::reset);
 }
 
 HANDLE create_event_exclusive(const char* name, bool manual_reset, bool initially_set) {

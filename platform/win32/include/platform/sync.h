@@ -17,6 +17,7 @@ class WaitableObject : public KernelObject {
 public:
     // Both are called under the wait lock. Whether a wait by thread `thread` is satisfied now,
     // and the side effect of satisfying it (an auto-reset event resets, a mutex is taken).
+    // Under the wait lock nothing may move the clock: read it with clock::peek().
     virtual bool ready(DWORD thread) const = 0;
     virtual void acquire(DWORD thread) {}
 

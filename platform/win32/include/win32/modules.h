@@ -9,8 +9,9 @@
 #include "win32/types.h"
 
 extern "C" {
-// Null with ERROR_MOD_NOT_FOUND when no file is found, ERROR_BAD_FORMAT when it cannot be
-// loaded (platform::module_load_error() tells why).
+// Null with ERROR_MOD_NOT_FOUND when no file is found or a library it needs is missing,
+// ERROR_PROC_NOT_FOUND when a function it imports is missing, ERROR_BAD_FORMAT when the file is
+// no loadable image (platform::module_load_error() tells why).
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
 // Only symbols the module itself defines are found (not those of the libraries it uses).

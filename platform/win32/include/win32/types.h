@@ -95,7 +95,8 @@ typedef HKEY* PHKEY;
 
 typedef LONG HRESULT;
 typedef DWORD COLORREF;
-typedef int (*FARPROC)();
+// Returns nothing, so a cast to the real function type draws no cast-function-type warning.
+typedef void (*FARPROC)();
 
 #define TRUE 1
 #define FALSE 0
