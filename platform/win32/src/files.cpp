@@ -136,6 +136,31 @@ HANDLE open_device(const char* name, DWORD access, DWORD flags) {
     return opener(name, access, flags);
 }
 
+// ReadFile and WriteFile: the transfer of any IoObject.
+BOOL transfer(HANDLE h, void* buffer, DWORD size, LPDWORD transferred, LPOVERLAPPED overlapped,
+              bool writing) {
+    auto object = lookup_handle_as<IoObject>(h);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    if (buffer == nullptr && size != 0) {
+        SetLastError(ERROR_NOACCESS);
+        return FALSE;
+    }
+    DWORD done = 0;
+    const DWORD error = writing ? object->write(buffer, size, done, overlapped)
+                                : object->read(buffer, size, done, overlapped);
+    if (transferred) {
+        *transferred = done;
+    }
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
 std::shared_ptr<FileObject> file_of(HANDLE h) {
     auto file = lookup_handle_as<FileObject>(h);
     if (!file) {
@@ -232,48 +257,12 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
 
 BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD to_read, LPDWORD read,
                      LPOVERLAPPED overlapped) {
-    auto object = platform::lookup_handle_as<platform::IoObject>(file);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (buffer == nullptr && to_read != 0) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
-    DWORD done = 0;
-    const DWORD error = object->read(buffer, to_read, done, overlapped);
-    if (read) {
-        *read = done;
-    }
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return FALSE;
-    }
-    return TRUE;
+    return platform::transfer(file, buffer, to_read, read, overlapped, false);
 }
 
 BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD to_write, LPDWORD written,
                       LPOVERLAPPED overlapped) {
-    auto object = platform::lookup_handle_as<platform::IoObject>(file);
-    if (!object) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
-    if (buffer == nullptr && to_write != 0) {
-        SetLastError(ERROR_NOACCESS);
-        return FALSE;
-    }
-    DWORD done = 0;
-    const DWORD error = object->write(buffer, to_write, done, overlapped);
-    if (written) {
-        *written = done;
-    }
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return FALSE;
-    }
-    return TRUE;
+    return platform::transfer(file, const_cast<void*>(buffer), to_write, written, overlapped, true);
 }
 
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high) {

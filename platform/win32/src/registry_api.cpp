@@ -61,6 +61,15 @@ LONG target_of(HKEY key, Target& out) {
     return ERROR_SUCCESS;
 }
 
+// target_of, and the access right the call needs.
+LONG target_with(HKEY key, REGSAM needed, Target& out) {
+    const LONG r = target_of(key, out);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    return (out.access & needed) == needed ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}
+
 std::string join(const std::string& base, const char* subkey) {
     if (subkey == nullptr || *subkey == '\0') {
         return base;
@@ -93,6 +102,14 @@ LONG copy_data(const std::vector<BYTE>& data, LPBYTE buffer, LPDWORD size) {
         std::memcpy(buffer, data.data(), data.size());
     }
     return ERROR_SUCCESS;
+}
+
+// A value's type and data into the caller's places.
+LONG hand_out(const Value& v, LPDWORD type, LPBYTE data, LPDWORD size) {
+    if (type) {
+        *type = v.type;
+    }
+    return copy_data(v.data, data, size);
 }
 
 } // namespace
@@ -185,12 +202,9 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey) {
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
                              LPDWORD size) {
     reg::Target t;
-    LONG r = reg::target_of(key, t);
+    LONG r = reg::target_with(key, KEY_QUERY_VALUE, t);
     if (r != ERROR_SUCCESS) {
         return r;
-    }
-    if (!(t.access & KEY_QUERY_VALUE)) {
-        return ERROR_ACCESS_DENIED;
     }
     if (data != nullptr && size == nullptr) {
         return ERROR_INVALID_PARAMETER;
@@ -200,21 +214,15 @@ LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD ty
     if (r != ERROR_SUCCESS) {
         return r;
     }
-    if (type) {
-        *type = v.type;
-    }
-    return reg::copy_data(v.data, data, size);
+    return reg::hand_out(v, type, data, size);
 }
 
 LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data,
                            DWORD size) {
     reg::Target t;
-    const LONG r = reg::target_of(key, t);
+    const LONG r = reg::target_with(key, KEY_SET_VALUE, t);
     if (r != ERROR_SUCCESS) {
         return r;
-    }
-    if (!(t.access & KEY_SET_VALUE)) {
-        return ERROR_ACCESS_DENIED;
     }
     if (reserved != 0) {
         return ERROR_INVALID_PARAMETER;
@@ -227,24 +235,18 @@ LONG WINAPI RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, co
 
 LONG WINAPI RegDeleteValueA(HKEY key, LPCSTR name) {
     reg::Target t;
-    const LONG r = reg::target_of(key, t);
+    const LONG r = reg::target_with(key, KEY_SET_VALUE, t);
     if (r != ERROR_SUCCESS) {
         return r;
-    }
-    if (!(t.access & KEY_SET_VALUE)) {
-        return ERROR_ACCESS_DENIED;
     }
     return reg::delete_value(t.root, t.path, name ? name : "");
 }
 
 LONG WINAPI RegEnumKeyA(HKEY key, DWORD index, LPSTR name, DWORD size) {
     reg::Target t;
-    LONG r = reg::target_of(key, t);
+    LONG r = reg::target_with(key, KEY_ENUMERATE_SUB_KEYS, t);
     if (r != ERROR_SUCCESS) {
         return r;
-    }
-    if (!(t.access & KEY_ENUMERATE_SUB_KEYS)) {
-        return ERROR_ACCESS_DENIED;
     }
     std::string found;
     r = reg::enum_key(t.root, t.path, index, found);
@@ -264,12 +266,9 @@ LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, 
         return ERROR_INVALID_PARAMETER;
     }
     reg::Target t;
-    LONG r = reg::target_of(key, t);
+    LONG r = reg::target_with(key, KEY_QUERY_VALUE, t);
     if (r != ERROR_SUCCESS) {
         return r;
-    }
-    if (!(t.access & KEY_QUERY_VALUE)) {
-        return ERROR_ACCESS_DENIED;
     }
     if (data != nullptr && data_size == nullptr) {
         return ERROR_INVALID_PARAMETER;
@@ -284,9 +283,6 @@ LONG WINAPI RegEnumValueA(HKEY key, DWORD index, LPSTR name, LPDWORD name_size, 
     }
     std::memcpy(name, v.name.c_str(), v.name.size() + 1);
     *name_size = DWORD(v.name.size());
-    if (type) {
-        *type = v.type;
-    }
-    return reg::copy_data(v.data, data, data_size);
+    return reg::hand_out(v, type, data, data_size);
 }
 }

@@ -22,25 +22,6 @@ bool name_less(std::string_view a, std::string_view b) {
     });
 }
 
-std::uint32_t crc32(const BYTE* data, std::size_t size) {
-    static const auto table = [] {
-        std::array<std::uint32_t, 256> t{};
-        for (std::uint32_t i = 0; i < 256; ++i) {
-            std::uint32_t c = i;
-            for (int k = 0; k < 8; ++k) {
-                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-            }
-            t[i] = c;
-        }
-        return t;
-    }();
-    std::uint32_t crc = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i) {
-        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
-    }
-    return crc ^ 0xFFFFFFFFu;
-}
-
 class Writer {
 public:
     std::vector<BYTE> bytes;
@@ -74,6 +55,9 @@ public:
     bool raw(void* p, std::size_t n) {
         if (n > left()) {
             return false;
+        }
+        if (n == 0) {
+            return true; // `p` may be the null data of an empty value
         }
         std::memcpy(p, data_ + at_, n);
         at_ += n;
@@ -171,6 +155,25 @@ bool read_key(Reader& r, KeyNode& key, std::size_t depth, std::string& error) {
 }
 
 } // namespace
+
+std::uint32_t crc32(const BYTE* data, std::size_t size) {
+    static const auto table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) {
+                c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (std::size_t i = 0; i < size; ++i) {
+        crc = table[(crc ^ data[i]) & 0xFF] ^ (crc >> 8);
+    }
+    return crc ^ 0xFFFFFFFFu;
+}
 
 KeyNode* KeyNode::subkey(std::string_view n) const {
     const auto it = std::lower_bound(subkeys.begin(), subkeys.end(), n,

@@ -45,6 +45,9 @@ struct KeyNode {
 
 std::vector<BYTE> serialize(const KeyNode& root, std::uint64_t generation);
 
+// CRC-32 (IEEE 802.3, reflected, as zlib computes it) of the payload.
+std::uint32_t crc32(const BYTE* data, std::size_t size);
+
 struct Parsed {
     std::uint64_t generation = 0;
     KeyNode root;
