@@ -159,7 +159,7 @@ std::uint32_t Chip::read(std::uint32_t offset, std::uint32_t now) const {
         if (numl_) {
             v |= 0x10;
         }
-        if (reg8(reg::IFORM) & 0x10) {
+        if (csel_) {
             v |= 0x08;
         }
         if (pll_latch_ || pll_unlocked(now)) {

@@ -130,7 +130,7 @@ private:
     // Field state, latched at each field start.
     bool odd_ = false;
     std::uint64_t field_count_ = 0;
-    bool pres_ = false, numl_ = false;
+    bool pres_ = false, numl_ = false, csel_ = false;
     int camera_ = 0;
     const CameraConfig* camera_config_ = nullptr;
     int width_ = 0, rows_ = 0;

@@ -1,5 +1,6 @@
 #include "machine/config.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -129,9 +130,24 @@ public:
                 break;
             }
         }
-        if (cfg.boards.empty()) {
-            cfg.boards.resize(1);
+        // Camera sections may come before their board's section, so they are checked at the end.
+        int boards = std::max(declared_boards_, 1);
+        if (board_count_ >= 0) {
+            if (declared_boards_ > board_count_) {
+                line_ = board_count_line_;
+                fail("boards = " + std::to_string(board_count_) + " but [board" +
+                     std::to_string(declared_boards_) + "] is described");
+            }
+            boards = board_count_;
         }
+        for (const Check& c : camera_boards_) {
+            if (c.number > boards) {
+                line_ = c.line;
+                fail("board " + std::to_string(c.number) + " has no [board" +
+                     std::to_string(c.number) + "] section");
+            }
+        }
+        cfg.boards.resize(std::size_t(boards));
         check_faults(cfg);
         return cfg;
     }
@@ -151,6 +167,7 @@ private:
         if (s.rfind("board", 0) == 0) {
             board = int(number(std::string_view(s).substr(5), 1, 8));
             ensure_board(cfg, board);
+            declared_boards_ = std::max(declared_boards_, board);
             return;
         }
         if (s.rfind("camera", 0) == 0) {
@@ -162,6 +179,7 @@ private:
             board = int(number(rest.substr(0, dot), 1, 8));
             input = int(number(rest.substr(dot + 1), 1, kCrosspointInputs));
             ensure_board(cfg, board);
+            camera_boards_.push_back({line_, true, board});
             return;
         }
         fail("unknown section [" + s + "]");
@@ -174,6 +192,9 @@ private:
             cfg.bridge_dword50 = std::uint32_t(number(value, 0, 0xFFFFFFFFll));
         } else if (key == "pll_lock_ms") {
             cfg.pll_lock_ms = std::uint32_t(number(value, 0, 10000));
+        } else if (key == "boards") {
+            board_count_ = int(number(value, 0, 8));
+            board_count_line_ = line_;
         } else if (key == "crosspoint_busy_ms") {
             cfg.crosspoint_busy_ms = std::uint32_t(number(value, 0, 10000));
         } else {
@@ -303,6 +324,10 @@ private:
     std::string name_;
     int line_ = 0;
     std::vector<Check> checks_;
+    std::vector<Check> camera_boards_;
+    int declared_boards_ = 0;
+    int board_count_ = -1; // [machine] boards, -1 = as described
+    int board_count_line_ = 0;
 };
 
 } // namespace

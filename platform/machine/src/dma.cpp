@@ -107,6 +107,7 @@ void Chip::field_start(std::uint32_t now) {
     }
     pres_ = pres;
     numl_ = numl;
+    csel_ = (iform & 0x10) != 0;
     int_stat_ |= events;
 
     // Geometry and format from this field's register copy.

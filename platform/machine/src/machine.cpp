@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
@@ -16,6 +17,7 @@
 #include "fault_log.h"
 #include "physical_memory.h"
 #include "platform/clock.h"
+#include "register_view.h"
 #include "speaker.h"
 
 namespace machine {
@@ -187,11 +189,13 @@ struct Machine::Impl {
         return false;
     }
 
-    void deliver() {
+    // Runs the handlers of every asserted line; true when any ran.
+    bool deliver() {
         if (t_delivering) {
-            return;
+            return false;
         }
         t_delivering = true;
+        bool delivered = false;
         for (;;) {
             std::vector<InterruptHandler> fns;
             unsigned line = 0;
@@ -231,6 +235,7 @@ struct Machine::Impl {
             for (auto& fn : fns) {
                 fn();
             }
+            delivered = true;
             std::lock_guard lock(mutex);
             const std::vector<std::uint32_t> after = pending_on(line);
             bool progress = false;
@@ -248,7 +253,18 @@ struct Machine::Impl {
                 s.signature = after;
             }
         }
+        if (delivered) {
+            std::function<void()> hook;
+            {
+                std::lock_guard lock(mutex);
+                hook = after_interrupts;
+            }
+            if (hook) {
+                hook();
+            }
+        }
         t_delivering = false;
+        return delivered;
     }
 
     // Runs the engines and delivers interrupts until nothing can make progress.
@@ -258,7 +274,7 @@ struct Machine::Impl {
         }
         t_pumping = true;
         for (;;) {
-            deliver();
+            const bool delivered = deliver();
             bool ran = false;
             {
                 std::lock_guard lock(mutex);
@@ -269,7 +285,7 @@ struct Machine::Impl {
                     }
                 }
             }
-            if (!ran) {
+            if (!ran && !delivered) {
                 break;
             }
         }
@@ -335,12 +351,15 @@ struct Machine::Impl {
 
     void thread_main() {
         using steady = std::chrono::steady_clock;
-        bool manual = platform::clock::is_manual();
-        steady::time_point anchor_real = steady::now();
-        std::uint32_t anchor_ms = platform::clock::now();
+        bool manual;
+        steady::time_point anchor_real;
+        std::uint32_t anchor_ms;
         Units anchor_units;
         {
             std::lock_guard lock(mutex);
+            manual = start_manual;
+            anchor_real = start_real;
+            anchor_ms = start_ms;
             anchor_units = now_units;
         }
         for (;;) {
@@ -398,6 +417,8 @@ struct Machine::Impl {
     }
 
     mutable std::mutex mutex;
+    std::mutex join_mutex; // start and stop of the field thread
+    std::atomic<std::thread::id> field_thread_id{};
     MachineConfig config;
     PhysicalMemory memory;
     FaultLog log;
@@ -407,10 +428,15 @@ struct Machine::Impl {
     Speaker speaker;
     bool granted = false;
     std::vector<Handler> handlers;
+    std::function<void()> after_interrupts;
     int next_handler = 1;
     std::map<unsigned, Storm> storms;
     Units now_units = 0;
     std::thread thread;
+    // Where free-running time starts, taken when start() is called.
+    bool start_manual = false;
+    std::chrono::steady_clock::time_point start_real;
+    std::uint32_t start_ms = 0;
     bool running = false;
     bool stop_requested = false;
     bool kick = false;
@@ -421,6 +447,7 @@ Machine::Machine(MachineConfig config) : impl_(std::make_unique<Impl>(std::move(
 
 Machine::~Machine() {
     stop();
+    remove_register_views(*this);
 }
 
 const MachineConfig& Machine::config() const {
@@ -533,6 +560,29 @@ bool Machine::is_register_space(PhysAddr phys) const {
     return impl_->chip_by_address(phys) != nullptr;
 }
 
+void* Machine::map_physical(PhysAddr phys, std::size_t length) {
+    bool registers;
+    {
+        std::lock_guard lock(impl_->mutex);
+        if (void* host = impl_->memory.host_address(phys, length)) {
+            return host;
+        }
+        Chip* c = impl_->chip_by_address(phys);
+        registers = c && (phys - c->bar0()) + length <= kRegisterWindowSize && length > 0;
+    }
+    if (!registers) {
+        return nullptr;
+    }
+    const PhysAddr page = phys & ~PhysAddr(kPageSize - 1);
+    auto* view =
+        static_cast<std::uint8_t*>(create_register_view(*this, page, (phys - page) + length));
+    return view ? view + (phys - page) : nullptr;
+}
+
+void Machine::unmap_physical(void* view) {
+    remove_register_view(view);
+}
+
 // ---- registers
 
 std::uint32_t Machine::mmio_read(PhysAddr phys, unsigned width) {
@@ -611,6 +661,11 @@ unsigned Machine::chip_interrupt_line(int chip) const {
     return c ? c->interrupt_line() : 0;
 }
 
+void Machine::set_after_interrupts(std::function<void()> hook) {
+    std::lock_guard lock(impl_->mutex);
+    impl_->after_interrupts = std::move(hook);
+}
+
 void Machine::deliver_interrupts() {
     impl_->pump();
 }
@@ -618,27 +673,41 @@ void Machine::deliver_interrupts() {
 // ---- time
 
 void Machine::start() {
+    std::lock_guard join(impl_->join_mutex);
+    if (impl_->thread.joinable() && !free_running()) {
+        impl_->thread.join(); // stopped from one of its own handlers earlier
+    }
     std::lock_guard lock(impl_->mutex);
     if (impl_->running || impl_->chips.empty()) {
         return;
     }
     impl_->running = true;
     impl_->stop_requested = false;
-    impl_->thread = std::thread([this] { impl_->thread_main(); });
+    impl_->start_manual = platform::clock::is_manual();
+    impl_->start_real = std::chrono::steady_clock::now();
+    impl_->start_ms = platform::clock::now();
+    impl_->thread = std::thread([this] {
+        impl_->field_thread_id = std::this_thread::get_id();
+        impl_->thread_main();
+        impl_->field_thread_id = std::thread::id();
+        std::lock_guard done(impl_->mutex);
+        impl_->running = false;
+    });
 }
 
 void Machine::stop() {
     {
         std::lock_guard lock(impl_->mutex);
-        if (!impl_->running) {
-            return;
-        }
-        impl_->stop_requested = true;
+        impl_->stop_requested = impl_->running;
     }
     impl_->wake.notify_all();
-    impl_->thread.join();
-    std::lock_guard lock(impl_->mutex);
-    impl_->running = false;
+    if (std::this_thread::get_id() == impl_->field_thread_id.load()) {
+        return; // from a handler on the field thread: the thread ends after this round
+    }
+    std::lock_guard join(impl_->join_mutex);
+    if (impl_->thread.joinable()) {
+        impl_->thread.join();
+    }
 }
 
 bool Machine::free_running() const {

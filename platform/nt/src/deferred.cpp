@@ -153,9 +153,7 @@ std::size_t drop_deferred_of(void* module) {
         std::lock_guard lock(q.mutex);
         for (auto it = q.items.begin(); it != q.items.end();) {
             if (it->module == module) {
-                if (it->dpc != nullptr) {
-                    it->dpc->DpcData = nullptr;
-                }
+                // The DPC object may be gone with the driver's memory: it is not touched.
                 if (it->io_item != nullptr) {
                     it->io_item->queued = false;
                     devices.push_back(it->io_item->device);

@@ -108,6 +108,20 @@ void complete_call(const std::shared_ptr<Call>& call, PIRP irp, OVERLAPPED* ov) 
     call->done_cv.notify_all();
 }
 
+// The end of a request: buffered output goes back to `out` only for a status that is no error
+// and never more than `out_size` bytes; then the buffers go and the caller hears of it.
+void finish_request(PIRP irp, void* system_buffer, void* out, DWORD out_size,
+                    const std::shared_ptr<Call>& call, OVERLAPPED* ov) {
+    if (out != nullptr && system_buffer != nullptr && !NT_ERROR(irp->IoStatus.Status)) {
+        if (irp->IoStatus.Information > out_size) {
+            irp->IoStatus.Information = out_size;
+        }
+        std::memcpy(out, system_buffer, irp->IoStatus.Information);
+    }
+    release_buffers(irp, system_buffer);
+    complete_call(call, irp, ov);
+}
+
 DWORD DeviceHandle::finish(NTSTATUS submitted, const std::shared_ptr<Call>& call, OVERLAPPED* ov,
                            DWORD& done) {
     done = 0;
@@ -185,17 +199,8 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
                 method == METHOD_NEITHER ? in : nullptr;
         },
         [=](PIRP irp) {
-            // Buffered output goes back only for a status that is no error, and never more than
-            // the caller's output length.
-            if (method == METHOD_BUFFERED && out != nullptr && system_buffer != nullptr &&
-                !NT_ERROR(irp->IoStatus.Status)) {
-                if (irp->IoStatus.Information > out_size) {
-                    irp->IoStatus.Information = out_size;
-                }
-                std::memcpy(out, system_buffer, irp->IoStatus.Information);
-            }
-            release_buffers(irp, system_buffer);
-            complete_call(call, irp, ov);
+            finish_request(irp, system_buffer, method == METHOD_BUFFERED ? out : nullptr, out_size,
+                           call, ov);
             (void)keep;
         });
     if (submitted == STATUS_INSUFFICIENT_RESOURCES && !call->done) {
@@ -255,14 +260,7 @@ DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done,
             s->Parameters.Read.ByteOffset = offset;
         },
         [=](PIRP irp) {
-            if (reading && system_buffer != nullptr && !NT_ERROR(irp->IoStatus.Status)) {
-                if (irp->IoStatus.Information > size) {
-                    irp->IoStatus.Information = size;
-                }
-                std::memcpy(buffer, system_buffer, irp->IoStatus.Information);
-            }
-            release_buffers(irp, system_buffer);
-            complete_call(call, irp, ov);
+            finish_request(irp, system_buffer, reading ? buffer : nullptr, size, call, ov);
             (void)keep;
         });
     return finish(submitted, call, ov, done);

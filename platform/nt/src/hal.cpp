@@ -25,18 +25,26 @@ bool split_slot(ULONG slot, unsigned& device, unsigned& function) {
     return true;
 }
 
-ULONG read_config(ULONG bus, ULONG slot, PVOID buffer, ULONG offset, ULONG length) {
+// Splits the slot, clips the length to the configuration space and reads the vendor id; false
+// for a bus that does not exist or an empty request.
+bool locate(ULONG bus, ULONG slot, ULONG offset, ULONG& length, unsigned& device,
+            unsigned& function, USHORT& vendor) {
     if (bus > 255 || offset >= 256 || length == 0) {
-        return 0;
+        return false;
     }
-    unsigned device, function;
     split_slot(slot, device, function);
     if (offset + length > 256) {
         length = 256 - offset;
     }
-    USHORT vendor = 0xFFFF;
-    if (hw().pci_read(bus, device, function, 0, &vendor, 2) == 0) {
-        return 0; // no such bus
+    vendor = 0xFFFF;
+    return hw().pci_read(bus, device, function, 0, &vendor, 2) != 0;
+}
+
+ULONG read_config(ULONG bus, ULONG slot, PVOID buffer, ULONG offset, ULONG length) {
+    unsigned device, function;
+    USHORT vendor;
+    if (!locate(bus, slot, offset, length, device, function, vendor)) {
+        return 0;
     }
     if (vendor == PCI_INVALID_VENDORID) {
         // An empty slot answers the invalid vendor id and nothing else.
@@ -50,16 +58,9 @@ ULONG read_config(ULONG bus, ULONG slot, PVOID buffer, ULONG offset, ULONG lengt
 }
 
 ULONG write_config(ULONG bus, ULONG slot, PVOID buffer, ULONG offset, ULONG length) {
-    if (bus > 255 || offset >= 256 || length == 0) {
-        return 0;
-    }
     unsigned device, function;
-    split_slot(slot, device, function);
-    if (offset + length > 256) {
-        length = 256 - offset;
-    }
-    USHORT vendor = 0xFFFF;
-    if (hw().pci_read(bus, device, function, 0, &vendor, 2) == 0 ||
+    USHORT vendor;
+    if (!locate(bus, slot, offset, length, device, function, vendor) ||
         vendor == PCI_INVALID_VENDORID) {
         return 0;
     }
@@ -189,9 +190,8 @@ NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING, PUNICODE_STRING, PDRIVER_
     list->List[0].PartialResourceList.Version = 1;
     list->List[0].PartialResourceList.Revision = 1;
     list->List[0].PartialResourceList.Count = count;
-    for (ULONG i = 0; i < count; ++i) {
-        list->List[0].PartialResourceList.PartialDescriptors[i] = found[i];
-    }
+    std::memcpy(list->List[0].PartialResourceList.PartialDescriptors, found,
+                count * sizeof(CM_PARTIAL_RESOURCE_DESCRIPTOR));
     *resources = list;
     return STATUS_SUCCESS;
 }

@@ -47,6 +47,31 @@ std::map<PKINTERRUPT, void*>& connections() {
     static std::map<PKINTERRUPT, void*> c;
     return c;
 }
+std::vector<ULONG>& parked_lines() {
+    static std::vector<ULONG> p;
+    return p;
+}
+
+void attach(PKINTERRUPT k);
+
+// Takes every interrupt of `line` off the machine until the masking level drops, so the
+// machine leaves the line pending instead of delivering it again and again.
+void park_line(ULONG line) {
+    std::vector<int> ids;
+    {
+        std::lock_guard lock(connections_mutex);
+        for (const auto& [k, module] : connections()) {
+            if (k->line == line && k->machine_id != 0) {
+                ids.push_back(k->machine_id);
+                k->machine_id = 0;
+            }
+        }
+        parked_lines().push_back(line);
+    }
+    for (const int id : ids) {
+        hw().detach_interrupt(id);
+    }
+}
 
 bool service(const std::shared_ptr<Connection>& c, PKINTERRUPT interrupt) {
     if (!c->connected.load()) {
@@ -57,6 +82,7 @@ bool service(const std::shared_ptr<Connection>& c, PKINTERRUPT interrupt) {
         if (c->irql < masked_at) {
             masked_at = c->irql;
         }
+        park_line(interrupt->line);
         return false;
     }
     const KIRQL old = irql();
@@ -70,6 +96,11 @@ bool service(const std::shared_ptr<Connection>& c, PKINTERRUPT interrupt) {
     return mine;
 }
 
+void attach(PKINTERRUPT k) {
+    std::shared_ptr<Connection> held = k->connection;
+    k->machine_id = hw().attach_interrupt(k->line, [held, k] { return service(held, k); });
+}
+
 } // namespace
 
 void run_masked_interrupts() {
@@ -77,6 +108,22 @@ void run_masked_interrupts() {
         return;
     }
     masked_at = HIGH_LEVEL + 1;
+    std::vector<PKINTERRUPT> parked;
+    {
+        std::lock_guard lock(connections_mutex);
+        if (parked_lines().empty()) {
+            return;
+        }
+        for (const auto& [k, module] : connections()) {
+            if (k->machine_id == 0) {
+                parked.push_back(k);
+            }
+        }
+        parked_lines().clear();
+        for (PKINTERRUPT k : parked) {
+            attach(k);
+        }
+    }
     hw().deliver_interrupts();
 }
 
@@ -111,10 +158,9 @@ NTSTATUS NTAPI IoConnectInterrupt(PKINTERRUPT* out, PKSERVICE_ROUTINE routine, P
     c.irql = level;
     c.synchronize_irql = synchronize_level;
     (void)share; // the machine's lines are shared; level-sensitive delivery chains handlers
-    std::shared_ptr<Connection> held = k->connection;
-    k->machine_id = hw().attach_interrupt(k->line, [held, k] { return service(held, k); });
     {
         std::lock_guard lock(connections_mutex);
+        attach(k);
         connections()[k] = k->module;
     }
     *out = k;

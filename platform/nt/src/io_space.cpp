@@ -32,7 +32,16 @@ std::map<std::uintptr_t, Window>& windows() {
 
 // Reserves an inaccessible range for a register window starting at page `phys`.
 void* reserve_window(machine::PhysAddr phys, std::size_t size) {
-    void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+    // Below 2 GB where the system allows it, so the address also fits a 32-bit field.
+    int flags = MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE;
+#ifdef MAP_32BIT
+    void* p = mmap(nullptr, size, PROT_NONE, flags | MAP_32BIT, -1, 0);
+    if (p == MAP_FAILED) {
+        p = mmap(nullptr, size, PROT_NONE, flags, -1, 0);
+    }
+#else
+    void* p = mmap(nullptr, size, PROT_NONE, flags, -1, 0);
+#endif
     if (p == MAP_FAILED) {
         return nullptr;
     }

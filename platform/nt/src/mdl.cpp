@@ -53,6 +53,19 @@ bool range_accessible(const void* address, std::size_t length, bool write) {
 
 namespace {
 std::mutex mdl_mutex;
+
+void probe(const void* address, SIZE_T length, ULONG alignment, bool write) {
+    if (length == 0) {
+        return;
+    }
+    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
+        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
+    }
+    if (!range_accessible(address, length, write)) {
+        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+    }
+}
+
 std::map<PMDL, std::uint32_t>& locks() {
     static std::map<PMDL, std::uint32_t> l;
     return l;
@@ -232,6 +245,14 @@ VOID NTAPI MmUnmapLockedPages(PVOID base, PMDL mdl) {
     if (base == mdl->MappedSystemVa && (mdl->MdlFlags & MDL_MAPPED_TO_SYSTEM_VA)) {
         mdl->MdlFlags &= ~static_cast<CSHORT>(MDL_MAPPED_TO_SYSTEM_VA);
     }
+}
+
+VOID NTAPI ProbeForRead(const volatile VOID* address, SIZE_T length, ULONG alignment) {
+    probe(const_cast<const void*>(address), length, alignment, false);
+}
+
+VOID NTAPI ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG alignment) {
+    probe(const_cast<const void*>(address), length, alignment, true);
 }
 
 BOOLEAN NTAPI MmIsAddressValid(PVOID va) {

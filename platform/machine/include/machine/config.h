@@ -3,6 +3,7 @@
 // Format (sections and keys are case-insensitive; ';' or '#' start a comment):
 //
 //   [machine]
+//   boards = 1                  ; 0 to 8 (default: as many as described, at least 1)
 //   bridge = 1                  ; host bridge 8086:244E fitted (0/1)
 //   bridge_dword50 = 0x00000000 ; its configuration dword 0x50 at power-up
 //   pll_lock_ms = 30            ; time the PLL stays out of lock after programming

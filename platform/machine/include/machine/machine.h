@@ -90,6 +90,14 @@ public:
     void* host_address(PhysAddr phys, std::size_t length) const;
     // True when `phys` falls inside a chip's register window (BAR0).
     bool is_register_space(PhysAddr phys) const;
+    // A host mapping of [phys, phys + length) for software that dereferences it (the kernel's
+    // mapping of a register window, a process's view of the physical-memory section). RAM
+    // maps to its host bytes. A register window maps to a guarded view: every load and store
+    // through it reaches the chip's register handler (x86-64: plain moves, and ALU, test and
+    // compare instructions with a memory operand). nullptr when the range is neither.
+    void* map_physical(PhysAddr phys, std::size_t length);
+    // Ends a mapping returned by map_physical (RAM mappings need none; harmless).
+    void unmap_physical(void* view);
 
     // ---- Register access by physical address --------------------------------------------------
     // `width` is 1, 2 or 4. The chip model expects dword accesses; other widths reach the handler,
@@ -110,6 +118,9 @@ public:
     void detach_interrupt(int id);
     bool line_asserted(unsigned line) const;
     unsigned chip_interrupt_line(int chip) const;
+    // Called on the delivering thread after every round of handlers (e.g. to run the deferred
+    // calls the handlers queued); nullptr removes it.
+    void set_after_interrupts(std::function<void()> hook);
 
     // ---- Time --------------------------------------------------------------------------------
     // Free-running: fields at each chip's norm (PAL 50, NTSC 59.94 per second) on a thread

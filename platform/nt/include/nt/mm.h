@@ -88,6 +88,12 @@ NTKERNELAPI PVOID NTAPI MmMapLockedPagesSpecifyCache(PMDL MemoryDescriptorList,
                                                      MM_PAGE_PRIORITY Priority);
 NTKERNELAPI VOID NTAPI MmUnmapLockedPages(PVOID BaseAddress, PMDL MemoryDescriptorList);
 
+// Check a user range before the driver touches it: a range that is not readable (writable)
+// raises STATUS_ACCESS_VIOLATION, a misaligned start STATUS_DATATYPE_MISALIGNMENT. A length of
+// 0 checks nothing.
+NTKERNELAPI VOID NTAPI ProbeForRead(const volatile VOID* Address, SIZE_T Length, ULONG Alignment);
+NTKERNELAPI VOID NTAPI ProbeForWrite(volatile VOID* Address, SIZE_T Length, ULONG Alignment);
+
 } // extern "C"
 
 inline VOID MmInitializeMdl(PMDL Mdl, PVOID BaseVa, SIZE_T Length) {
