@@ -376,14 +376,14 @@ NTSTATUS KResourceRequest::assign(PDRIVER_OBJECT driver, PDEVICE_OBJECT device,
     KRegistryKey key;
     key.create(RegRoot::Absolute, key_path);
     key.close();
+    // Released in every case: an assignment that failed part-way may still hold a claim.
+    claimed_ = true;
     const NTSTATUS status =
         HalAssignSlotResources(const_cast<PUNICODE_STRING>(key_path), nullptr, driver, device,
                                PCIBus, at.bus, static_cast<ULONG>(at.slot), &list_);
     if (!NT_SUCCESS(status)) {
         list_ = nullptr;
-        return status;
     }
-    claimed_ = true;
     return status;
 }
 
@@ -409,13 +409,20 @@ PCM_PARTIAL_RESOURCE_DESCRIPTOR KResourceRequest::find(UCHAR type, ULONG n) cons
     if (list_ == nullptr) {
         return nullptr;
     }
+    // The lists are variable-length: walk them by address, not by the declared array bounds.
+    auto* full = reinterpret_cast<PUCHAR>(&list_->List[0]);
     for (ULONG f = 0; f < list_->Count; ++f) {
-        CM_PARTIAL_RESOURCE_LIST& partial = list_->List[f].PartialResourceList;
-        for (ULONG i = 0; i < partial.Count; ++i) {
-            if (partial.PartialDescriptors[i].Type == type && n-- == 0) {
-                return &partial.PartialDescriptors[i];
+        auto* partial = reinterpret_cast<PCM_PARTIAL_RESOURCE_LIST>(
+            full + offsetof(CM_FULL_RESOURCE_DESCRIPTOR, PartialResourceList));
+        auto* d = reinterpret_cast<PUCHAR>(partial) +
+                  offsetof(CM_PARTIAL_RESOURCE_LIST, PartialDescriptors);
+        for (ULONG i = 0; i < partial->Count; ++i, d += sizeof(CM_PARTIAL_RESOURCE_DESCRIPTOR)) {
+            auto* descriptor = reinterpret_cast<PCM_PARTIAL_RESOURCE_DESCRIPTOR>(d);
+            if (descriptor->Type == type && n-- == 0) {
+                return descriptor;
             }
         }
+        full = d;
     }
     return nullptr;
 }
