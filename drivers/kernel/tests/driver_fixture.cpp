@@ -159,6 +159,7 @@ void DriverTest::route_camera(int chip, int camera) {
     hw().write_register(1, 0x110, (0x4Cu << 24) | (byte << 16) | 0x80u);
     hw().write_register(1, 0x100, 1u << 8); // acknowledge the transaction's done bit
     ASSERT_EQ(hw().capture_route(1, chip), camera);
+    hw().step();
 }
 
 std::vector<std::uint32_t> DriverTest::stable_registers(int chip) {
