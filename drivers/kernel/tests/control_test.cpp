@@ -5,6 +5,8 @@
 #include <cstring>
 #include <functional>
 
+#include "platform/clock.h"
+
 namespace tarvo_test {
 namespace {
 
@@ -370,6 +372,29 @@ TEST_F(StreamTest, PalGeometryAndPll) {
     ASSERT_TRUE(set_format({4, 640, 480}).ok);
     EXPECT_EQ(hw().read_register(1, 0x084), 0u);
     EXPECT_EQ(hw().read_register(1, 0x0F8), 0u);
+}
+
+// A PLL that never locks holds the format request for at most a second of the platform clock.
+TEST_F(DriverTest, PllWaitIsBounded) {
+    machine::MachineConfig config = boards_of({1});
+    config.pll_lock_ms = 100000000;
+    make_machine(config);
+    const std::uint32_t before_start = platform::clock::now();
+    ASSERT_TRUE(start());
+    EXPECT_LE(platform::clock::now() - before_start, 1500u);
+    HANDLE h = open(0);
+    // Leave PAL for NTSC and back, so the PLL is programmed again.
+    TARVO_SOURCE ntsc{20, 0, 1, 2, 0};
+    ASSERT_TRUE(ioctl(h, IOCTL_TARVO_SET_SOURCE, &ntsc, sizeof ntsc, nullptr, 0).ok);
+    TARVO_FORMAT f{sizeof(TARVO_FORMAT), 4, 640, 480, 0, 0};
+    ASSERT_TRUE(ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0).ok);
+    TARVO_SOURCE pal{20, 0, 3, 2, 0};
+    ASSERT_TRUE(ioctl(h, IOCTL_TARVO_SET_SOURCE, &pal, sizeof pal, nullptr, 0).ok);
+    const std::uint32_t before = platform::clock::now();
+    EXPECT_TRUE(ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0).ok);
+    const std::uint32_t waited = platform::clock::now() - before;
+    EXPECT_GE(waited, 900u);
+    EXPECT_LE(waited, 1500u);
 }
 
 } // namespace
