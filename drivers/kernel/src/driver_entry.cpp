@@ -345,11 +345,13 @@ void ChipDevice::teardown() {
         chip_->write(INT_STAT, 0xFFFFFFFF);
         chip_->write(GPIO_OUT_EN, 0);
     }
+    // Off the shared line before the register window goes dark, so the handler never reads a
+    // disabled window.
+    interrupt_.disconnect();
+    KeRemoveQueueDpc(&dpc_);
     if (chip_ != nullptr && location_.slot != -1) {
         ddk::pci_write_command(location_, ddk::pci_read_command(location_) & ~USHORT(2));
     }
-    interrupt_.disconnect();
-    KeRemoveQueueDpc(&dpc_);
     // The DMA is stopped: buffers of a stream still running can be unlocked safely.
     unlock_all_buffers();
     resources_.release(ddk::KDriver::instance()->system(), device_);

@@ -374,6 +374,22 @@ TEST_F(StreamTest, PalGeometryAndPll) {
     EXPECT_EQ(hw().read_register(1, 0x0F8), 0u);
 }
 
+// The board dialog's round trip: the header read, one field changed, written back.
+TEST_F(StreamTest, PciConfigRoundTrip) {
+    bring_up();
+    TARVO_BOARD_INFO info{};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_READ_PCI_CONFIG, nullptr, 0, &info, sizeof info).ok);
+    EXPECT_EQ(info.config[0x0D], 0x40);
+    info.config[0x0D] = 0;
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_PCI_CONFIG, &info, sizeof info, nullptr, 0).ok);
+    const machine::PciLocation at = hw().chip_location(1);
+    std::uint8_t latency = 0xFF;
+    hw().pci_read(at.bus, at.device, at.function, 0x0D, &latency, 1);
+    EXPECT_EQ(latency, 0);
+    // The window stays on: the header carried the command word the driver set.
+    EXPECT_NE(hw().read_register(1, 0x0D4), 0xFFFFFFFFu);
+}
+
 // A PLL that never locks holds the format request for at most a second of the platform clock.
 TEST_F(DriverTest, PllWaitIsBounded) {
     machine::MachineConfig config = boards_of({1});

@@ -84,6 +84,10 @@ void DriverTest::stop_and_check_clean() {
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
     started_ = false;
+    // No register access while a window was off, no DMA into pages given back.
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::RegisterMemoryOff), 0u);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::DmaNotLocked), 0u);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::InterruptStorm), 0u);
     const auto reports = platform::nt::unload_reports();
     ASSERT_FALSE(reports.empty());
     EXPECT_TRUE(reports.back().clean());

@@ -28,6 +28,10 @@ TEST_F(DriverTest, ReadsAndWritesCompleteWithNoBytes) {
         EXPECT_EQ(done, 0u);
     }
     EXPECT_EQ(std::count(data, data + sizeof data, 0xA5), 64);
+    // Shutdown notification completes at once; the device goes on serving.
+    platform::nt::system_shutdown();
+    DWORD done = 1;
+    EXPECT_TRUE(ReadFile(h, data, 8, &done, nullptr));
     close(h);
     stop_and_check_clean();
 }

@@ -228,5 +228,26 @@ TEST_F(StreamTest, SecondOpenDuringCaptureHandsEveryBufferBack) {
     EXPECT_EQ(hw().fault_count(), 0u);
 }
 
+// The board dialog's restart: the caller stops the DMA through the register codes, the driver
+// re-points the master at the current slot, the caller starts it again and capture goes on.
+TEST_F(StreamTest, RestartDmaRepointsAStoppedEngine) {
+    bring_up(11);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    hand_back(0);
+    const std::uint32_t dma = hw().read_register(1, 0x10C);
+    std::uint32_t stop[2] = {0x10C, dma & ~3u};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_REG, stop, 8, nullptr, 0).ok);
+    hw().write_register(1, 0x114, 0);
+    ASSERT_TRUE(simple(IOCTL_TARVO_RESTART_DMA).ok);
+    EXPECT_NE(hw().read_register(1, 0x114), 0u);
+    std::uint32_t go[2] = {0x10C, dma | 3u};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_REG, go, 8, nullptr, 0).ok);
+    ASSERT_TRUE(step_until_ready(1));
+    hand_back(1);
+    ASSERT_TRUE(step_until_ready(0));
+    expect_frame_of_camera(0);
+}
+
 } // namespace
 } // namespace tarvo_test
