@@ -21,6 +21,7 @@
 #include <cstring>
 #include <filesystem>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -241,7 +242,35 @@ TEST_F(DriverService, ChipInterruptReachesTheIsrAndItsDpc) {
     EXPECT_EQ(counts().work_items, 0u);
     platform::nt::drain_deferred();
     EXPECT_EQ(counts().work_items, 1u);
+
+    // Run as a processor leaving the interrupt: the DPC follows its ISR at once.
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::AfterInterrupts);
+    m().inject_error_bits(1, 1u << 12);
+    c = counts();
+    EXPECT_EQ(c.isr_claimed, 2u);
+    EXPECT_EQ(c.dpc, 2u);
+    EXPECT_EQ(platform::nt::queued_deferred(), 0u);
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
     EXPECT_EQ(m().fault_count(machine::FaultKind::InterruptStorm), 0u);
+}
+
+TEST_F(DriverService, FreeRunningMachineDeliversOnItsThreadsAndDpcsRunOnTheKernelThread) {
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Auto);
+    start_and_open();
+    ASSERT_EQ(counts().has_chip, 1u);
+    m().write_register(1, NTEST_INT_MASK, 1u << 1); // VSYNC, every field
+    m().start();
+    Counts c{};
+    for (int i = 0; i < 4000 && c.dpc < 3; ++i) {
+        platform::clock::advance(5);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        c = counts();
+    }
+    m().stop();
+    EXPECT_GE(c.isr_claimed, 3u);
+    EXPECT_GE(c.dpc, 3u) << "the kernel thread ran the DPCs without a drain";
+    m().write_register(1, NTEST_INT_MASK, 0);
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
 }
 
 TEST_F(DriverService, SynchronizeExecutionHoldsOffTheIsr) {
