@@ -20,6 +20,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/mman.h>
 #include <sys/wait.h>
 #include <thread>
 #include <vector>
@@ -179,6 +180,17 @@ TEST_F(DriverService, BufferedControlCopiesBackOnlyWhatTheRulesAllow) {
     EXPECT_FALSE(DeviceIoControl(device_, IOCTL_NTEST_FILL, reinterpret_cast<void*>(16), 64,
                                  nullptr, 0, &got, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+    FillRequest ok{STATUS_SUCCESS, 8, 0x11};
+    EXPECT_FALSE(DeviceIoControl(device_, IOCTL_NTEST_FILL, &ok, sizeof ok,
+                                 reinterpret_cast<void*>(16), 8, &got, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+    void* read_only = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    EXPECT_FALSE(
+        DeviceIoControl(device_, IOCTL_NTEST_FILL, &ok, sizeof ok, read_only, 8, &got, nullptr))
+        << "an output that cannot be written";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+    EXPECT_EQ(static_cast<unsigned char*>(read_only)[0], 0);
+    munmap(read_only, 4096);
     // A driver that completes a request twice is caught.
     EXPECT_THROW(
         DeviceIoControl(device_, IOCTL_NTEST_COMPLETE_TWICE, nullptr, 0, nullptr, 0, &got, nullptr),
