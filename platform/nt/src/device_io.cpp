@@ -116,7 +116,10 @@ void finish_request(PIRP irp, void* system_buffer, void* out, DWORD out_size,
         if (irp->IoStatus.Information > out_size) {
             irp->IoStatus.Information = out_size;
         }
-        std::memcpy(out, system_buffer, irp->IoStatus.Information);
+        if (!copy_to_user(out, system_buffer, irp->IoStatus.Information)) {
+            irp->IoStatus.Status = STATUS_ACCESS_VIOLATION;
+            irp->IoStatus.Information = 0;
+        }
     }
     release_buffers(irp, system_buffer);
     complete_call(call, irp, ov);
@@ -148,10 +151,6 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
     if (!open_) {
         return ERROR_INVALID_HANDLE;
     }
-    if ((in_size != 0 && !range_accessible(in, in_size, false)) ||
-        (out_size != 0 && !range_accessible(out, out_size, true))) {
-        return ERROR_NOACCESS;
-    }
     const ULONG method = code & 3;
     void* system_buffer = nullptr;
     const DWORD buffered = method == METHOD_BUFFERED  ? (in_size > out_size ? in_size : out_size)
@@ -163,10 +162,17 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
         if (system_buffer == nullptr) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
-        std::memset(system_buffer, 0, buffered);
-        if (in_size != 0) {
-            std::memcpy(system_buffer, in, in_size);
+        // The output must be there (its writability shows when it is copied back); the input is
+        // copied in.
+        const bool ok =
+            (method != METHOD_BUFFERED || copy_from_user(system_buffer, out, out_size)) &&
+            (std::memset(system_buffer, 0, buffered), copy_from_user(system_buffer, in, in_size));
+        if (!ok) {
+            free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
+            return ERROR_NOACCESS;
         }
+    } else if (method == METHOD_NEITHER && in_size != 0 && in == nullptr) {
+        return ERROR_NOACCESS;
     }
     PMDL mdl = nullptr;
     if ((method == METHOD_IN_DIRECT || method == METHOD_OUT_DIRECT) && out_size != 0) {
@@ -221,9 +227,6 @@ DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done,
         return ERROR_INVALID_HANDLE;
     }
     const bool reading = major == IRP_MJ_READ;
-    if (size != 0 && !range_accessible(buffer, size, reading)) {
-        return ERROR_NOACCESS;
-    }
     PDEVICE_OBJECT device = open_->device();
     void* system_buffer = nullptr;
     PMDL mdl = nullptr;
@@ -232,8 +235,9 @@ DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done,
         if (system_buffer == nullptr) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
-        if (!reading) {
-            std::memcpy(system_buffer, buffer, size);
+        if (!copy_from_user(system_buffer, buffer, size)) { // a read checks its buffer is there
+            free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
+            return ERROR_NOACCESS;
         }
     } else if (size != 0 && (device->Flags & DO_DIRECT_IO)) {
         mdl = lock_user_buffer(buffer, size, reading ? IoWriteAccess : IoReadAccess);

@@ -47,6 +47,11 @@ std::string lower(std::string_view s);
 // process. Register views are reserved inaccessible, so they fail.
 bool range_accessible(const void* address, std::size_t length, bool write);
 
+// Copies between this process's user buffers and kernel memory; false (nothing or part copied)
+// when the user range is not readable / writable. Cheap enough for every request.
+bool copy_from_user(void* kernel, const void* user, std::size_t length);
+bool copy_to_user(void* user, const void* kernel, std::size_t length);
+
 // Interrupts pended on this thread while its level masked them run when the level drops.
 void run_masked_interrupts();
 

@@ -111,8 +111,8 @@ NTSTATUS map_registers(Extension* e, PVOID* user) {
         return status;
     }
     PVOID section_object = nullptr;
-    status = ObReferenceObjectByHandle(e->section, SECTION_ALL_ACCESS, nullptr, KernelMode,
-                                       &section_object, nullptr);
+    status = ObReferenceObjectByHandle(e->section, SECTION_ALL_ACCESS, *MmSectionObjectType,
+                                       KernelMode, &section_object, nullptr);
     if (!NT_SUCCESS(status)) {
         ZwClose(e->section);
         return status;

@@ -23,8 +23,10 @@ void reset();
 void system_shutdown();
 
 // Deferred procedure calls and work items run on kernel threads (Thread), only when a test drains
-// them (Manual), or on threads while the machine runs free and drained otherwise (Auto, default).
-enum class DeferredMode { Auto, Thread, Manual };
+// them (Manual), on threads while the machine runs free and drained otherwise (Auto, default), or
+// on the interrupt's thread right after each round of interrupt handlers, as a processor runs
+// them when it leaves the interrupt (AfterInterrupts; other queued calls wait for a drain).
+enum class DeferredMode { Auto, Thread, Manual, AfterInterrupts };
 void set_deferred_mode(DeferredMode mode);
 // Runs queued DPCs and work items in the calling thread until none is left; returns how many ran.
 std::size_t drain_deferred();
