@@ -87,27 +87,52 @@ TEST_F(StreamTest, HoldsWithoutFreeBuffersAndResumesInOrder) {
     EXPECT_EQ(hw().fault_count(), 0u);
 }
 
-// An enabled chip error closes the frame in progress with its error bits and the DMA restarts
-// into the next slot; the following frames are whole again.
-TEST_F(StreamTest, ChipErrorClosesTheFrameAndRestartsTheDma) {
+struct ErrorCase {
+    const char* name;
+    std::uint32_t bits;
+    bool enabled; // in the capture INT_MASK: handled at once, else at the next enabled interrupt
+};
+
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class ChipErrors : public StreamTest, public ::testing::WithParamInterface<ErrorCase> {};
+
+// A chip error closes the frame in progress with its error bits and the DMA restarts into the
+// next slot; the following frames are whole again.
+TEST_P(ChipErrors, CloseTheFrameAndRestartTheDma) {
+    const ErrorCase& c = GetParam();
     bring_up(5);
     start_stream({4, 768, 576}, 4);
     ASSERT_TRUE(step_until_ready(0));
     hand_back(0);
     hw().step(); // into slot 1
-    hw().inject_error_bits(1, 0x40000);
+    hw().inject_error_bits(1, c.bits);
+    if (!c.enabled) {
+        EXPECT_EQ(platform::nt::queued_deferred(), 0u);
+        hw().step(); // the next field start raises an enabled interrupt
+    }
     EXPECT_EQ(platform::nt::queued_deferred(), 1u);
     EXPECT_EQ(platform::nt::drain_deferred(), 1u);
     ASSERT_TRUE(ready(1));
-    EXPECT_EQ(table_[1].error, 0x40000u);
+    EXPECT_EQ(table_[1].error, c.bits);
     EXPECT_EQ(hw().read_register(1, 0x10C) & 3, 3u);
     EXPECT_EQ(hw().read_register(1, 0x104), 0x000C0933u);
+    EXPECT_EQ(hw().read_register(1, 0x100) & 0xFF000, 0u);
     hand_back(1);
     ASSERT_TRUE(step_until_ready(2));
     EXPECT_EQ(table_[2].error, 0u);
     expect_frame_of_camera(2);
     EXPECT_EQ(hw().fault_count(machine::FaultKind::Injected), 1u);
 }
+
+INSTANTIATE_TEST_SUITE_P(Bits, ChipErrors,
+                         ::testing::Values(ErrorCase{"OpcodeError", 0x40000, true},
+                                           ErrorCase{"SyncError", 0x80000, true},
+                                           ErrorCase{"BusMasterAbort", 0x20000, false},
+                                           ErrorCase{"FifoOverrun", 0x1000, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // An error restart still queued when the stream ends keeps the engine idle.
 TEST_F(StreamTest, DeferredRestartAfterStreamEndLeavesTheEngineIdle) {
