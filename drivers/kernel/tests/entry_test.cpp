@@ -2,6 +2,7 @@
 // and a clean unload.
 #include "driver_fixture.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 
@@ -45,6 +46,16 @@ std::vector<Layout> layouts() {
          0,
          3,
          {{0, none, none}, {0, none, none}, {0, none, none}}},
+        // The tables hold ten chips: the eleventh and twelfth are left alone.
+        {"twelve chips",
+         {4, 4, 4},
+         std::nullopt,
+         0,
+         0,
+         true,
+         0,
+         10,
+         std::vector<std::array<long long, 3>>(10, {0, none, none})},
         // A chip that does not exist for the HAL is skipped and the next chip takes its number;
         // the value written for the skipped chip is overwritten by the next one.
         {"missing chip skipped",
@@ -116,7 +127,7 @@ TEST_P(EntryTest, CreatesDevicesAndRecordsTheOutcome) {
         ASSERT_FALSE(reports.empty());
         EXPECT_TRUE(reports.back().clean());
     }
-    for (int n = 0; n < 5; ++n) {
+    for (int n = 0; n < 12; ++n) {
         HANDLE h = open(n);
         EXPECT_EQ(h != INVALID_HANDLE_VALUE, n < l.devices) << "device " << n;
         if (h != INVALID_HANDLE_VALUE) {
@@ -138,8 +149,8 @@ TEST_P(EntryTest, CreatesDevicesAndRecordsTheOutcome) {
     }
     if (l.loads) {
         stop_and_check_clean();
-        // The chips are quiet after unload: register window off, line released.
-        for (int chip = 1; chip <= hw().chip_count(); ++chip) {
+        // The chips the driver took are quiet after unload: register window off, line released.
+        for (int chip = 1; chip <= std::min(hw().chip_count(), 10); ++chip) {
             const machine::PciLocation at = hw().chip_location(chip);
             std::uint16_t command = 0;
             hw().pci_read(at.bus, at.device, at.function, 4, &command, 2);
