@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 
 namespace tarvo_test {
 namespace {
@@ -20,6 +21,7 @@ struct Layout {
     int devices;      // devices that open
     // Per device: InstallError, ErrorStatus, InstallInterrupt (-1 = absent).
     std::vector<std::array<long long, 3>> values;
+    int first_chip = 1; // the chip (in scan order) that becomes device 0
 };
 
 std::vector<Layout> layouts() {
@@ -66,7 +68,8 @@ std::vector<Layout> layouts() {
          true,
          0,
          1,
-         {{0, 0xC00000C0, none}}},
+         {{0, 0xC00000C0, none}},
+         2},
         {"resource failure",
          {2},
          F::AssignSlotResources,
@@ -130,6 +133,15 @@ TEST_P(EntryTest, CreatesDevicesAndRecordsTheOutcome) {
     for (int n = 0; n < 12; ++n) {
         HANDLE h = open(n);
         EXPECT_EQ(h != INVALID_HANDLE_VALUE, n < l.devices) << "device " << n;
+        if (h != INVALID_HANDLE_VALUE && !l.boards.empty()) {
+            // Devices follow the scan order: device n is the chip whose header it reads.
+            TARVO_BOARD_INFO info{};
+            ASSERT_TRUE(ioctl(h, IOCTL_TARVO_READ_PCI_CONFIG, nullptr, 0, &info, sizeof info).ok);
+            const machine::PciLocation at = hw().chip_location(n + l.first_chip);
+            std::uint8_t header[64];
+            hw().pci_read(at.bus, at.device, at.function, 0, header, 64);
+            EXPECT_EQ(std::memcmp(info.config, header, 64), 0) << "device " << n;
+        }
         if (h != INVALID_HANDLE_VALUE) {
             close(h);
         }
