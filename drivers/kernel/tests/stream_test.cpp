@@ -3,6 +3,8 @@
 #include "stream_client.h"
 
 #include "platform/clock.h"
+#include <chrono>
+#include <thread>
 
 namespace tarvo_test {
 namespace {
@@ -91,6 +93,39 @@ TEST_F(StreamTest, UnloadDuringALiveStreamLeavesNothingBehind) {
     stop_and_check_clean();
     hw().step_fields(6);
     EXPECT_EQ(hw().fault_count(), 0u);
+}
+
+// Free-running, as the station runs it: fields on the machine's own thread in real time, the
+// interrupt handler there, deferred calls on kernel threads, the client handing buffers back from
+// its own thread.
+TEST_F(StreamTest, FreeRunningStreamDeliversFramesInOrder) {
+    make_machine(boards_of({1}));
+    platform::clock::use_real();
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Auto);
+    ASSERT_TRUE(start());
+    device_ = open(0);
+    route_camera(1, 4);
+    camera_ = 4;
+    start_stream({5, 384, 288}, 3);
+    hw().start();
+    int expected = 0, frames = 0;
+    const std::uint32_t deadline = platform::clock::now() + 5000;
+    while (frames < 6 && platform::clock::now() < deadline) {
+        if (ready(expected)) {
+            expect_frame_of_camera(expected);
+            hand_back(expected);
+            expected = (expected + 1) % 3;
+            ++frames;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    hw().stop();
+    EXPECT_EQ(frames, 6);
+    ASSERT_TRUE(simple(IOCTL_TARVO_STREAM_FINI).ok);
+    EXPECT_EQ(hw().fault_count(), 0u);
+    close(device_);
+    stop_and_check_clean();
 }
 
 // With no buffer handed back the ring fills all four slots and holds; it resumes in order once
