@@ -236,6 +236,25 @@ TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
     CloseHandle(event);
 }
 
+TEST_F(DriverService, OverlappedResultOfAFileReportsItsRecordedResult) {
+    const std::string path = (root() / "data.bin").string();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD got = 0;
+    ASSERT_TRUE(WriteFile(file, "abc", 3, &got, nullptr));
+    OVERLAPPED ov{};
+    char buffer[8];
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &got, &ov));
+    ASSERT_TRUE(GetOverlappedResult(file, &ov, &got, TRUE));
+    EXPECT_EQ(got, 3u);
+    ov.Offset = 10;
+    EXPECT_FALSE(ReadFile(file, buffer, sizeof buffer, &got, &ov));
+    EXPECT_FALSE(GetOverlappedResult(file, &ov, &got, TRUE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+    CloseHandle(file);
+}
+
 TEST_F(DriverService, ChipInterruptReachesTheIsrAndItsDpc) {
     start_and_open();
     ASSERT_EQ(counts().has_chip, 1u);
