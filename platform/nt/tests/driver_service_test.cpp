@@ -17,6 +17,7 @@
 #include "nt_fixture.h"
 #include "test_driver_interface.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -195,6 +196,37 @@ TEST_F(DriverService, BufferedControlCopiesBackOnlyWhatTheRulesAllow) {
     EXPECT_THROW(
         DeviceIoControl(device_, IOCTL_NTEST_COMPLETE_TWICE, nullptr, 0, nullptr, 0, &got, nullptr),
         platform::nt::BugCheck);
+}
+
+TEST_F(DriverService, ConcurrentSendersEachGetTheirOwnAnswers) {
+    start_and_open();
+    std::vector<std::thread> senders;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        senders.emplace_back([&, t] {
+            HANDLE own = CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            for (int i = 0; i < 300; ++i) {
+                const auto fill = static_cast<std::uint8_t>(16 * t + i % 16);
+                FillRequest r{STATUS_SUCCESS, 4, fill};
+                std::uint8_t out[4] = {};
+                DWORD got = 0;
+                HANDLE h = i % 2 == 0 ? device_ : own;
+                if (!DeviceIoControl(h, IOCTL_NTEST_FILL, &r, sizeof r, out, sizeof out, &got,
+                                     nullptr) ||
+                    got != 4 || out[0] != fill || out[3] != fill) {
+                    ++wrong;
+                }
+            }
+            CloseHandle(own);
+        });
+    }
+    for (auto& s : senders) {
+        s.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    const Counts c = counts();
+    EXPECT_EQ(c.creates, 5u);
+    EXPECT_EQ(c.closes, 4u);
 }
 
 TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
