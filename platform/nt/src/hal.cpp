@@ -92,6 +92,21 @@ std::map<std::pair<ULONG, ULONG>, Claim>& claims() {
 }
 
 } // namespace
+
+std::size_t release_claims_of(PDRIVER_OBJECT driver) {
+    std::lock_guard lock(claim_mutex);
+    std::size_t n = 0;
+    for (auto it = claims().begin(); it != claims().end();) {
+        if (it->second.driver == driver) {
+            it = claims().erase(it);
+            ++n;
+        } else {
+            ++it;
+        }
+    }
+    return n;
+}
+
 } // namespace tolm_nt
 
 using namespace tolm_nt;
