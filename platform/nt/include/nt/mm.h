@@ -67,7 +67,8 @@ NTKERNELAPI VOID NTAPI MmFreeContiguousMemory(PVOID BaseAddress);
 NTKERNELAPI PHYSICAL_ADDRESS NTAPI MmGetPhysicalAddress(PVOID BaseAddress);
 NTKERNELAPI BOOLEAN NTAPI MmIsAddressValid(PVOID VirtualAddress);
 
-// I/O space: the returned address is reached only through READ_REGISTER_* / WRITE_REGISTER_*.
+// I/O space: accesses through the returned address (READ_REGISTER_* / WRITE_REGISTER_*, or plain
+// loads and stores) reach the device's register handlers.
 NTKERNELAPI PVOID NTAPI MmMapIoSpace(PHYSICAL_ADDRESS PhysicalAddress, SIZE_T NumberOfBytes,
                                      MEMORY_CACHING_TYPE CacheType);
 NTKERNELAPI VOID NTAPI MmUnmapIoSpace(PVOID BaseAddress, SIZE_T NumberOfBytes);
