@@ -93,6 +93,10 @@ void DriverTest::stop_and_check_clean() {
 }
 
 void DriverTest::TearDown() {
+    for (HANDLE h : open_handles_) {
+        CloseHandle(h);
+    }
+    open_handles_.clear();
     platform::nt::reset();
     platform::nt::clear_injected_faults();
     machine::install_machine(nullptr);
@@ -105,11 +109,16 @@ void DriverTest::TearDown() {
 
 HANDLE DriverTest::open(int device) {
     const std::string name = "\\\\.\\TarvoDevice" + std::to_string(device);
-    return CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                       nullptr);
+    HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        open_handles_.push_back(h);
+    }
+    return h;
 }
 
 void DriverTest::close(HANDLE h) {
+    std::erase(open_handles_, h);
     CloseHandle(h);
 }
 

@@ -85,6 +85,7 @@ protected:
     std::vector<std::uint32_t> stable_registers(int chip);
 
     std::filesystem::path root_;
+    std::vector<HANDLE> open_handles_; // closed at tear-down when a test left them open
     bool started_ = false;
 };
 
