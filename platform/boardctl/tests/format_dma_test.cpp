@@ -53,6 +53,17 @@ TEST_F(FormatDmaTest, FormatResetKeepsTheGeometry) {
     }
 }
 
+// A vertical scale that no height gives leaves the chip as it is rather than guessing.
+TEST_F(FormatDmaTest, UnknownScaleSendsNoFormat) {
+    bring_up();
+    hw().write_register(1, 0x04C, 0x3E); // scale 0x1E18: ratio 1000 of 512, no whole height
+    hw().write_register(1, 0x050, 0x18);
+    hw().write_register(1, 0x0D0, 0x77);
+    lib().TarvoResetFormat(0);
+    EXPECT_EQ(hw().read_register(1, 0x0D0), 0x77u);
+    EXPECT_EQ(hw().read_register(1, 0x050), 0x18u);
+}
+
 // A page-aligned capture buffer.
 struct Buffer {
     explicit Buffer(std::size_t n) : size(n) {
