@@ -90,6 +90,16 @@ NTSTATUS KString::append(PCWSTR text) {
     return append(&s);
 }
 
+NTSTATUS KString::append_all(std::initializer_list<PCWSTR> parts) {
+    for (PCWSTR part : parts) {
+        const NTSTATUS status = append(part);
+        if (!NT_SUCCESS(status)) {
+            return status;
+        }
+    }
+    return STATUS_SUCCESS;
+}
+
 NTSTATUS KString::append_hex(ULONG value, ULONG digits) {
     if (digits < 1 || digits > 8) {
         return STATUS_INVALID_PARAMETER;

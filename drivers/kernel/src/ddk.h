@@ -5,6 +5,8 @@
 
 #include <ntddk.h>
 
+#include <initializer_list>
+
 namespace ddk {
 
 inline constexpr ULONG kPoolTag = 0x206B6444; // "Ddk "
@@ -29,6 +31,8 @@ public:
     NTSTATUS copy(PCWSTR source);
     NTSTATUS append(PCWSTR text);
     NTSTATUS append(PCUNICODE_STRING text);
+    // Appends each part in turn; stops at the first failure.
+    NTSTATUS append_all(std::initializer_list<PCWSTR> parts);
     // At least `digits` (1 to 8) hexadecimal digits.
     NTSTATUS append_hex(ULONG value, ULONG digits);
     NTSTATUS append_decimal(ULONG value);

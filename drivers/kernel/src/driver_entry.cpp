@@ -53,25 +53,19 @@ VOID NTAPI dpc_trampoline(PKDPC, PVOID context, PVOID, PVOID) {
     static_cast<ChipDevice*>(context)->DeferredRestart();
 }
 
+// "<registry path>\Devices\<name>\"
+NTSTATUS device_key_base(ddk::KString& out, PCWSTR name) {
+    NTSTATUS status = out.copy(ddk::KDriver::instance()->registry_path());
+    return NT_SUCCESS(status) ? out.append_all({u"\\Devices\\", name, u"\\"}) : status;
+}
+
 // "<registry path>\Devices\<name>\<n as one hexadecimal digit>\"
 NTSTATUS MakeDeviceRegistryPath(ddk::KString& out, PCWSTR name, ULONG n) {
-    NTSTATUS status = out.copy(ddk::KDriver::instance()->registry_path());
-    if (NT_SUCCESS(status)) {
-        status = out.append(u"\\Devices\\");
-    }
-    if (NT_SUCCESS(status)) {
-        status = out.append(name);
-    }
-    if (NT_SUCCESS(status)) {
-        status = out.append(u"\\");
-    }
+    NTSTATUS status = device_key_base(out, name);
     if (NT_SUCCESS(status)) {
         status = out.append_hex(n & 0xF, 1);
     }
-    if (NT_SUCCESS(status)) {
-        status = out.append(u"\\");
-    }
-    return status;
+    return NT_SUCCESS(status) ? out.append(u"\\") : status;
 }
 
 // Creates the device object of device n with its ChipDevice; null when it could not be created.
@@ -228,16 +222,7 @@ ChipDevice::ChipDevice(PDEVICE_OBJECT device, ULONG number, const ddk::PciLocati
         ddk::pci_write_command(location_, 0x0106);
     }
 
-    NTSTATUS status = resource_key_.copy(ddk::KDriver::instance()->registry_path());
-    if (NT_SUCCESS(status)) {
-        status = resource_key_.append(u"\\Devices\\");
-    }
-    if (NT_SUCCESS(status)) {
-        status = resource_key_.append(kDeviceBase);
-    }
-    if (NT_SUCCESS(status)) {
-        status = resource_key_.append(u"\\");
-    }
+    NTSTATUS status = device_key_base(resource_key_, kDeviceBase);
     if (NT_SUCCESS(status)) {
         status = resource_key_.append_decimal(number);
     }
@@ -360,11 +345,13 @@ void ChipDevice::teardown() {
         chip_->write(INT_STAT, 0xFFFFFFFF);
         chip_->write(GPIO_OUT_EN, 0);
     }
+    // Off the shared line before the register window goes dark, so the handler never reads a
+    // disabled window.
+    interrupt_.disconnect();
+    KeRemoveQueueDpc(&dpc_);
     if (chip_ != nullptr && location_.slot != -1) {
         ddk::pci_write_command(location_, ddk::pci_read_command(location_) & ~USHORT(2));
     }
-    interrupt_.disconnect();
-    KeRemoveQueueDpc(&dpc_);
     // The DMA is stopped: buffers of a stream still running can be unlocked safely.
     unlock_all_buffers();
     resources_.release(ddk::KDriver::instance()->system(), device_);

@@ -84,6 +84,10 @@ void DriverTest::stop_and_check_clean() {
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
     started_ = false;
+    // No register access while a window was off, no DMA into pages given back.
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::RegisterMemoryOff), 0u);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::DmaNotLocked), 0u);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::InterruptStorm), 0u);
     const auto reports = platform::nt::unload_reports();
     ASSERT_FALSE(reports.empty());
     EXPECT_TRUE(reports.back().clean());
@@ -159,6 +163,7 @@ void DriverTest::route_camera(int chip, int camera) {
     hw().write_register(1, 0x110, (0x4Cu << 24) | (byte << 16) | 0x80u);
     hw().write_register(1, 0x100, 1u << 8); // acknowledge the transaction's done bit
     ASSERT_EQ(hw().capture_route(1, chip), camera);
+    hw().step();
 }
 
 std::vector<std::uint32_t> DriverTest::stable_registers(int chip) {

@@ -8,7 +8,11 @@
 
 #include "machine/machine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <sys/uio.h>
+#include <unistd.h>
 #include <map>
 #include <mutex>
 
@@ -49,6 +53,52 @@ bool range_accessible(const void* address, std::size_t length, bool write) {
     }
     std::fclose(maps);
     return covered >= end;
+}
+
+bool copy_from_user(void* kernel, const void* user, std::size_t length) {
+    if (length == 0) {
+        return true;
+    }
+    if (user == nullptr) {
+        return false;
+    }
+    iovec local{kernel, length};
+    iovec remote{const_cast<void*>(user), length};
+    const ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+    if (n == static_cast<ssize_t>(length)) {
+        return true;
+    }
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) { // not allowed here: check, then copy
+        if (!range_accessible(user, length, false)) {
+            return false;
+        }
+        std::memcpy(kernel, user, length);
+        return true;
+    }
+    return false;
+}
+
+bool copy_to_user(void* user, const void* kernel, std::size_t length) {
+    if (length == 0) {
+        return true;
+    }
+    if (user == nullptr) {
+        return false;
+    }
+    iovec local{const_cast<void*>(kernel), length};
+    iovec remote{user, length};
+    const ssize_t n = process_vm_writev(getpid(), &local, 1, &remote, 1, 0);
+    if (n == static_cast<ssize_t>(length)) {
+        return true;
+    }
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) {
+        if (!range_accessible(user, length, true)) {
+            return false;
+        }
+        std::memcpy(user, kernel, length);
+        return true;
+    }
+    return false;
 }
 
 namespace {
