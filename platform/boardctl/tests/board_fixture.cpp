@@ -40,7 +40,7 @@ void BoardTest::SetUp() {
     platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
 }
 
-void BoardTest::bring_up(const machine::MachineConfig& config) {
+void BoardTest::bring_up(const machine::MachineConfig& config, bool start) {
     machine::install_machine(std::make_unique<machine::Machine>(config));
     SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     ASSERT_NE(manager, nullptr);
@@ -48,9 +48,11 @@ void BoardTest::bring_up(const machine::MachineConfig& config) {
         manager, "Tarvo", "Tarvo", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
         SERVICE_ERROR_NORMAL, TARVO_IMAGE_PATH, nullptr, nullptr, nullptr, nullptr, nullptr);
     ASSERT_NE(service, nullptr) << GetLastError();
-    ASSERT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
     CloseServiceHandle(service);
     CloseServiceHandle(manager);
+    if (start) {
+        start_driver();
+    }
 
     module_ = LoadLibraryA(TARVOVFW_PATH);
     ASSERT_NE(module_, nullptr) << platform::module_load_error();
@@ -59,6 +61,14 @@ void BoardTest::bring_up(const machine::MachineConfig& config) {
     ASSERT_NE(lib_.fn, nullptr) << #fn;
 #include "export_names.inc"
 #undef BOARDCTL_SLOT
+}
+
+void BoardTest::start_driver() {
+    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    SC_HANDLE service = OpenServiceA(manager, "Tarvo", SERVICE_ALL_ACCESS);
+    EXPECT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
+    CloseServiceHandle(service);
+    CloseServiceHandle(manager);
 }
 
 void BoardTest::TearDown() {

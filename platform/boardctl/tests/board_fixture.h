@@ -34,8 +34,10 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Builds the machine, starts the kernel driver and loads the library.
-    void bring_up(const machine::MachineConfig& config = one_board(4));
+    // Builds the machine, installs the kernel driver (and starts it unless told not to) and
+    // loads the library.
+    void bring_up(const machine::MachineConfig& config = one_board(4), bool start_driver = true);
+    void start_driver();
     machine::Machine& hw() { return machine::the_machine(); }
     const Library& lib() const { return lib_; }
 

@@ -137,6 +137,24 @@ TEST_F(I2cTest, EveryFailureLeavesItsCode) {
     EXPECT_EQ(hw().fault_count(), 0u) << "software mode touched the bus";
 }
 
+// Without the kernel driver every chip answers as unusable and nothing fails harder; once the
+// driver runs, the next call opens the device.
+TEST_F(I2cTest, WithoutTheDriverNothingIsUsableUntilItRuns) {
+    bring_up(one_board(4), false);
+    EXPECT_EQ(lib().I2CIsInitOK(0), 0);
+    EXPECT_EQ(lib().GPIOIsInitOK(0), 0);
+    EXPECT_EQ(lib().I2CHWWrite2(kCrosspoint, 1, kChip1), TARVO_I2C_NO_DEVICE);
+    EXPECT_EQ(lib().I2CGetLastError(kChip1), TARVO_I2C_NO_DEVICE);
+    EXPECT_EQ(lib().TarvoIsBridge(), 0);
+    lib().TarvoReadAllRegs(0);
+    LONG a[16], o[16], n[16];
+    EXPECT_EQ(lib().TarvoCompareRegs(a, o, n, 0), 0);
+    start_driver();
+    EXPECT_EQ(lib().I2CIsInitOK(0), 1);
+    EXPECT_EQ(lib().I2CHWWrite2(kCrosspoint, 1, kChip1), 0);
+    EXPECT_EQ(lib().TarvoIsBridge(), 1);
+}
+
 TEST_F(I2cTest, InjectedFaultsHungBusAndBusInReset) {
     bring_up();
     hw().inject_i2c_nack(1, 1);
