@@ -21,6 +21,7 @@ inline constexpr std::uint32_t kEVscaleLo = 0x050;
 inline constexpr std::uint32_t kOControl = 0x0AC;
 inline constexpr std::uint32_t kColorFmt = 0x0D4;
 inline constexpr std::uint32_t kIntStat = 0x100;
+inline constexpr std::uint32_t kIntMask = 0x104;
 inline constexpr std::uint32_t kGpioDmaCtl = 0x10C;
 inline constexpr std::uint32_t kI2c = 0x110;
 inline constexpr std::uint32_t kGpioOutEn = 0x118;
@@ -34,6 +35,7 @@ inline constexpr std::uint32_t kRiscWords = 4096;
 
 // INT_STAT.
 inline constexpr std::uint32_t kIntI2cDone = 1u << 8;
+inline constexpr std::uint32_t kIntRiscIrq = 1u << 11; // enabled by the driver only while capturing
 inline constexpr std::uint32_t kIntRack = 1u << 25;
 
 // GPIO_DMA_CTL.

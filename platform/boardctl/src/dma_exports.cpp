@@ -9,9 +9,6 @@
 namespace boardctl {
 namespace {
 
-constexpr std::uint32_t kIntMask = 0x104;
-constexpr std::uint32_t kIntRiscIrq = 1u << 11; // enabled by the driver only while it captures
-
 // Runs `body(device)` on the first chip whose kernel device opens (the bridge is the driver's,
 // not a chip's).
 template <class R, class F> R on_any_chip(R failed, F&& body) {
