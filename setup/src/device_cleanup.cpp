@@ -1,12 +1,12 @@
 #include "device_cleanup.h"
 
+#include "installer_support.h"
 #include "string_search.h"
 #include "wildcard.h"
 #include "win32_handles.h"
 
 #include <win32/setupapi.h>
 
-#include <cctype>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -16,19 +16,6 @@ namespace {
 
 // Sub-folders deeper than this are not scanned (a folder linked into itself ends the descent).
 constexpr int kMaxDepth = 32;
-
-bool starts_with_ignoring_case(std::string_view text, std::string_view head) {
-    if (text.size() < head.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < head.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(text[i])) !=
-            std::tolower(static_cast<unsigned char>(head[i]))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 // A property read whole, the buffer growing until it fits; empty when the device lacks it.
 std::vector<BYTE> read_property(HDEVINFO set, SP_DEVINFO_DATA& data, DWORD property) {
@@ -58,7 +45,8 @@ bool ids_name_a_chip(const std::vector<BYTE>& multi, const std::vector<std::stri
         }
         const std::string_view id(text + at, end - at);
         for (const std::string& wanted : pci_ids) {
-            if (starts_with_ignoring_case(id, wanted)) {
+            if (id.size() >= wanted.size() &&
+                same_ignoring_case(id.substr(0, wanted.size()), wanted)) {
                 return true;
             }
         }
