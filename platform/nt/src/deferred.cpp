@@ -51,11 +51,22 @@ bool threaded() {
     case platform::nt::DeferredMode::Thread:
         return true;
     case platform::nt::DeferredMode::Manual:
+    case platform::nt::DeferredMode::AfterInterrupts:
         return false;
     case platform::nt::DeferredMode::Auto:
         break;
     }
     return hw().free_running();
+}
+
+// Runs what the interrupt handlers queued once their round is over (on a thread at passive
+// level; otherwise the calls wait).
+void hook_interrupt_rounds() {
+    hw().set_after_interrupts([] {
+        if (mode == platform::nt::DeferredMode::AfterInterrupts && irql() == PASSIVE_LEVEL) {
+            platform::nt::drain_deferred();
+        }
+    });
 }
 
 void run(const Item& item) {
@@ -119,6 +130,9 @@ void worker_loop() {
 }
 
 void push(const Item& item) {
+    if (mode == platform::nt::DeferredMode::AfterInterrupts) {
+        hook_interrupt_rounds(); // the machine may have been replaced since
+    }
     Queue& q = queue();
     std::lock_guard lock(q.mutex);
     q.items.push_back(item);
@@ -153,9 +167,7 @@ std::size_t drop_deferred_of(void* module) {
         std::lock_guard lock(q.mutex);
         for (auto it = q.items.begin(); it != q.items.end();) {
             if (it->module == module) {
-                if (it->dpc != nullptr) {
-                    it->dpc->DpcData = nullptr;
-                }
+                // The DPC object may be gone with the driver's memory: it is not touched.
                 if (it->io_item != nullptr) {
                     it->io_item->queued = false;
                     devices.push_back(it->io_item->device);
@@ -178,7 +190,13 @@ std::size_t drop_deferred_of(void* module) {
 namespace platform::nt {
 
 void set_deferred_mode(DeferredMode m) {
+    const bool was_inline = tolm_nt::mode == DeferredMode::AfterInterrupts;
     tolm_nt::mode = m;
+    if (m == DeferredMode::AfterInterrupts) {
+        tolm_nt::hook_interrupt_rounds();
+    } else if (was_inline) {
+        tolm_nt::hw().set_after_interrupts(nullptr);
+    }
     if (tolm_nt::threaded()) {
         tolm_nt::Queue& q = tolm_nt::queue();
         std::lock_guard lock(q.mutex);

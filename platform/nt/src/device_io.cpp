@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -54,6 +55,10 @@ public:
 
 private:
     DWORD transfer(UCHAR major, void* buffer, DWORD size, DWORD& done, OVERLAPPED* ov);
+    // Sends one request with its buffers; `copy_back` receives buffered output.
+    DWORD send(UCHAR major, void* system_buffer, PMDL mdl, void* user_buffer, void* copy_back,
+               DWORD copy_size, OVERLAPPED* ov, DWORD& done,
+               const std::function<void(PIO_STACK_LOCATION)>& parameters);
     // Sends the request and waits unless it pends on an overlapped handle.
     DWORD finish(NTSTATUS submitted, const std::shared_ptr<Call>& call, OVERLAPPED* ov,
                  DWORD& done);
@@ -108,6 +113,23 @@ void complete_call(const std::shared_ptr<Call>& call, PIRP irp, OVERLAPPED* ov) 
     call->done_cv.notify_all();
 }
 
+// The end of a request: buffered output goes back to `out` only for a status that is no error
+// and never more than `out_size` bytes; then the buffers go and the caller hears of it.
+void finish_request(PIRP irp, void* system_buffer, void* out, DWORD out_size,
+                    const std::shared_ptr<Call>& call, OVERLAPPED* ov) {
+    if (out != nullptr && system_buffer != nullptr && !NT_ERROR(irp->IoStatus.Status)) {
+        if (irp->IoStatus.Information > out_size) {
+            irp->IoStatus.Information = out_size;
+        }
+        if (!copy_to_user(out, system_buffer, irp->IoStatus.Information)) {
+            irp->IoStatus.Status = STATUS_ACCESS_VIOLATION;
+            irp->IoStatus.Information = 0;
+        }
+    }
+    release_buffers(irp, system_buffer);
+    complete_call(call, irp, ov);
+}
+
 DWORD DeviceHandle::finish(NTSTATUS submitted, const std::shared_ptr<Call>& call, OVERLAPPED* ov,
                            DWORD& done) {
     done = 0;
@@ -134,10 +156,6 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
     if (!open_) {
         return ERROR_INVALID_HANDLE;
     }
-    if ((in_size != 0 && !range_accessible(in, in_size, false)) ||
-        (out_size != 0 && !range_accessible(out, out_size, true))) {
-        return ERROR_NOACCESS;
-    }
     const ULONG method = code & 3;
     void* system_buffer = nullptr;
     const DWORD buffered = method == METHOD_BUFFERED  ? (in_size > out_size ? in_size : out_size)
@@ -149,10 +167,17 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
         if (system_buffer == nullptr) {
             return ERROR_NOT_ENOUGH_MEMORY;
         }
-        std::memset(system_buffer, 0, buffered);
-        if (in_size != 0) {
-            std::memcpy(system_buffer, in, in_size);
+        // The output must be there (its writability shows when it is copied back); the input is
+        // copied in.
+        const bool ok =
+            (method != METHOD_BUFFERED || copy_from_user(system_buffer, out, out_size)) &&
+            (std::memset(system_buffer, 0, buffered), copy_from_user(system_buffer, in, in_size));
+        if (!ok) {
+            free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
+            return ERROR_NOACCESS;
         }
+    } else if (method == METHOD_NEITHER && in_size != 0 && in == nullptr) {
+        return ERROR_NOACCESS;
     }
     PMDL mdl = nullptr;
     if ((method == METHOD_IN_DIRECT || method == METHOD_OUT_DIRECT) && out_size != 0) {
@@ -165,6 +190,53 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
             return ERROR_NOACCESS;
         }
     }
+    return send(IRP_MJ_DEVICE_CONTROL, system_buffer, mdl, out,
+                method == METHOD_BUFFERED ? out : nullptr, out_size, ov, done,
+                [&](PIO_STACK_LOCATION s) {
+                    s->Parameters.DeviceIoControl.IoControlCode = code;
+                    s->Parameters.DeviceIoControl.InputBufferLength = in_size;
+                    s->Parameters.DeviceIoControl.OutputBufferLength = out_size;
+                    s->Parameters.DeviceIoControl.Type3InputBuffer =
+                        method == METHOD_NEITHER ? in : nullptr;
+                });
+}
+
+DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done, OVERLAPPED* ov) {
+    done = 0;
+    if (!open_) {
+        return ERROR_INVALID_HANDLE;
+    }
+    const bool reading = major == IRP_MJ_READ;
+    PDEVICE_OBJECT device = open_->device();
+    void* system_buffer = nullptr;
+    PMDL mdl = nullptr;
+    if (size != 0 && (device->Flags & DO_BUFFERED_IO)) {
+        system_buffer = allocate_block(BlockKind::Pool, NonPagedPool, size, 0x20206F49, nullptr);
+        if (system_buffer == nullptr) {
+            return ERROR_NOT_ENOUGH_MEMORY;
+        }
+        if (!copy_from_user(system_buffer, buffer, size)) { // a read checks its buffer is there
+            free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
+            return ERROR_NOACCESS;
+        }
+    } else if (size != 0 && (device->Flags & DO_DIRECT_IO)) {
+        mdl = lock_user_buffer(buffer, size, reading ? IoWriteAccess : IoReadAccess);
+        if (mdl == nullptr) {
+            return ERROR_NOACCESS;
+        }
+    }
+    LARGE_INTEGER offset;
+    offset.QuadPart = ov != nullptr ? (LONGLONG(ov->OffsetHigh) << 32 | ov->Offset) : 0;
+    return send(major, system_buffer, mdl, buffer, reading ? buffer : nullptr, size, ov, done,
+                [&](PIO_STACK_LOCATION s) {
+                    s->Parameters.Read.Length = size;
+                    s->Parameters.Read.ByteOffset = offset;
+                });
+}
+
+DWORD DeviceHandle::send(UCHAR major, void* system_buffer, PMDL mdl, void* user_buffer,
+                         void* copy_back, DWORD copy_size, OVERLAPPED* ov, DWORD& done,
+                         const std::function<void(PIO_STACK_LOCATION)>& parameters) {
     if (ov != nullptr) {
         ov->Internal = static_cast<ULONG>(STATUS_PENDING);
         ov->InternalHigh = 0;
@@ -172,30 +244,16 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
     auto call = std::make_shared<Call>();
     std::shared_ptr<OpenFile> keep = open_;
     const NTSTATUS submitted = submit(
-        open_->device(), open_->file(), IRP_MJ_DEVICE_CONTROL,
+        open_->device(), open_->file(), major,
         [&](PIRP irp, PIO_STACK_LOCATION s) {
             irp->RequestorMode = UserMode;
             irp->AssociatedIrp.SystemBuffer = system_buffer;
             irp->MdlAddress = mdl;
-            irp->UserBuffer = out;
-            s->Parameters.DeviceIoControl.IoControlCode = code;
-            s->Parameters.DeviceIoControl.InputBufferLength = in_size;
-            s->Parameters.DeviceIoControl.OutputBufferLength = out_size;
-            s->Parameters.DeviceIoControl.Type3InputBuffer =
-                method == METHOD_NEITHER ? in : nullptr;
+            irp->UserBuffer = user_buffer;
+            parameters(s);
         },
         [=](PIRP irp) {
-            // Buffered output goes back only for a status that is no error, and never more than
-            // the caller's output length.
-            if (method == METHOD_BUFFERED && out != nullptr && system_buffer != nullptr &&
-                !NT_ERROR(irp->IoStatus.Status)) {
-                if (irp->IoStatus.Information > out_size) {
-                    irp->IoStatus.Information = out_size;
-                }
-                std::memcpy(out, system_buffer, irp->IoStatus.Information);
-            }
-            release_buffers(irp, system_buffer);
-            complete_call(call, irp, ov);
+            finish_request(irp, system_buffer, copy_back, copy_size, call, ov);
             (void)keep;
         });
     if (submitted == STATUS_INSUFFICIENT_RESOURCES && !call->done) {
@@ -207,64 +265,6 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
             free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
         }
     }
-    return finish(submitted, call, ov, done);
-}
-
-DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done, OVERLAPPED* ov) {
-    done = 0;
-    if (!open_) {
-        return ERROR_INVALID_HANDLE;
-    }
-    const bool reading = major == IRP_MJ_READ;
-    if (size != 0 && !range_accessible(buffer, size, reading)) {
-        return ERROR_NOACCESS;
-    }
-    PDEVICE_OBJECT device = open_->device();
-    void* system_buffer = nullptr;
-    PMDL mdl = nullptr;
-    if (size != 0 && (device->Flags & DO_BUFFERED_IO)) {
-        system_buffer = allocate_block(BlockKind::Pool, NonPagedPool, size, 0x20206F49, nullptr);
-        if (system_buffer == nullptr) {
-            return ERROR_NOT_ENOUGH_MEMORY;
-        }
-        if (!reading) {
-            std::memcpy(system_buffer, buffer, size);
-        }
-    } else if (size != 0 && (device->Flags & DO_DIRECT_IO)) {
-        mdl = lock_user_buffer(buffer, size, reading ? IoWriteAccess : IoReadAccess);
-        if (mdl == nullptr) {
-            return ERROR_NOACCESS;
-        }
-    }
-    LARGE_INTEGER offset;
-    offset.QuadPart = ov != nullptr ? (LONGLONG(ov->OffsetHigh) << 32 | ov->Offset) : 0;
-    if (ov != nullptr) {
-        ov->Internal = static_cast<ULONG>(STATUS_PENDING);
-        ov->InternalHigh = 0;
-    }
-    auto call = std::make_shared<Call>();
-    std::shared_ptr<OpenFile> keep = open_;
-    const NTSTATUS submitted = submit(
-        device, open_->file(), major,
-        [&](PIRP irp, PIO_STACK_LOCATION s) {
-            irp->RequestorMode = UserMode;
-            irp->AssociatedIrp.SystemBuffer = system_buffer;
-            irp->MdlAddress = mdl;
-            irp->UserBuffer = buffer;
-            s->Parameters.Read.Length = size;
-            s->Parameters.Read.ByteOffset = offset;
-        },
-        [=](PIRP irp) {
-            if (reading && system_buffer != nullptr && !NT_ERROR(irp->IoStatus.Status)) {
-                if (irp->IoStatus.Information > size) {
-                    irp->IoStatus.Information = size;
-                }
-                std::memcpy(buffer, system_buffer, irp->IoStatus.Information);
-            }
-            release_buffers(irp, system_buffer);
-            complete_call(call, irp, ov);
-            (void)keep;
-        });
     return finish(submitted, call, ov, done);
 }
 
@@ -318,9 +318,21 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size,
 }
 
 BOOL WINAPI GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD transferred, BOOL wait) {
-    if (ov == nullptr || !platform::lookup_handle(file)) {
+    const auto object = platform::lookup_handle(file);
+    if (ov == nullptr || !object) {
         SetLastError(ov == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
+    }
+    if (!std::dynamic_pointer_cast<DeviceHandle>(object)) {
+        // File transfers are complete when their call returns; Internal holds a Win32 error.
+        if (transferred != nullptr) {
+            *transferred = static_cast<DWORD>(ov->InternalHigh);
+        }
+        if (ov->Internal != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(ov->Internal));
+            return FALSE;
+        }
+        return TRUE;
     }
     const auto pending = [&] {
         return static_cast<NTSTATUS>(__atomic_load_n(&ov->Internal, __ATOMIC_ACQUIRE)) ==

@@ -13,6 +13,7 @@
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tolm_nt {
@@ -210,7 +211,15 @@ NTSTATUS open_device(PDEVICE_OBJECT device, ACCESS_MASK access, std::shared_ptr<
         release_device_reference(device);
         return r.status;
     }
-    out = std::make_shared<OpenFile>(device, file);
+    // The last reference may go in a completion at raised level: the close then runs on a
+    // thread of its own at passive level.
+    out = std::shared_ptr<OpenFile>(new OpenFile(device, file), [](OpenFile* f) {
+        if (irql() > PASSIVE_LEVEL) {
+            std::thread([f] { delete f; }).detach();
+        } else {
+            delete f;
+        }
+    });
     return r.status;
 }
 
@@ -450,6 +459,11 @@ NTSTATUS NTAPI IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION s = irp->Tail.Overlay.CurrentStackLocation;
     s->DeviceObject = device;
     h->references.fetch_add(1);
+    // Released also when a bug check unwinds through here.
+    struct Hold {
+        PIRP irp;
+        ~Hold() { release_irp(irp); }
+    } hold{irp};
     const UCHAR major = s->MajorFunction;
     PDRIVER_DISPATCH routine =
         major <= IRP_MJ_MAXIMUM_FUNCTION ? device->DriverObject->MajorFunction[major] : nullptr;
@@ -471,7 +485,6 @@ NTSTATUS NTAPI IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
                       0, 0, "STATUS_PENDING returned for a request not marked pending");
         }
     }
-    release_irp(irp);
     return status;
 }
 

@@ -11,7 +11,6 @@
 
 #include <map>
 #include <mutex>
-#include <sys/mman.h>
 
 #define STATUS_NOT_MAPPED_VIEW TOLM_NTSTATUS(0xC0000019)
 
@@ -30,10 +29,11 @@ std::map<std::uintptr_t, Window>& windows() {
     return w;
 }
 
-// Reserves an inaccessible range for a register window starting at page `phys`.
+// Maps a register window starting at page `phys`: the machine's guarded view, whose loads and
+// stores run the register handlers (the accessors below reach them without the trap).
 void* reserve_window(machine::PhysAddr phys, std::size_t size) {
-    void* p = mmap(nullptr, size, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (p == MAP_FAILED) {
+    void* p = hw().map_physical(phys, size);
+    if (p == nullptr) {
         return nullptr;
     }
     std::lock_guard lock(window_mutex);
@@ -70,7 +70,7 @@ bool release_window(std::uintptr_t base) {
         windows().erase(it);
     }
     if (w.register_space) {
-        munmap(reinterpret_cast<void*>(base), w.size);
+        hw().unmap_physical(reinterpret_cast<void*>(base));
     }
     return true;
 }

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "nt/ntstatus.h"
-#include "nt/ke.h"
+#include "nt/io.h"
 #include "platform/nt_kernel.h"
 
 #include <string>
@@ -11,7 +11,6 @@
 namespace machine {
 class Machine;
 }
-struct _DEVICE_OBJECT;
 
 namespace tolm_nt {
 
@@ -47,15 +46,23 @@ std::string lower(std::string_view s);
 // process. Register views are reserved inaccessible, so they fail.
 bool range_accessible(const void* address, std::size_t length, bool write);
 
+// Copies between this process's user buffers and kernel memory; false (nothing or part copied)
+// when the user range is not readable / writable. Cheap enough for every request.
+bool copy_from_user(void* kernel, const void* user, std::size_t length);
+bool copy_to_user(void* user, const void* kernel, std::size_t length);
+
 // Interrupts pended on this thread while its level masked them run when the level drops.
 void run_masked_interrupts();
 
 // References that keep a deleted device object's memory until queued work on it is done.
-void take_device_reference(_DEVICE_OBJECT* device);
-void release_device_reference(_DEVICE_OBJECT* device);
+void take_device_reference(PDEVICE_OBJECT device);
+void release_device_reference(PDEVICE_OBJECT device);
 
 // Interrupts a module left connected; they are disconnected.
 std::size_t disconnect_interrupts_of(void* module);
+
+// Slot resource claims of a driver; they are released.
+std::size_t release_claims_of(PDRIVER_OBJECT driver);
 
 // Deferred calls queued by a module (for the unload report); they are dropped.
 std::size_t drop_deferred_of(void* module);

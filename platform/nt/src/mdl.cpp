@@ -8,7 +8,11 @@
 
 #include "machine/machine.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <sys/uio.h>
+#include <unistd.h>
 #include <map>
 #include <mutex>
 
@@ -51,8 +55,67 @@ bool range_accessible(const void* address, std::size_t length, bool write) {
     return covered >= end;
 }
 
+bool copy_from_user(void* kernel, const void* user, std::size_t length) {
+    if (length == 0) {
+        return true;
+    }
+    if (user == nullptr) {
+        return false;
+    }
+    iovec local{kernel, length};
+    iovec remote{const_cast<void*>(user), length};
+    const ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+    if (n == static_cast<ssize_t>(length)) {
+        return true;
+    }
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) { // not allowed here: check, then copy
+        if (!range_accessible(user, length, false)) {
+            return false;
+        }
+        std::memcpy(kernel, user, length);
+        return true;
+    }
+    return false;
+}
+
+bool copy_to_user(void* user, const void* kernel, std::size_t length) {
+    if (length == 0) {
+        return true;
+    }
+    if (user == nullptr) {
+        return false;
+    }
+    iovec local{const_cast<void*>(kernel), length};
+    iovec remote{user, length};
+    const ssize_t n = process_vm_writev(getpid(), &local, 1, &remote, 1, 0);
+    if (n == static_cast<ssize_t>(length)) {
+        return true;
+    }
+    if (n < 0 && (errno == ENOSYS || errno == EPERM)) {
+        if (!range_accessible(user, length, true)) {
+            return false;
+        }
+        std::memcpy(user, kernel, length);
+        return true;
+    }
+    return false;
+}
+
 namespace {
 std::mutex mdl_mutex;
+
+void probe(const void* address, SIZE_T length, ULONG alignment, bool write) {
+    if (length == 0) {
+        return;
+    }
+    if (alignment != 0 && reinterpret_cast<ULONG_PTR>(address) % alignment != 0) {
+        ExRaiseStatus(STATUS_DATATYPE_MISALIGNMENT);
+    }
+    if (!range_accessible(address, length, write)) {
+        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+    }
+}
+
 std::map<PMDL, std::uint32_t>& locks() {
     static std::map<PMDL, std::uint32_t> l;
     return l;
@@ -232,6 +295,14 @@ VOID NTAPI MmUnmapLockedPages(PVOID base, PMDL mdl) {
     if (base == mdl->MappedSystemVa && (mdl->MdlFlags & MDL_MAPPED_TO_SYSTEM_VA)) {
         mdl->MdlFlags &= ~static_cast<CSHORT>(MDL_MAPPED_TO_SYSTEM_VA);
     }
+}
+
+VOID NTAPI ProbeForRead(const volatile VOID* address, SIZE_T length, ULONG alignment) {
+    probe(const_cast<const void*>(address), length, alignment, false);
+}
+
+VOID NTAPI ProbeForWrite(volatile VOID* address, SIZE_T length, ULONG alignment) {
+    probe(const_cast<const void*>(address), length, alignment, true);
 }
 
 BOOLEAN NTAPI MmIsAddressValid(PVOID va) {

@@ -39,6 +39,13 @@ using namespace tolm_nt;
 
 extern "C" {
 
+namespace {
+POBJECT_TYPE section_type = &section_type;
+POBJECT_TYPE file_type = &file_type;
+} // namespace
+POBJECT_TYPE* MmSectionObjectType = &section_type;
+POBJECT_TYPE* IoFileObjectType = &file_type;
+
 NTSTATUS NTAPI ZwClose(HANDLE handle) {
     require_irql_at_most(PASSIVE_LEVEL, "ZwClose");
     return platform::close_handle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;

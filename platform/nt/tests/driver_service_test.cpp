@@ -17,10 +17,13 @@
 #include "nt_fixture.h"
 #include "test_driver_interface.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <sys/mman.h>
 #include <sys/wait.h>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -31,7 +34,7 @@ constexpr const char* kDevice = "\\\\.\\NtTest0";
 class DriverService : public nt_test::KernelTest {
 protected:
     DriverService() {
-        const auto drivers = root() / "System32" / "drivers";
+        const auto drivers = platform::system_directory() / "drivers";
         std::filesystem::create_directories(drivers);
         std::filesystem::copy_file(NT_TEST_DRIVER, drivers / "ntest.sys",
                                    std::filesystem::copy_options::overwrite_existing);
@@ -70,6 +73,15 @@ protected:
         EXPECT_TRUE(
             DeviceIoControl(device_, IOCTL_NTEST_COUNTS, nullptr, 0, &c, sizeof c, &got, nullptr));
         return c;
+    }
+    // A DWORD under the service's Parameters key, read by the test driver at entry.
+    void set_parameter(const char* name, DWORD value) {
+        const char* key = "SYSTEM\\CurrentControlSet\\Services\\NtTest\\Parameters";
+        ASSERT_EQ(platform::registry::create_key(platform::registry::Root::LocalMachine, key),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(platform::registry::set_value(platform::registry::Root::LocalMachine, key, name,
+                                                REG_DWORD, &value, 4),
+                  ERROR_SUCCESS);
     }
     bool stop() {
         SERVICE_STATUS status{};
@@ -178,10 +190,52 @@ TEST_F(DriverService, BufferedControlCopiesBackOnlyWhatTheRulesAllow) {
     EXPECT_FALSE(DeviceIoControl(device_, IOCTL_NTEST_FILL, reinterpret_cast<void*>(16), 64,
                                  nullptr, 0, &got, nullptr));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+    FillRequest ok{STATUS_SUCCESS, 8, 0x11};
+    EXPECT_FALSE(DeviceIoControl(device_, IOCTL_NTEST_FILL, &ok, sizeof ok,
+                                 reinterpret_cast<void*>(16), 8, &got, nullptr));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+    void* read_only = mmap(nullptr, 4096, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    EXPECT_FALSE(
+        DeviceIoControl(device_, IOCTL_NTEST_FILL, &ok, sizeof ok, read_only, 8, &got, nullptr))
+        << "an output that cannot be written";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_NOACCESS));
+    EXPECT_EQ(static_cast<unsigned char*>(read_only)[0], 0);
+    munmap(read_only, 4096);
     // A driver that completes a request twice is caught.
     EXPECT_THROW(
         DeviceIoControl(device_, IOCTL_NTEST_COMPLETE_TWICE, nullptr, 0, nullptr, 0, &got, nullptr),
         platform::nt::BugCheck);
+}
+
+TEST_F(DriverService, ConcurrentSendersEachGetTheirOwnAnswers) {
+    start_and_open();
+    std::vector<std::thread> senders;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        senders.emplace_back([&, t] {
+            HANDLE own = CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            for (int i = 0; i < 300; ++i) {
+                const auto fill = static_cast<std::uint8_t>(16 * t + i % 16);
+                FillRequest r{STATUS_SUCCESS, 4, fill};
+                std::uint8_t out[4] = {};
+                DWORD got = 0;
+                HANDLE h = i % 2 == 0 ? device_ : own;
+                if (!DeviceIoControl(h, IOCTL_NTEST_FILL, &r, sizeof r, out, sizeof out, &got,
+                                     nullptr) ||
+                    got != 4 || out[0] != fill || out[3] != fill) {
+                    ++wrong;
+                }
+            }
+            CloseHandle(own);
+        });
+    }
+    for (auto& s : senders) {
+        s.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    const Counts c = counts();
+    EXPECT_EQ(c.creates, 5u);
+    EXPECT_EQ(c.closes, 4u);
 }
 
 TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
@@ -223,6 +277,25 @@ TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
     CloseHandle(event);
 }
 
+TEST_F(DriverService, OverlappedResultOfAFileReportsItsRecordedResult) {
+    const std::string path = (root() / "data.bin").string();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD got = 0;
+    ASSERT_TRUE(WriteFile(file, "abc", 3, &got, nullptr));
+    OVERLAPPED ov{};
+    char buffer[8];
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &got, &ov));
+    ASSERT_TRUE(GetOverlappedResult(file, &ov, &got, TRUE));
+    EXPECT_EQ(got, 3u);
+    ov.Offset = 10;
+    EXPECT_FALSE(ReadFile(file, buffer, sizeof buffer, &got, &ov));
+    EXPECT_FALSE(GetOverlappedResult(file, &ov, &got, TRUE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+    CloseHandle(file);
+}
+
 TEST_F(DriverService, ChipInterruptReachesTheIsrAndItsDpc) {
     start_and_open();
     ASSERT_EQ(counts().has_chip, 1u);
@@ -241,7 +314,35 @@ TEST_F(DriverService, ChipInterruptReachesTheIsrAndItsDpc) {
     EXPECT_EQ(counts().work_items, 0u);
     platform::nt::drain_deferred();
     EXPECT_EQ(counts().work_items, 1u);
+
+    // Run as a processor leaving the interrupt: the DPC follows its ISR at once.
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::AfterInterrupts);
+    m().inject_error_bits(1, 1u << 12);
+    c = counts();
+    EXPECT_EQ(c.isr_claimed, 2u);
+    EXPECT_EQ(c.dpc, 2u);
+    EXPECT_EQ(platform::nt::queued_deferred(), 0u);
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
     EXPECT_EQ(m().fault_count(machine::FaultKind::InterruptStorm), 0u);
+}
+
+TEST_F(DriverService, FreeRunningMachineDeliversOnItsThreadsAndDpcsRunOnTheKernelThread) {
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Auto);
+    start_and_open();
+    ASSERT_EQ(counts().has_chip, 1u);
+    m().write_register(1, NTEST_INT_MASK, 1u << 1); // VSYNC, every field
+    m().start();
+    Counts c{};
+    for (int i = 0; i < 4000 && c.dpc < 3; ++i) {
+        platform::clock::advance(5);
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+        c = counts();
+    }
+    m().stop();
+    EXPECT_GE(c.isr_claimed, 3u);
+    EXPECT_GE(c.dpc, 3u) << "the kernel thread ran the DPCs without a drain";
+    m().write_register(1, NTEST_INT_MASK, 0);
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
 }
 
 TEST_F(DriverService, SynchronizeExecutionHoldsOffTheIsr) {
@@ -256,6 +357,7 @@ TEST_F(DriverService, SynchronizeExecutionHoldsOffTheIsr) {
     EXPECT_EQ(a.isr_inside, a.isr_before) << "the ISR ran inside the synchronised routine";
     const Counts c = counts();
     EXPECT_EQ(c.isr_claimed, 1u) << "the ISR ran once the lock was released";
+    EXPECT_EQ(platform::nt::drain_deferred(), 1u);
     EXPECT_FALSE(m().line_asserted(11));
     EXPECT_EQ(m().fault_count(machine::FaultKind::InterruptStorm), 0u);
 }
@@ -358,7 +460,14 @@ TEST_F(DriverService, UserViewOfTheRegisterWindowReachesTheDevice) {
     EXPECT_EQ(m().read_register(1, 0x028), 0x33u);
     m().write_register(1, 0x03C, 0x44); // HUE
     EXPECT_EQ(platform::nt::read_register32(regs + 0x03C / 4), 0x44u);
-    EXPECT_DEATH((void)regs[0x03C / 4], "");
+    EXPECT_EQ(regs[0x03C / 4], 0x44u) << "the capture driver library dereferences its view";
+    regs[0x028 / 4] = 0x55;
+    EXPECT_EQ(m().read_register(1, 0x028), 0x55u);
+    // A store that enables a pending interrupt runs the ISR before the next instruction.
+    m().inject_error_bits(1, 1u << 12);
+    regs[NTEST_INT_MASK / 4] = 1u << 12;
+    EXPECT_EQ(counts().isr_claimed, 1u);
+    EXPECT_EQ(platform::nt::drain_deferred(), 1u);
     ASSERT_TRUE(DeviceIoControl(device_, IOCTL_NTEST_UNMAP_REGISTERS, nullptr, 0, nullptr, 0, &got,
                                 nullptr));
     EXPECT_FALSE(platform::nt::is_register_window(regs));
@@ -367,16 +476,7 @@ TEST_F(DriverService, UserViewOfTheRegisterWindowReachesTheDevice) {
 TEST_F(DriverService, PoolLeftAtUnloadIsReportedByTag) {
     service_ = create();
     ASSERT_NE(service_, nullptr);
-    const DWORD leak = 100;
-    ASSERT_EQ(
-        platform::registry::create_key(platform::registry::Root::LocalMachine,
-                                       "SYSTEM\\CurrentControlSet\\Services\\NtTest\\Parameters"),
-        ERROR_SUCCESS);
-    ASSERT_EQ(
-        platform::registry::set_value(platform::registry::Root::LocalMachine,
-                                      "SYSTEM\\CurrentControlSet\\Services\\NtTest\\Parameters",
-                                      "LeakBytes", REG_DWORD, &leak, 4),
-        ERROR_SUCCESS);
+    set_parameter("LeakBytes", 100);
     ASSERT_TRUE(StartServiceA(service_, 0, nullptr));
     ASSERT_TRUE(stop());
     const auto reports = platform::nt::unload_reports();
@@ -429,6 +529,32 @@ TEST_F(DriverService, KernelCallersReachTheDeviceToo) {
 
     platform::nt::system_shutdown();
     EXPECT_EQ(counts().shutdowns, 1u);
+}
+
+TEST_F(DriverService, FailedEntryFailsTheStartAndLeavesNothingBehind) {
+    service_ = create();
+    ASSERT_NE(service_, nullptr);
+    set_parameter("FailEntry", static_cast<DWORD>(STATUS_DEVICE_DOES_NOT_EXIST));
+    EXPECT_FALSE(StartServiceA(service_, 0, nullptr));
+    EXPECT_EQ(GetLastError(), 55u) << "ERROR_DEV_NOT_EXIST";
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(QueryServiceStatus(service_, &status));
+    EXPECT_EQ(status.dwCurrentState, DWORD(SERVICE_STOPPED));
+    const auto reports = platform::nt::unload_reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].devices_left, 1u) << "the driver's device, deleted by the kernel";
+    EXPECT_EQ(reports[0].links_left, 1u);
+    EXPECT_EQ(reports[0].interrupts_left, 1u);
+    EXPECT_EQ(reports[0].resources_left, 1u);
+    EXPECT_FALSE(reports[0].leaked_pool.empty()) << "its work item and resource list";
+    EXPECT_EQ(CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    // The hardware is free again for the next start.
+    set_parameter("FailEntry", 0);
+    EXPECT_TRUE(StartServiceA(service_, 0, nullptr)) << GetLastError();
+    device_ = CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(device_, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(counts().has_chip, 1u);
 }
 
 TEST_F(DriverService, ServiceManagerErrors) {
@@ -515,7 +641,11 @@ TEST_F(DriverService, DeletedServiceGoesWithItsLastHandle) {
 }
 
 TEST_F(DriverService, AutomaticStartServicesStartAtBoot) {
-    service_ = create(SERVICE_AUTO_START);
+    // The image path as the installer writes it: the system directory's full path.
+    char system[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(system, sizeof system), 0u);
+    const std::string image = std::string(system) + "\\DRIVERS\\NTest.SYS";
+    service_ = create(SERVICE_AUTO_START, image.c_str());
     ASSERT_NE(service_, nullptr);
     platform::nt::reset(); // a new boot of this process's kernel
     EXPECT_FALSE(platform::nt::booted());

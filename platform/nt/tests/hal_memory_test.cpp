@@ -5,6 +5,8 @@
 #include "nt_fixture.h"
 
 #include "platform/register_view.h"
+#include "platform/registry_store.h"
+#include "win32/errors.h"
 
 #include <cstring>
 #include <sys/mman.h>
@@ -65,6 +67,46 @@ TEST_F(HalMemory, SlotResourcesDescribeTheWindowAndTheLine) {
     EXPECT_EQ(partial.PartialDescriptors[1].u.Interrupt.Level, 11u);
     ExFreePool(list);
 
+    // Recorded in the key the caller names (which must exist), in the stored 32-bit layout.
+    UNICODE_STRING key_path;
+    RtlInitUnicodeString(&key_path, u"\\Registry\\Machine\\SOFTWARE\\Claims");
+    DEVICE_OBJECT other{};
+    EXPECT_EQ(HalAssignSlotResources(&key_path, nullptr, &driver, &other, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_OBJECT_NAME_NOT_FOUND);
+    ASSERT_EQ(
+        platform::registry::create_key(platform::registry::Root::LocalMachine, "SOFTWARE\\Claims"),
+        ERROR_SUCCESS);
+    EXPECT_EQ(HalAssignSlotResources(&key_path, nullptr, &driver, &other, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_CONFLICTING_ADDRESSES)
+        << "the slot is claimed by the first device";
+    ASSERT_EQ(HalAssignSlotResources(&key_path, nullptr, &driver, &device, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_SUCCESS);
+    ExFreePool(list);
+    platform::registry::Value stored;
+    ASSERT_EQ(platform::registry::query_value(platform::registry::Root::LocalMachine,
+                                              "SOFTWARE\\Claims", "AssignedResources", stored),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored.type, DWORD(REG_RESOURCE_LIST));
+    const std::vector<BYTE> golden = {
+        0x01, 0x00, 0x00, 0x00,                         // one full descriptor
+        0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // PCI, bus 0
+        0x01, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, // version, revision, two partial
+        0x03, 0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0xE0, 0x00, 0x00, 0x00, 0x00, // memory
+        0x00, 0x10, 0x00, 0x00,                                                 // 4 KB
+        0x02, 0x03, 0x00, 0x00, 0x0B, 0x00, 0x00, 0x00, 0x0B, 0x00, 0x00, 0x00, // line 11
+        0x01, 0x00, 0x00, 0x00};                                                // affinity
+    EXPECT_EQ(stored.data, golden);
+    // Releasing the device's claim frees the slot for another device.
+    IoReportResourceUsage(nullptr, &driver, nullptr, 0, &device, nullptr, 0, FALSE, nullptr);
+    ASSERT_EQ(HalAssignSlotResources(nullptr, nullptr, &driver, &other, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_SUCCESS);
+    ExFreePool(list);
+    IoReportResourceUsage(nullptr, &driver, nullptr, 0, &other, nullptr, 0, FALSE, nullptr);
+
     KIRQL irql = 0;
     KAFFINITY affinity = 0;
     EXPECT_EQ(HalGetInterruptVector(PCIBus, 0, 11, 11, &irql, &affinity), 0x3Bu);
@@ -95,7 +137,7 @@ TEST_F(HalMemory, SlotResourcesDescribeTheWindowAndTheLine) {
     EXPECT_EQ(HalGetInterruptVector(PCIBus, 0, 11, 11, &irql, &affinity), 0u);
 }
 
-TEST_F(HalMemory, MappedRegistersReachTheDeviceAndPlainAccessFails) {
+TEST_F(HalMemory, MappedRegistersReachTheDevice) {
     USHORT command = 0x0106;
     HalSetBusDataByOffset(PCIConfiguration, 0, slot(kChipSlot, 0), &command, 4, 2);
     PHYSICAL_ADDRESS base;
@@ -107,7 +149,9 @@ TEST_F(HalMemory, MappedRegistersReachTheDeviceAndPlainAccessFails) {
     m().write_register(1, 0x028, 0x5A); // BRIGHT
     EXPECT_EQ(READ_REGISTER_ULONG(regs + 0x028 / 4), 0x5Au);
     EXPECT_EQ(platform::nt::read_register32(regs + 0x104 / 4), 0x933u);
-    EXPECT_DEATH((void)regs[0x104 / 4], "") << "a plain dereference must fail loudly";
+    EXPECT_EQ(regs[0x104 / 4], 0x933u) << "a plain load reaches the device too";
+    regs[0x03C / 4] = 0x21; // HUE
+    EXPECT_EQ(m().read_register(1, 0x03C), 0x21u);
     MmUnmapIoSpace(const_cast<ULONG*>(regs), 0x1000);
     EXPECT_FALSE(platform::nt::is_register_window(regs));
 
@@ -173,6 +217,37 @@ TEST_F(HalMemory, LockedUserPagesAreScatteredAndBadRangesRaise) {
         }
         IoFreeMdl(bad);
     }
+    // The same checks before a driver reads or writes user memory directly.
+    auto* edge = static_cast<char*>(
+        mmap(nullptr, 2 * PAGE_SIZE, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    mprotect(edge + PAGE_SIZE, PAGE_SIZE, PROT_NONE);
+    struct Probe {
+        void* address;
+        SIZE_T length;
+        bool write;
+        ULONG alignment;
+        NTSTATUS status;
+    };
+    for (const Probe p :
+         {Probe{read_only, 16, false, 4, STATUS_SUCCESS},
+          Probe{read_only, 16, true, 4, STATUS_ACCESS_VIOLATION},
+          Probe{edge + PAGE_SIZE - 8, 8, false, 1, STATUS_SUCCESS},
+          Probe{edge + PAGE_SIZE - 8, 16, false, 1, STATUS_ACCESS_VIOLATION},
+          Probe{static_cast<char*>(read_only) + 2, 8, false, 4, STATUS_DATATYPE_MISALIGNMENT},
+          Probe{none, 0, true, 4, STATUS_SUCCESS}}) {
+        status = STATUS_SUCCESS;
+        __try {
+            if (p.write) {
+                ProbeForWrite(p.address, p.length, p.alignment);
+            } else {
+                ProbeForRead(p.address, p.length, p.alignment);
+            }
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            status = GetExceptionCode();
+        }
+        EXPECT_EQ(status, p.status) << p.address << " " << p.length;
+    }
+    munmap(edge, 2 * PAGE_SIZE);
     munmap(none, PAGE_SIZE);
     munmap(read_only, PAGE_SIZE);
 }

@@ -84,6 +84,14 @@ TEST_F(KernelCore, LevelAndSpinLockRulesAreEnforced) {
              ExAllocatePoolWithTag(PagedPool, 16, 0x74736554);
          },
          IRQL_NOT_LESS_OR_EQUAL},
+        {"pageable code at dispatch level",
+         [&] {
+             PAGED_CODE();
+             KIRQL old;
+             KeRaiseIrql(DISPATCH_LEVEL, &old);
+             PAGED_CODE();
+         },
+         IRQL_NOT_LESS_OR_EQUAL},
         {"device creation at dispatch level",
          [&] {
              KIRQL old;
@@ -139,6 +147,7 @@ TEST_F(KernelCore, PoolBlocksCarryTagsAndWrongFreesAreCaught) {
     }
     EXPECT_TRUE(found);
     EXPECT_EQ(platform::nt::tag_text(ddk), "Ddk ");
+    EXPECT_EQ(ULONG(' kdD'), ddk) << "a tag written as drivers write it";
     EXPECT_EQ(bug_check_of([&] { ExFreePoolWithTag(a, 0x57726E67); }), BAD_POOL_CALLER);
     int not_pool = 0;
     EXPECT_EQ(bug_check_of([&] { ExFreePool(&not_pool); }), BAD_POOL_CALLER);

@@ -66,6 +66,12 @@ NTKERNELAPI KIRQL NTAPI KeAcquireSpinLockRaiseToDpc(PKSPIN_LOCK SpinLock);
 
 } // extern "C"
 
+// Pageable code runs at or below APC_LEVEL.
+#define PAGED_CODE()                                                                               \
+    ((void)(KeGetCurrentIrql() > APC_LEVEL                                                         \
+                ? (KeBugCheckEx(IRQL_NOT_LESS_OR_EQUAL, KeGetCurrentIrql(), APC_LEVEL, 0, 0), 0)   \
+                : 0))
+
 // Deferred procedure calls.
 struct _KDPC;
 typedef VOID NTAPI KDEFERRED_ROUTINE(struct _KDPC* Dpc, PVOID DeferredContext,

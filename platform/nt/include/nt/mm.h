@@ -67,7 +67,8 @@ NTKERNELAPI VOID NTAPI MmFreeContiguousMemory(PVOID BaseAddress);
 NTKERNELAPI PHYSICAL_ADDRESS NTAPI MmGetPhysicalAddress(PVOID BaseAddress);
 NTKERNELAPI BOOLEAN NTAPI MmIsAddressValid(PVOID VirtualAddress);
 
-// I/O space: the returned address is reached only through READ_REGISTER_* / WRITE_REGISTER_*.
+// I/O space: accesses through the returned address (READ_REGISTER_* / WRITE_REGISTER_*, or plain
+// loads and stores) reach the device's register handlers.
 NTKERNELAPI PVOID NTAPI MmMapIoSpace(PHYSICAL_ADDRESS PhysicalAddress, SIZE_T NumberOfBytes,
                                      MEMORY_CACHING_TYPE CacheType);
 NTKERNELAPI VOID NTAPI MmUnmapIoSpace(PVOID BaseAddress, SIZE_T NumberOfBytes);
@@ -87,6 +88,12 @@ NTKERNELAPI PVOID NTAPI MmMapLockedPagesSpecifyCache(PMDL MemoryDescriptorList,
                                                      PVOID BaseAddress, ULONG BugCheckOnFailure,
                                                      MM_PAGE_PRIORITY Priority);
 NTKERNELAPI VOID NTAPI MmUnmapLockedPages(PVOID BaseAddress, PMDL MemoryDescriptorList);
+
+// Check a user range before the driver touches it: a range that is not readable (writable)
+// raises STATUS_ACCESS_VIOLATION, a misaligned start STATUS_DATATYPE_MISALIGNMENT. A length of
+// 0 checks nothing.
+NTKERNELAPI VOID NTAPI ProbeForRead(const volatile VOID* Address, SIZE_T Length, ULONG Alignment);
+NTKERNELAPI VOID NTAPI ProbeForWrite(volatile VOID* Address, SIZE_T Length, ULONG Alignment);
 
 } // extern "C"
 

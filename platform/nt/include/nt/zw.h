@@ -176,6 +176,10 @@ NTSYSAPI NTSTATUS NTAPI ZwMapViewOfSection(HANDLE SectionHandle, HANDLE ProcessH
                                            ULONG AllocationType, ULONG Win32Protect);
 NTSYSAPI NTSTATUS NTAPI ZwUnmapViewOfSection(HANDLE ProcessHandle, PVOID BaseAddress);
 
+// Object types for ObReferenceObjectByHandle (the stand-in checks the handle's object itself).
+extern NTKERNELAPI POBJECT_TYPE* MmSectionObjectType;
+extern NTKERNELAPI POBJECT_TYPE* IoFileObjectType;
+
 // Object references.
 NTKERNELAPI NTSTATUS NTAPI ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK DesiredAccess,
                                                      POBJECT_TYPE ObjectType,

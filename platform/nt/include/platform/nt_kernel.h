@@ -23,8 +23,10 @@ void reset();
 void system_shutdown();
 
 // Deferred procedure calls and work items run on kernel threads (Thread), only when a test drains
-// them (Manual), or on threads while the machine runs free and drained otherwise (Auto, default).
-enum class DeferredMode { Auto, Thread, Manual };
+// them (Manual), on threads while the machine runs free and drained otherwise (Auto, default), or
+// on the interrupt's thread right after each round of interrupt handlers, as a processor runs
+// them when it leaves the interrupt (AfterInterrupts; other queued calls wait for a drain).
+enum class DeferredMode { Auto, Thread, Manual, AfterInterrupts };
 void set_deferred_mode(DeferredMode mode);
 // Runs queued DPCs and work items in the calling thread until none is left; returns how many ran.
 std::size_t drain_deferred();
@@ -57,10 +59,11 @@ struct UnloadReport {
     std::size_t devices_left = 0;
     std::size_t links_left = 0;
     std::size_t interrupts_left = 0;
-    std::size_t deferred_left = 0; // DPCs or work items still queued
+    std::size_t deferred_left = 0;  // DPCs or work items still queued
+    std::size_t resources_left = 0; // slot resource claims not released
     bool clean() const {
         return leaked_pool.empty() && devices_left == 0 && links_left == 0 &&
-               interrupts_left == 0 && deferred_left == 0;
+               interrupts_left == 0 && deferred_left == 0 && resources_left == 0;
     }
 };
 std::vector<UnloadReport> unload_reports();

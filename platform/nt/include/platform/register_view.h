@@ -1,7 +1,8 @@
-// Access to a device's register window through a view of "\Device\PhysicalMemory" that a kernel
-// driver mapped into the process. Such a view is reserved inaccessible, so a plain dereference
-// fails loudly; these accessors reach the device's register handlers. On any other address they
-// read or write memory.
+// Access to a device's register window through a kernel mapping (MmMapIoSpace) or a view of
+// "\Device\PhysicalMemory" mapped into the process. Such a window is the machine's guarded
+// view: a plain load or store through it also runs the device's register handlers (trapped and
+// carried out by the machine); these accessors reach the handlers directly. On any other
+// address they read or write memory.
 #pragma once
 
 #include <cstdint>
