@@ -48,6 +48,8 @@ void RowReference(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pair
 std::uint32_t RowFixedFast(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
                            FixedPoint variant, Simd simd) {
 #if defined(__i386__) || defined(__x86_64__)
+    if (simd >= Simd::Avx512 && variant == FixedPoint::Sse)
+        return RowFixedSseAvx512(dst, src, pairs);
     if (simd >= Simd::Avx2)
         return RowFixedAvx2(dst, src, pairs, variant);
     if (simd >= Simd::Sse2)

@@ -17,5 +17,7 @@ std::uint32_t RowFixedSse2(std::uint8_t* dst, const std::uint8_t* src, std::uint
                            FixedPoint variant);
 std::uint32_t RowFixedAvx2(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
                            FixedPoint variant);
+// The SSE path only; the MMX path takes the AVX2 kernel at that level.
+std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs);
 
 } // namespace pixaro
