@@ -96,6 +96,14 @@ constexpr __mmask32 kRed = 0x44444444;
            _mm256_mask_add_epi8(first, kRed, first, _mm256_set1_epi8(8)));
 }
 
+// The row's last 8 pairs, the last one standing for its own next.
+void LastBlock(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
+    const std::size_t last = pairs - 8;
+    const __m256i x = Load256(src + last * 4);
+    const __m256i next = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
+    SseOut16(dst + last * 8, SseSums16(SseIn16(x, next)));
+}
+
 } // namespace
 
 std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
@@ -123,13 +131,27 @@ std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std:
         const std::uint8_t* in = src + std::size_t{k} * 4;
         SseOut16(dst + std::size_t{k} * 8, SseSums16(SseIn16(Load256(in), Load256(in + 4))));
     }
-    // The row's last 8 pairs, the last one standing for its own next (they may overlap the
-    // block just written, with the same bytes).
-    const std::size_t last = pairs - 8;
-    const __m256i x = Load256(src + last * 4);
-    const __m256i next = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
-    SseOut16(dst + last * 8, SseSums16(SseIn16(x, next)));
+    // The last block may overlap the one just written, with the same bytes.
+    LastBlock(dst, src, pairs);
     return pairs;
+}
+
+void FrameFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
+                         std::uint32_t rows) {
+    // Rows follow one another without gaps, so a run of rows is converted as one long row, in
+    // which only each row's last pair takes the next row's first pair for its mean; the last 8
+    // pairs of those rows are then converted again with their own row end, while still in the
+    // cache. Runs of about 4096 pairs keep the long row's pipeline going.
+    const std::uint32_t run = pairs >= 4096 ? 1 : 4096 / pairs;
+    std::uint32_t count = 0;
+    for (std::uint32_t row = 0; row < rows; row += count) {
+        count = rows - row < run ? rows - row : run;
+        std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
+        const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
+        RowFixedSseAvx512(out, in, pairs * count);
+        for (std::uint32_t r = 0; r + 1 < count; ++r)
+            LastBlock(out + std::size_t{r} * pairs * 8, in + std::size_t{r} * pairs * 4, pairs);
+    }
 }
 
 } // namespace pixaro
