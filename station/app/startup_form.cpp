@@ -1,0 +1,201 @@
+#include "startup_form.h"
+
+#include "main_form.h"
+#include "view_form.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QSessionManager>
+#include <QTimer>
+#include <QToolTip>
+
+namespace station {
+
+StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, CaptureWindows& capture,
+                                   StartupHooks later)
+    : QObject(&form), form_(&form) {
+    StartupHooks& h = later;
+    h.ShowMainForm = [this] {
+        if (form_) {
+            form_->show();
+        }
+    };
+    h.HideMainForm = [this] {
+        if (form_) {
+            form_->hide();
+        }
+    };
+    h.SetCaptions = [this] {
+        if (form_) {
+            form_->SetCaptions();
+        }
+    };
+    h.Terminate = [] {
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+    };
+    h.EnableConfigInitTimer = [this] {
+        if (QTimer* t = Timer("ConfigInitTimer")) {
+            t->start();
+        }
+    };
+    h.EnableStartCaptureTimer = [this](int k) {
+        QTimer* t = Timer(("StartCaptureTimer" + std::to_string(k)).c_str());
+        if (t != nullptr && StartCaptureTimerTimer) {
+            t->start();
+        }
+    };
+    h.EnableCycleTimers = [this] {
+        QTimer* sound = Timer("SoundTimer");
+        if (sound != nullptr && SoundTimerTimer) {
+            sound->start();
+        }
+        QTimer* cycle = Timer("MainCycleTimer");
+        if (cycle != nullptr && MainCycleTimerTimer) {
+            cycle->start();
+        }
+    };
+    h.StopAllTimers = [this] { stop_all_timers(); };
+    h.FreeForms = [this] { free_forms(); };
+    startup_ = std::make_unique<StationStartup>(capture, std::move(h));
+
+    // Every form of the station previews keys; the main form's close comes through here too.
+    qApp->installEventFilter(this);
+    connect(qApp, &QGuiApplication::commitDataRequest, this,
+            [this](QSessionManager&) { EndSession(); });
+    connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
+        if (created_) {
+            close_station();
+        }
+    });
+}
+
+StationLifecycle::~StationLifecycle() {
+    qApp->removeEventFilter(this);
+    // Forms the shut-down did not free (it never ran, or the loop ended first).
+    delete view_form_.data();
+    delete mes_form_.data();
+}
+
+QTimer* StationLifecycle::make_timer(const QString& name, int interval_ms) {
+    auto* t = new QTimer(form_);
+    t->setObjectName(name);
+    t->setInterval(interval_ms);
+    return t;
+}
+
+QTimer* StationLifecycle::Timer(const char* name) const {
+    if (!form_) {
+        return nullptr;
+    }
+    return form_->findChild<QTimer*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+}
+
+bool StationLifecycle::FormCreate() {
+    // Each timer handler disables its timer first, as the handlers of the form do.
+    QTimer* config = make_timer("ConfigInitTimer", 100);
+    config->setSingleShot(true);
+    connect(config, &QTimer::timeout, this, [this] { startup_->ConfigInitTimerTimer(); });
+    for (int k = 1; k <= kChipCount; ++k) {
+        QTimer* t = make_timer(QString("StartCaptureTimer%1").arg(k), 1);
+        connect(t, &QTimer::timeout, this, [this, k] {
+            if (StartCaptureTimerTimer) {
+                StartCaptureTimerTimer(k);
+            }
+        });
+    }
+    connect(make_timer("SoundTimer", 100), &QTimer::timeout, this, [this] {
+        if (SoundTimerTimer) {
+            SoundTimerTimer();
+        }
+    });
+    connect(make_timer("MainCycleTimer", 1), &QTimer::timeout, this, [this] {
+        if (MainCycleTimerTimer) {
+            MainCycleTimerTimer();
+        }
+    });
+
+    // Tool-tip hints in the station's hint colour.
+    QPalette hints = QToolTip::palette();
+    hints.setColor(QPalette::ToolTipBase, QColor(0x00, 0xFF, 0xFF));
+    QToolTip::setPalette(hints);
+
+    created_ = startup_->FormCreate();
+    return created_;
+}
+
+void StationLifecycle::CreateForms(const std::function<QWidget*()>& mes_form) {
+    view_form_ = new TViewForm();
+    view_form_->setAttribute(Qt::WA_DeleteOnClose, false);
+    if (mes_form) {
+        mes_form_ = mes_form();
+    }
+}
+
+void StationLifecycle::EndSession() {
+    if (form_) {
+        form_->close();
+    }
+}
+
+void StationLifecycle::stop_all_timers() {
+    if (!form_) {
+        return;
+    }
+    for (QTimer* t : form_->findChildren<QTimer*>()) {
+        t->stop();
+    }
+    // The capture-start timers are freed.
+    for (int k = 1; k <= kChipCount; ++k) {
+        if (QTimer* t = Timer(("StartCaptureTimer" + std::to_string(k)).c_str())) {
+            t->setObjectName(QString());
+            t->deleteLater();
+        }
+    }
+}
+
+void StationLifecycle::free_forms() {
+    if (view_form_) {
+        view_form_->hide();
+        view_form_->deleteLater();
+    }
+    if (mes_form_) {
+        mes_form_->hide();
+        mes_form_->deleteLater();
+    }
+}
+
+void StationLifecycle::close_station() {
+    if (startup_->Closed()) {
+        return;
+    }
+    startup_->FormCloseQuery();
+    startup_->FormClose();
+}
+
+void StationLifecycle::toggle_mes_form() {
+    if (!mes_form_) {
+        return;
+    }
+    mes_form_->setVisible(!mes_form_->isVisible());
+}
+
+bool StationLifecycle::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == form_ && event->type() == QEvent::Close) {
+        if (created_ && !startup_->Closed()) {
+            close_station();
+            QCoreApplication::quit();
+        }
+        return false;
+    }
+    if (event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_F1 && (key->modifiers() & Qt::AltModifier) != 0) {
+            toggle_mes_form();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+} // namespace station
