@@ -4,9 +4,11 @@
 // For a run without an operator (the run script, the tests), the environment may ask for:
 //   TOLM_MESSAGES=stderr   message boxes and beeps written to stderr, answered with the
 //                          default button, instead of shown;
-//   TOLM_SCREENSHOT=<file> a PNG of the main form once the second start-up stage has run;
-//   TOLM_RUN_MS=<n>        the main form closed normally n ms after start.
+//   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened, once the second
+//                          start-up stage has run;
+//   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
 #include "capture_windows.h"
+#include "form_snapshot.h"
 #include "main_form.h"
 #include "qt_ui_sink.h"
 #include "startup_form.h"
@@ -36,11 +38,12 @@ void schedule_unattended_steps(TMain_Kastrel_Form& form) {
         const QString path = QString::fromLocal8Bit(file);
         QTimer::singleShot(600, &form, [target, path] {
             if (target) {
-                target->grab().save(path, "PNG");
+                station::MainFormSnapshot(*target).save(path, "PNG");
             }
         });
     }
-    if (const char* ms = env("TOLM_RUN_MS")) {
+    const char* ms = env("TOLM_RUN_MS");
+    if (ms != nullptr && std::atoi(ms) > 0) {
         QTimer::singleShot(std::atoi(ms), &form, [target] {
             if (target) {
                 target->close();
