@@ -7,7 +7,7 @@
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened, once the second
 //                          start-up stage has run;
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
-#include "capture_windows.h"
+#include "startup_capture.h"
 #include "form_snapshot.h"
 #include "main_form.h"
 #include "qt_ui_sink.h"
@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
             sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<station::QtUiSink>());
         }
 
-        station::NoCaptureWindows capture; // the capture layer is wired in with its driver
+        station::NoStartupCapture capture; // the capture layer is wired in with its driver
         auto form = std::make_unique<TMain_Kastrel_Form>();
         auto* life = new station::StationLifecycle(*form, capture);
         const bool running = life->FormCreate();

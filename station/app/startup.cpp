@@ -69,7 +69,7 @@ I2CSettings ReadI2CSettings(const std::filesystem::path& ini_file) {
     return s;
 }
 
-StationStartup::StationStartup(CaptureWindows& capture, StartupHooks hooks)
+StationStartup::StationStartup(StartupCapture& capture, StartupHooks hooks)
     : capture_(capture), hooks_(std::move(hooks)) {}
 
 bool StationStartup::FormCreate() {

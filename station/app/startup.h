@@ -6,7 +6,7 @@
 
 #include "board_control.h"
 #include "board_library.h"
-#include "capture_windows.h"
+#include "startup_capture.h"
 #include "host_bridge.h"
 
 #include <array>
@@ -77,7 +77,7 @@ struct StartupHooks {
 
 class StationStartup {
 public:
-    StationStartup(CaptureWindows& capture, StartupHooks hooks);
+    StationStartup(StartupCapture& capture, StartupHooks hooks);
     StationStartup(const StationStartup&) = delete;
     StationStartup& operator=(const StationStartup&) = delete;
 
@@ -118,7 +118,7 @@ public:
 private:
     void create_crash_marker_or_report();
 
-    CaptureWindows& capture_;
+    StartupCapture& capture_;
     StartupHooks hooks_;
     bool second_stage_done_ = false;
     bool closed_ = false;

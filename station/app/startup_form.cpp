@@ -12,7 +12,7 @@
 
 namespace station {
 
-StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, CaptureWindows& capture,
+StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture,
                                    StartupHooks later)
     : QObject(&form), form_(&form) {
     StartupHooks& h = later;

@@ -23,7 +23,7 @@ class StationLifecycle : public QObject {
 public:
     // `later` holds the steps of later parts (see StartupHooks); its window-system hooks are
     // replaced by the form's own.
-    StationLifecycle(TMain_Kastrel_Form& form, CaptureWindows& capture, StartupHooks later = {});
+    StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture, StartupHooks later = {});
     ~StationLifecycle() override;
 
     StationStartup& Startup() { return *startup_; }

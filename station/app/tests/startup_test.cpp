@@ -37,7 +37,7 @@ namespace fs = std::filesystem;
 
 // Capture windows whose drivers connect as told; every call is logged, with whether the
 // board-control library was still loaded at a disconnect.
-class FakeCaptureWindows : public CaptureWindows {
+class FakeCaptureWindows : public StartupCapture {
 public:
     std::array<bool, kChipCount> connects{};
     std::vector<std::string> log;
@@ -363,7 +363,7 @@ TEST(StationIni, NameAndSection) {
 class StartupForm : public Startup {};
 
 TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
-    NoCaptureWindows none;
+    NoStartupCapture none;
     TMain_Kastrel_Form form;
     auto* life = new StationLifecycle(form, none);
     int cycles = 0;
@@ -406,7 +406,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
 }
 
 TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
-    NoCaptureWindows none;
+    NoStartupCapture none;
     TMain_Kastrel_Form form;
     auto* life = new StationLifecycle(form, none);
     ASSERT_TRUE(life->FormCreate());

@@ -8,9 +8,9 @@
 
 namespace station {
 
-class CaptureWindows {
+class StartupCapture {
 public:
-    virtual ~CaptureWindows() = default;
+    virtual ~StartupCapture() = default;
     // Creates the four windows (empty title, child, visible, border; position and size 0;
     // parent the main form; id 0).
     virtual void CreateWindows() = 0;
@@ -27,7 +27,7 @@ public:
 };
 
 // No capture layer: no window and no driver.
-class NoCaptureWindows : public CaptureWindows {
+class NoStartupCapture : public StartupCapture {
 public:
     void CreateWindows() override {}
     bool ConnectDriver(int) override { return false; }
