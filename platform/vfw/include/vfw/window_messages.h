@@ -1,0 +1,25 @@
+// Window handles and messages, as far as the platform's windows need them: the capture windows
+// of the capture layer (vfw.h) answer SendMessageA; PostMessageA is how a driver's window
+// callback reaches a window.
+#pragma once
+
+#include "win32/types.h"
+
+#define WM_USER 0x0400u
+
+// Window styles the station passes when it creates capture windows.
+#define WS_CHILD 0x40000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_BORDER 0x00800000u
+
+extern "C" {
+// Calls the window's handler on the calling thread and returns its answer; 0 for a window
+// that does not exist (any more).
+LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+// Hands the message to the window without waiting; FALSE for a window that does not exist.
+BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
+BOOL WINAPI IsWindow(HWND hWnd);
+// A capture window first ends its capture and disconnects its driver. FALSE for an unknown
+// window.
+BOOL WINAPI DestroyWindow(HWND hWnd);
+}

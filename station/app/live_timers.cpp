@@ -1,0 +1,63 @@
+#include "live_timers.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+
+namespace station {
+
+LiveTimers::LiveTimers(LiveStation& live, QObject* parent) : QObject(parent), live_(live) {
+    main_cycle_.setInterval(1);
+    restart_.setInterval(100);
+    connect(&main_cycle_, &QTimer::timeout, this, [this] { live_.Cycle.MainCycleTimerTimer(); });
+    connect(&restart_, &QTimer::timeout, this, [this] { live_.Cycle.RestartTimerTimer(); });
+    for (int k = 1; k <= kLiveChips; ++k) {
+        QTimer& start = StartCaptureTimer(k);
+        start.setInterval(1);
+        connect(&start, &QTimer::timeout, this,
+                [this, k] { live_.Handoff.StartCaptureTimerTimer(k); });
+        QTimer& dialog = DialogTimer(k);
+        dialog.setInterval(100);
+        connect(&dialog, &QTimer::timeout, this, [this, k] { live_.Handoff.DialogTimerTimer(k); });
+    }
+    live_.Cycle.OnTimersChanged = [this] { Sync(); };
+    live_.Handoff.OnTimersChanged = [this] { Sync(); };
+    // The capture layer reports errors on its own thread: the box goes up on this one.
+    QPointer<LiveTimers> self(this);
+    live_.Handoff.OnCaptureError = [self] {
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(),
+            [self] {
+                if (self) {
+                    self->live_.Handoff.ShowCaptureErrors();
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    Sync();
+}
+
+LiveTimers::~LiveTimers() {
+    live_.Cycle.OnTimersChanged = nullptr;
+    live_.Handoff.OnTimersChanged = nullptr;
+    live_.Handoff.OnCaptureError = nullptr;
+}
+
+void LiveTimers::set(QTimer& timer, bool on) {
+    if (on && !timer.isActive()) {
+        timer.start();
+    } else if (!on && timer.isActive()) {
+        timer.stop();
+    }
+}
+
+void LiveTimers::Sync() {
+    set(main_cycle_, live_.Cycle.MainCycleTimerEnabled);
+    set(restart_, live_.Cycle.RestartTimerEnabled);
+    for (int k = 1; k <= kLiveChips; ++k) {
+        const ChipCapture& chip = live_.Handoff.Chip(k);
+        set(StartCaptureTimer(k), chip.StartCaptureTimerEnabled);
+        set(DialogTimer(k), chip.DialogTimerActive != station::DialogTimer::None);
+    }
+}
+
+} // namespace station
