@@ -14,7 +14,7 @@ namespace station {
 
 StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture,
                                    StartupHooks later)
-    : QObject(&form), form_(&form) {
+    : QObject(&form), form_(&form), main_form_(form) {
     StartupHooks& h = later;
     h.ShowMainForm = [this] {
         if (form_) {
@@ -28,7 +28,7 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& cap
     };
     h.SetCaptions = [this] {
         if (form_) {
-            form_->SetCaptions();
+            main_form_.SetCaptions();
         }
     };
     h.Terminate = [] {
@@ -181,7 +181,7 @@ void StationLifecycle::toggle_mes_form() {
 }
 
 bool StationLifecycle::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == form_ && event->type() == QEvent::Close) {
+    if (watched == form_.data() && event->type() == QEvent::Close) {
         if (created_ && !startup_->Closed()) {
             close_station();
             QCoreApplication::quit();

@@ -60,7 +60,10 @@ private:
     void free_forms();
     void toggle_mes_form();
 
-    QPointer<TMain_Kastrel_Form> form_;
+    // The form as a widget: the pointer is still read while the form's widget part takes its
+    // children down, when it is no longer a whole TMain_Kastrel_Form.
+    QPointer<QWidget> form_;
+    TMain_Kastrel_Form& main_form_;
     std::unique_ptr<StationStartup> startup_;
     QPointer<TViewForm> view_form_;
     QPointer<QWidget> mes_form_;
