@@ -247,5 +247,26 @@ TEST_F(ProgramRun, SecondStartLeavesNoTrace) {
     first.kill();
 }
 
+TEST_F(ProgramRun, OfTwoSimultaneousStartsOneRuns) {
+    const fs::path err1 = dir_ / "err1.txt";
+    const fs::path err2 = dir_ / "err2.txt";
+    Station a(program_, root_, err1, 60000);
+    Station b(program_, root_, err2, 60000);
+    ASSERT_TRUE(a.started() && b.started());
+    // The one that lost ends by itself; the other reaches its second stage.
+    const auto end = std::chrono::steady_clock::now() + 20s;
+    while (a.running() && b.running() && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(5ms);
+    }
+    Station& winner = a.running() ? a : b;
+    Station& loser = a.running() ? b : a;
+    ASSERT_TRUE(winner.running());
+    EXPECT_EQ(loser.wait(1s), 0);
+    const fs::path& winner_err = &winner == &a ? err1 : err2;
+    EXPECT_TRUE(wait_for(winner, [&] { return boxes(winner_err).size() == 1; }));
+    EXPECT_TRUE(winner.running());
+    EXPECT_TRUE(boxes(&winner == &a ? err2 : err1).empty());
+}
+
 } // namespace
 } // namespace station

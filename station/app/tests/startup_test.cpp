@@ -22,6 +22,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QKeyEvent>
 #include <QTimer>
 #include <atomic>
 #include <filesystem>
@@ -403,6 +404,71 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     EXPECT_FALSE(ran_after_close);
     EXPECT_EQ(life->ViewForm(), nullptr);
     EXPECT_FALSE(fs::exists(program("correct.pdt")));
+}
+
+// A sink that closes the station while its message box is up, as an operator or the end of
+// the session may.
+class ClosingSink : public platform::UiRecorder {
+public:
+    std::function<void()> during_box;
+    int message_box(HWND owner, std::string_view text, std::string_view caption,
+                    UINT type) override {
+        if (during_box) {
+            during_box();
+        }
+        return UiRecorder::message_box(owner, text, caption, type);
+    }
+};
+
+TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
+    auto sink = std::make_shared<ClosingSink>();
+    platform::ScopedUiSink scope(sink);
+    NoStartupCapture none;
+    TMain_Kastrel_Form form;
+    auto* life = new StationLifecycle(form, none);
+    bool cycle_started = false;
+    life->MainCycleTimerTimer = [&] { cycle_started = true; };
+    ASSERT_TRUE(life->FormCreate());
+    ReportFlags.fill(true); // as a configuration would (the first stage clears them)
+    sink->during_box = [&] { form.close(); };
+    life->Startup().ConfigInitTimerTimer();
+    ASSERT_EQ(sink->boxes().size(), 1u);
+    EXPECT_TRUE(life->Startup().Closed());
+    // Nothing of the second stage ran after the close: no start line, no timer started.
+    ASSERT_TRUE(LoadLanguageFile());
+    EXPECT_EQ(log_file(), "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n");
+    for (QTimer* t : form.findChildren<QTimer*>()) {
+        EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
+    }
+    QApplication::processEvents();
+    EXPECT_FALSE(cycle_started);
+    EXPECT_FALSE(form.isVisible());
+}
+
+TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
+    NoStartupCapture none;
+    TMain_Kastrel_Form form;
+    auto* life = new StationLifecycle(form, none);
+    ASSERT_TRUE(life->FormCreate());
+    life->CreateForms([] {
+        auto* w = new QWidget();
+        w->setObjectName("MesForm");
+        return w;
+    });
+    ASSERT_NE(life->MesForm(), nullptr);
+    EXPECT_FALSE(life->MesForm()->isVisible());
+    QKeyEvent alt_f1(QEvent::KeyPress, Qt::Key_F1, Qt::AltModifier);
+    QApplication::sendEvent(&form, &alt_f1);
+    EXPECT_TRUE(life->MesForm()->isVisible());
+    // From the viewer as well; F1 alone does nothing.
+    QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+    QApplication::sendEvent(life->ViewForm(), &f1);
+    EXPECT_TRUE(life->MesForm()->isVisible());
+    QApplication::sendEvent(life->ViewForm(), &alt_f1);
+    EXPECT_FALSE(life->MesForm()->isVisible());
+    life->EndSession();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(life->MesForm(), nullptr);
 }
 
 TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
