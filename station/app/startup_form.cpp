@@ -6,11 +6,27 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QProxyStyle>
 #include <QSessionManager>
 #include <QTimer>
 #include <QToolTip>
 
 namespace station {
+namespace {
+
+// The station's hints appear after 2000 ms.
+class HintPauseStyle : public QProxyStyle {
+public:
+    int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                  QStyleHintReturn* answer) const override {
+        if (hint == QStyle::SH_ToolTip_WakeUpDelay) {
+            return 2000;
+        }
+        return QProxyStyle::styleHint(hint, option, widget, answer);
+    }
+};
+
+} // namespace
 
 StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture,
                                    StartupHooks later)
@@ -115,7 +131,10 @@ bool StationLifecycle::FormCreate() {
         }
     });
 
-    // Tool-tip hints in the station's hint colour.
+    // Tool-tip hints in the station's hint colour, after the station's hint pause.
+    if (dynamic_cast<HintPauseStyle*>(QApplication::style()) == nullptr) {
+        QApplication::setStyle(new HintPauseStyle);
+    }
     QPalette hints = QToolTip::palette();
     hints.setColor(QPalette::ToolTipBase, QColor(0x00, 0xFF, 0xFF));
     QToolTip::setPalette(hints);

@@ -23,6 +23,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QStyle>
+#include <QToolTip>
 #include <QTimer>
 #include <atomic>
 #include <filesystem>
@@ -376,6 +378,8 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     ASSERT_TRUE(life->FormCreate());
     life->CreateForms(nullptr);
     ASSERT_NE(life->ViewForm(), nullptr);
+    EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 2000);
+    EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0, 255, 255));
     EXPECT_EQ(form.windowTitle().toStdString(), Cp1251ToUtf8(StationCaption()));
     // The second stage runs once, 100 ms later (real time: Qt timers).
     platform::clock::use_real();
