@@ -7,12 +7,14 @@ namespace station {
 
 LiveTimers::LiveTimers(LiveStation& live, QObject* parent) : QObject(parent), live_(live) {
     main_cycle_.setInterval(1);
+    main_cycle_.setTimerType(Qt::PreciseTimer);
     restart_.setInterval(100);
     connect(&main_cycle_, &QTimer::timeout, this, [this] { live_.Cycle.MainCycleTimerTimer(); });
     connect(&restart_, &QTimer::timeout, this, [this] { live_.Cycle.RestartTimerTimer(); });
     for (int k = 1; k <= kLiveChips; ++k) {
         QTimer& start = StartCaptureTimer(k);
         start.setInterval(1);
+        start.setTimerType(Qt::PreciseTimer);
         connect(&start, &QTimer::timeout, this,
                 [this, k] { live_.Handoff.StartCaptureTimerTimer(k); });
         QTimer& dialog = DialogTimer(k);

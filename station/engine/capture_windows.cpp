@@ -54,23 +54,25 @@ constexpr DWORD kCaptureWindowStyle = 0x50800000u;
 
 } // namespace
 
-CaptureWindows::CaptureWindows(FrameHandoff& handoff) : handoff_(handoff) {}
-
 CaptureWindows::~CaptureWindows() {
     for (int k = 1; k <= kLiveChips; ++k) {
         Route& r = routes[static_cast<std::size_t>(k)];
-        if (r.handoff.load() == &handoff_) {
+        if (handoff_ != nullptr && r.handoff.load() == handoff_) {
             r.window.store(nullptr);
             r.handoff.store(nullptr);
+        }
+        if (HWND w = windows_[static_cast<std::size_t>(k)]) {
+            DestroyWindow(w);
         }
     }
 }
 
-void CaptureWindows::Create(HWND parent) {
+void CaptureWindows::Create(HWND parent, FrameHandoff& handoff) {
+    handoff_ = &handoff;
     for (int k = 1; k <= kLiveChips; ++k) {
         const auto sk = static_cast<std::size_t>(k);
         windows_[sk] = capCreateCaptureWindowA("", kCaptureWindowStyle, 0, 0, 0, 0, parent, 0);
-        routes[sk].handoff.store(&handoff_, std::memory_order_release);
+        routes[sk].handoff.store(handoff_, std::memory_order_release);
         routes[sk].window.store(windows_[sk], std::memory_order_release);
     }
 }

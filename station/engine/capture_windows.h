@@ -19,13 +19,14 @@ class FrameHandoff;
 
 class CaptureWindows : public CapturePort {
 public:
-    explicit CaptureWindows(FrameHandoff& handoff);
+    CaptureWindows() = default;
     ~CaptureWindows() override;
     CaptureWindows(const CaptureWindows&) = delete;
     CaptureWindows& operator=(const CaptureWindows&) = delete;
 
-    // Creates the four windows (empty title, child, visible, border; size 0; id 0).
-    void Create(HWND parent);
+    // Creates the four windows (empty title, child, visible, border; size 0; id 0); their
+    // callbacks go to `handoff`.
+    void Create(HWND parent, FrameHandoff& handoff);
     // Sets the three callbacks of chip k's window, connects driver index k - 1 and writes the
     // sequence set-up (66667 us per frame, 100 % drop for error, yield, 4 buffers, no audio, no
     // abort key or mouse, no time limit). True when the driver connected.
@@ -49,9 +50,10 @@ public:
     void DlgVideoFormat(int k) override;
     void DlgVideoSource(int k) override;
     bool IsMappedFrameTable(int k, std::uintptr_t address) override;
+    HWND ErrorOwner(int k) const override { return ValidChip(k) ? Window(k) : nullptr; }
 
 private:
-    FrameHandoff& handoff_;
+    FrameHandoff* handoff_ = nullptr;
     std::array<HWND, kLiveChips + 1> windows_{};
 };
 

@@ -117,13 +117,13 @@ int FrameHandoff::CaptureStreamCallback(int k, std::uintptr_t tableWord) {
     return 0;
 }
 
-int FrameHandoff::CaptureErrorCallback(int /*k*/, int id, std::string text) {
+int FrameHandoff::CaptureErrorCallback(int k, int id, std::string text) {
     if (id == 0) {
         return 1;
     }
     {
         std::lock_guard<std::mutex> lock(errors_lock_);
-        errors_.push_back(std::move(text));
+        errors_.emplace_back(k, std::move(text));
     }
     if (OnCaptureError) {
         OnCaptureError();
@@ -132,13 +132,13 @@ int FrameHandoff::CaptureErrorCallback(int /*k*/, int id, std::string text) {
 }
 
 void FrameHandoff::ShowCaptureErrors() {
-    std::vector<std::string> pending;
+    std::vector<std::pair<int, std::string>> pending;
     {
         std::lock_guard<std::mutex> lock(errors_lock_);
         pending.swap(errors_);
     }
-    for (const std::string& text : pending) {
-        MessageBoxA(nullptr, text.c_str(), "Error", MB_ICONWARNING);
+    for (const auto& [k, text] : pending) {
+        MessageBoxA(capture_.ErrorOwner(k), text.c_str(), "Error", MB_ICONWARNING);
     }
 }
 

@@ -19,6 +19,7 @@
 #include <mutex>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace station {
@@ -150,7 +151,7 @@ private:
     std::array<ChipCapture, kLiveChips + 1> chips_;
 
     std::mutex errors_lock_;
-    std::vector<std::string> errors_;
+    std::vector<std::pair<int, std::string>> errors_; // (chip, text)
 };
 
 // Bytes of the sentinel ramp.

@@ -6,6 +6,8 @@
 
 #include "live_limits.h"
 
+#include <win32/types.h>
+
 #include <array>
 #include <cstdint>
 #include <string>
@@ -35,6 +37,8 @@ public:
     // True when `address` is the user address at which chip k's frame-descriptor table is
     // mapped into this process (the kernel device's view).
     virtual bool IsMappedFrameTable(int k, std::uintptr_t address) = 0;
+    // The window that owns the driver's error messages of chip k.
+    virtual HWND ErrorOwner(int /*k*/) const { return nullptr; }
 };
 
 // The I2C counters of board control, as the diagnostics window shows them.

@@ -43,7 +43,8 @@ struct LiveStation {
         Handoff.SetMenus(menus);
         Cycle.SetMenus(menus);
     }
-    // What a new camera window shares with the others.
+    // What a new camera window shares with the others (set the remote links and the actions
+    // before the first window is made: a window keeps what it was given).
     ChanelContext WindowContext() {
         ChanelContext c;
         c.Tables = &Tables;

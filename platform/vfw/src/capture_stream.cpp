@@ -112,8 +112,10 @@ void CaptureWindow::run_capture(CAPTUREPARMS parms, std::vector<BYTE> format) {
             }
         }
         for (Buffer& b : buffers) {
+            b.with_driver = true;
             if (LRESULT r = send(DVM_STREAM_ADDBUFFER, reinterpret_cast<LPARAM>(&b.header),
                                  sizeof(VIDEOHDR))) {
+                b.with_driver = false;
                 report_error(IDS_CAP_VIDEO_ADD_ERROR, "A video buffer could not be added", r);
                 return;
             }
@@ -122,12 +124,12 @@ void CaptureWindow::run_capture(CAPTUREPARMS parms, std::vector<BYTE> format) {
             report_error(IDS_CAP_DRIVER_ERROR, "The video stream could not be started", r);
             return;
         }
-        stream_loop(parms);
+        stream_loop(parms, buffers);
     }();
     end_stream(buffers, initialised);
 }
 
-void CaptureWindow::stream_loop(const CAPTUREPARMS& parms) {
+void CaptureWindow::stream_loop(const CAPTUREPARMS& parms, std::vector<Buffer>& buffers) {
     const DWORD start = GetTickCount();
     for (;;) {
         LPVIDEOHDR header = nullptr;
@@ -140,6 +142,14 @@ void CaptureWindow::stream_loop(const CAPTUREPARMS& parms) {
             header = done_.front();
             done_.pop_front();
         }
+        // Only a buffer of this capture that the driver holds counts; a report of anything
+        // else, or of a buffer already back, is dropped.
+        auto own = std::find_if(buffers.begin(), buffers.end(),
+                                [&](const Buffer& b) { return &b.header == header; });
+        if (own == buffers.end() || !own->with_driver) {
+            continue;
+        }
+        own->with_driver = false;
         {
             std::lock_guard lock(state_mutex_);
             status_.dwCurrentVideoFrame++;
@@ -156,8 +166,10 @@ void CaptureWindow::stream_loop(const CAPTUREPARMS& parms) {
         }
         header->dwFlags &= ~VHDR_DONE;
         header->dwBytesUsed = 0;
+        own->with_driver = true;
         if (LRESULT r = connection_->send(connection_->video_in(), DVM_STREAM_ADDBUFFER,
                                           reinterpret_cast<LPARAM>(header), sizeof(VIDEOHDR))) {
+            own->with_driver = false;
             report_error(IDS_CAP_VIDEO_ADD_ERROR, "A video buffer could not be added", r);
             return;
         }

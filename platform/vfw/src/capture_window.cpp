@@ -151,25 +151,39 @@ bool CaptureWindow::connect(unsigned slot) {
         return false;
     }
     disconnect();
-    std::lock_guard control(control_mutex_);
     if (auto cb = error_callback_.load()) {
         cb(hwnd_, 0, nullptr);
     }
+    std::lock_guard control(control_mutex_);
     auto connection = CaptureConnection::open(slot, hwnd_);
     std::vector<BYTE> format;
     if (!connection || !connection->read_format(format)) {
         return false;
     }
     std::lock_guard lock(state_mutex_);
+    status_ = CAPSTATUS{};
+    connection_ = std::move(connection);
+    overlay_ = false;
+    keep_format(std::move(format));
+    return true;
+}
+
+// Called under the state lock.
+void CaptureWindow::keep_format(std::vector<BYTE> format) {
     BITMAPINFOHEADER header;
     std::memcpy(&header, format.data(), sizeof(header));
-    status_ = CAPSTATUS{};
     status_.uiImageWidth = static_cast<UINT>(header.biWidth);
     status_.uiImageHeight = static_cast<UINT>(std::abs(header.biHeight));
     format_ = std::move(format);
-    connection_ = std::move(connection);
-    overlay_ = false;
-    return true;
+}
+
+// Called under the control lock; a format the driver does not answer keeps the old one.
+void CaptureWindow::refresh_format() {
+    std::vector<BYTE> format;
+    if (connection_->read_format(format)) {
+        std::lock_guard lock(state_mutex_);
+        keep_format(std::move(format));
+    }
 }
 
 bool CaptureWindow::disconnect() {
@@ -228,15 +242,7 @@ bool CaptureWindow::set_video_format(WPARAM size, LPARAM header) {
     }
     const LRESULT result =
         connection_->write_format(reinterpret_cast<const BYTE*>(header), static_cast<DWORD>(size));
-    std::vector<BYTE> format;
-    if (connection_->read_format(format)) {
-        std::lock_guard lock(state_mutex_);
-        BITMAPINFOHEADER h;
-        std::memcpy(&h, format.data(), sizeof(h));
-        status_.uiImageWidth = static_cast<UINT>(h.biWidth);
-        status_.uiImageHeight = static_cast<UINT>(std::abs(h.biHeight));
-        format_ = std::move(format);
-    }
+    refresh_format();
     return result == DV_ERR_OK;
 }
 
@@ -275,15 +281,7 @@ bool CaptureWindow::dialog(HDRVR channel) {
         return false;
     }
     const LRESULT result = connection_->dialog(channel, 0);
-    std::vector<BYTE> format;
-    if (connection_->read_format(format)) {
-        std::lock_guard lock(state_mutex_);
-        BITMAPINFOHEADER h;
-        std::memcpy(&h, format.data(), sizeof(h));
-        status_.uiImageWidth = static_cast<UINT>(h.biWidth);
-        status_.uiImageHeight = static_cast<UINT>(std::abs(h.biHeight));
-        format_ = std::move(format);
-    }
+    refresh_format();
     return result == DV_ERR_OK;
 }
 
@@ -339,9 +337,11 @@ void CaptureWindow::join_capture() {
 
 } // namespace vfw_impl
 
-extern "C" HWND WINAPI capCreateCaptureWindowA(LPCSTR, DWORD, int, int, int, int, HWND, int) {
+extern "C" HWND WINAPI capCreateCaptureWindowA(LPCSTR, DWORD dwStyle, int x, int y, int nWidth,
+                                               int nHeight, HWND, int) {
     auto window = std::make_shared<vfw_impl::CaptureWindow>();
-    HWND hwnd = platform::register_window(window);
+    HWND hwnd = platform::register_window(
+        window, platform::WindowPlacement{(dwStyle & WS_VISIBLE) != 0, x, y, nWidth, nHeight});
     window->set_handle(hwnd);
     return hwnd;
 }

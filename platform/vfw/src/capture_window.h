@@ -45,6 +45,7 @@ private:
     struct Buffer {
         VIDEOHDR header{};
         std::unique_ptr<BYTE[], AlignedDelete> data;
+        bool with_driver = false; // added and not yet reported back
     };
 
     bool on_capture_thread() const;
@@ -52,6 +53,8 @@ private:
     bool disconnect();
     bool get_status(WPARAM size, LPARAM out);
     bool set_video_format(WPARAM size, LPARAM header);
+    void keep_format(std::vector<BYTE> format);
+    void refresh_format();
     LRESULT get_video_format(WPARAM size, LPARAM out);
     bool set_overlay(bool on);
     bool dialog(HDRVR channel);
@@ -63,7 +66,7 @@ private:
     void run_capture(CAPTUREPARMS parms, std::vector<BYTE> format);
     bool start_stream(const CAPTUREPARMS& parms, const std::vector<BYTE>& format,
                       std::vector<Buffer>& buffers);
-    void stream_loop(const CAPTUREPARMS& parms);
+    void stream_loop(const CAPTUREPARMS& parms, std::vector<Buffer>& buffers);
     void end_stream(std::vector<Buffer>& buffers, bool initialised);
     void report_error(int id, const char* what, LRESULT driver_error);
     static void CALLBACK driver_callback(HDRVR, UINT msg, DWORD_PTR user, DWORD_PTR param1,

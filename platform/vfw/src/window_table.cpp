@@ -8,27 +8,47 @@
 namespace platform {
 namespace {
 
+struct Entry {
+    std::shared_ptr<Window> window;
+    WindowPlacement placement;
+};
+
 std::mutex table_mutex;
-std::map<HWND, std::shared_ptr<Window>>& table() {
-    static auto* windows = new std::map<HWND, std::shared_ptr<Window>>;
+std::map<HWND, Entry>& table() {
+    static auto* windows = new std::map<HWND, Entry>;
     return *windows;
+}
+
+// Runs `change` on the placement of `hwnd` under the table lock; false for an unknown window.
+template <typename F> bool with_placement(HWND hwnd, F change) {
+    std::lock_guard lock(table_mutex);
+    auto it = table().find(hwnd);
+    if (it == table().end()) {
+        return false;
+    }
+    change(it->second.placement);
+    return true;
 }
 ULONG_PTR next_handle = 0x10010;
 
 } // namespace
 
-HWND register_window(std::shared_ptr<Window> window) {
+HWND register_window(std::shared_ptr<Window> window, WindowPlacement placement) {
     std::lock_guard lock(table_mutex);
     auto hwnd = reinterpret_cast<HWND>(next_handle);
     next_handle += 4;
-    table().emplace(hwnd, std::move(window));
+    table().emplace(hwnd, Entry{std::move(window), placement});
     return hwnd;
 }
 
 std::shared_ptr<Window> lookup_window(HWND hwnd) {
     std::lock_guard lock(table_mutex);
     auto it = table().find(hwnd);
-    return it == table().end() ? nullptr : it->second;
+    return it == table().end() ? nullptr : it->second.window;
+}
+
+bool window_placement(HWND hwnd, WindowPlacement& out) {
+    return with_placement(hwnd, [&](WindowPlacement& p) { out = p; });
 }
 
 bool unregister_window(HWND hwnd) {
@@ -52,6 +72,41 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL WINAPI IsWindow(HWND hWnd) {
     return platform::lookup_window(hWnd) ? TRUE : FALSE;
+}
+
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
+    bool was_visible = false;
+    platform::with_placement(hWnd, [&](platform::WindowPlacement& p) {
+        was_visible = p.visible;
+        p.visible = nCmdShow != SW_HIDE;
+    });
+    return was_visible ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindowVisible(HWND hWnd) {
+    platform::WindowPlacement p;
+    return platform::window_placement(hWnd, p) && p.visible ? TRUE : FALSE;
+}
+
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND, int X, int Y, int cx, int cy, UINT uFlags) {
+    return platform::with_placement(hWnd,
+                                    [&](platform::WindowPlacement& p) {
+                                        if (!(uFlags & SWP_NOMOVE)) {
+                                            p.x = X;
+                                            p.y = Y;
+                                        }
+                                        if (!(uFlags & SWP_NOSIZE)) {
+                                            p.width = cx;
+                                            p.height = cy;
+                                        }
+                                        if (uFlags & SWP_SHOWWINDOW) {
+                                            p.visible = true;
+                                        } else if (uFlags & SWP_HIDEWINDOW) {
+                                            p.visible = false;
+                                        }
+                                    })
+               ? TRUE
+               : FALSE;
 }
 
 BOOL WINAPI DestroyWindow(HWND hWnd) {

@@ -53,23 +53,27 @@ bool consecutive_from_zero(const std::vector<DWORD>& counters) {
     return true;
 }
 
-class StreamTest : public CaptureTest, public ::testing::WithParamInterface<bool> {
+// How the driver completes buffers: on its worker thread; right inside the add-buffer message
+// (as a driver whose kernel device completes every request at once does); on its worker thread,
+// reporting after each buffer a header that belongs to no capture.
+enum class Completion { Worker, Inline, Stray };
+
+class StreamTest : public CaptureTest, public ::testing::WithParamInterface<Completion> {
 protected:
     StreamTest() { clear_logs(); }
 };
 
-// Completion on the driver's worker thread, and right inside the add-buffer message (as a driver
-// whose kernel device completes every request at once does).
 TEST_P(StreamTest, CallbackSeesEveryBufferInOrderOnTheCaptureThread) {
     const auto file = install(0, 0);
     {
         std::lock_guard l(vfw_probe::lock());
-        vfw_probe::device(0).complete_inline = GetParam();
+        vfw_probe::device(0).complete_inline = GetParam() == Completion::Inline;
+        vfw_probe::device(0).report_stray = GetParam() == Completion::Stray;
     }
     HWND w = connected_window(0);
     ASSERT_TRUE(capCaptureSequenceNoFile(w));
     EXPECT_TRUE(status_of(w).fCapturingNow) << "capturing as soon as the message returns";
-    ASSERT_TRUE(wait_until([&] { return stream_log(w).counters.size() >= 40; }));
+    ASSERT_TRUE(wait_until([&] { return frames_seen(w) >= 40; }));
 
     const CAPSTATUS running = status_of(w);
     EXPECT_TRUE(running.fCapturingNow);
@@ -94,14 +98,17 @@ TEST_P(StreamTest, CallbackSeesEveryBufferInOrderOnTheCaptureThread) {
             EXPECT_EQ(reinterpret_cast<std::uintptr_t>(b) % 4096, 0u);
         }
     }
+    std::set<std::thread::id> add_threads;
     {
         std::lock_guard l(vfw_probe::lock());
         const Device& d = vfw_probe::device(0);
         EXPECT_EQ(d.stream_rate, 66667u);
         EXPECT_EQ(d.adds_inside_callback, 0) << "a buffer was re-added from the driver's callback";
-        std::set<std::thread::id> add_threads(d.add_threads.begin(), d.add_threads.end());
-        EXPECT_EQ(add_threads.size(), 1u) << "every add comes from the capture thread";
-        std::lock_guard ll(log_lock());
+        add_threads.insert(d.add_threads.begin(), d.add_threads.end());
+    }
+    EXPECT_EQ(add_threads.size(), 1u) << "every add comes from the capture thread";
+    {
+        std::lock_guard l(log_lock());
         EXPECT_EQ(add_threads, stream_log(w).video_threads);
     }
 
@@ -138,8 +145,21 @@ TEST_P(StreamTest, CallbackSeesEveryBufferInOrderOnTheCaptureThread) {
     DestroyWindow(w);
 }
 
-INSTANTIATE_TEST_SUITE_P(Completion, StreamTest, ::testing::Values(false, true),
-                         [](const auto& info) { return info.param ? "Inline" : "Worker"; });
+std::string completion_name(const ::testing::TestParamInfo<Completion>& info) {
+    switch (info.param) {
+    case Completion::Worker:
+        return "Worker";
+    case Completion::Inline:
+        return "Inline";
+    default:
+        return "Stray";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Completion, StreamTest,
+                         ::testing::Values(Completion::Worker, Completion::Inline,
+                                           Completion::Stray),
+                         completion_name);
 
 TEST_F(CaptureTest, TwoWindowsOnTwoDriversStreamAtOnce) {
     clear_logs();
@@ -149,9 +169,7 @@ TEST_F(CaptureTest, TwoWindowsOnTwoDriversStreamAtOnce) {
     HWND b = connected_window(1, 6);
     ASSERT_TRUE(capCaptureSequenceNoFile(a));
     ASSERT_TRUE(capCaptureSequenceNoFile(b));
-    ASSERT_TRUE(wait_until([&] {
-        return stream_log(a).counters.size() >= 30 && stream_log(b).counters.size() >= 30;
-    }));
+    ASSERT_TRUE(wait_until([&] { return frames_seen(a) >= 30 && frames_seen(b) >= 30; }));
     EXPECT_EQ(status_of(b).wNumVideoAllocated, 6u);
     capCaptureStop(a);
     capCaptureStop(b);
@@ -181,7 +199,7 @@ TEST_F(CaptureTest, DisconnectRightAfterStopEndsTheStreamFirst) {
     const auto file = install(0, 0);
     HWND w = connected_window(0);
     ASSERT_TRUE(capCaptureSequenceNoFile(w));
-    ASSERT_TRUE(wait_until([&] { return stream_log(w).counters.size() >= 5; }));
+    ASSERT_TRUE(wait_until([&] { return frames_seen(w) >= 5; }));
     capCaptureStop(w);
     ASSERT_TRUE(capDriverDisconnect(w));
     auto msgs = messages_of(0);
@@ -227,7 +245,7 @@ TEST_F(CaptureTest, DriverErrorsReachTheErrorCallback) {
     }
     // The window is usable again once the driver streams.
     ASSERT_TRUE(capCaptureSequenceNoFile(w));
-    EXPECT_TRUE(wait_until([&] { return stream_log(w).counters.size() >= 3; }));
+    EXPECT_TRUE(wait_until([&] { return frames_seen(w) >= 3; }));
     DestroyWindow(w);
 }
 
@@ -264,6 +282,55 @@ TEST_F(CaptureTest, CaptureMessagesNeedAConnectedIdleWindow) {
     capCaptureStop(w);
     ASSERT_TRUE(wait_stopped(w));
     EXPECT_TRUE(capSetVideoFormat(w, &h, sizeof(h)));
+    DestroyWindow(w);
+}
+
+} // namespace
+} // namespace vfw_test
+
+namespace vfw_test {
+namespace {
+
+struct FromCallback {
+    LRESULT disconnect = -1;
+    LRESULT status = -1;
+    BOOL capturing = FALSE;
+    LRESULT stop = -1;
+    int calls = 0;
+};
+FromCallback from_callback;
+
+// Sent on the capture thread: messages that would wait for that thread are refused, the others
+// answer, and a stop ends the capture after this buffer.
+LRESULT CALLBACK send_from_callback(HWND hwnd, LPVIDEOHDR) {
+    std::lock_guard l(log_lock());
+    if (from_callback.calls++ == 0) {
+        from_callback.disconnect = SendMessageA(hwnd, WM_CAP_DRIVER_DISCONNECT, 0, 0);
+        CAPSTATUS s{};
+        from_callback.status =
+            SendMessageA(hwnd, WM_CAP_GET_STATUS, sizeof(s), reinterpret_cast<LPARAM>(&s));
+        from_callback.capturing = s.fCapturingNow;
+        from_callback.stop = SendMessageA(hwnd, WM_CAP_STOP, 0, 0);
+    }
+    return 0;
+}
+
+TEST_F(CaptureTest, MessagesFromInsideTheCallbackDoNotWaitForTheCaptureThread) {
+    install(0, 0);
+    from_callback = FromCallback{};
+    HWND w = connected_window(0);
+    capSetCallbackOnVideoStream(w, send_from_callback);
+    ASSERT_TRUE(capCaptureSequenceNoFile(w));
+    ASSERT_TRUE(wait_stopped(w));
+    {
+        std::lock_guard l(log_lock());
+        EXPECT_EQ(from_callback.disconnect, FALSE);
+        EXPECT_EQ(from_callback.status, TRUE);
+        EXPECT_TRUE(from_callback.capturing);
+        EXPECT_EQ(from_callback.stop, TRUE);
+        EXPECT_EQ(from_callback.calls, 1);
+    }
+    EXPECT_TRUE(capDriverDisconnect(w)) << "still connected";
     DestroyWindow(w);
 }
 

@@ -1,6 +1,7 @@
 // Capture windows: connecting to registered drivers, formats, status, set-up and dialogs.
 #include "capture_fixture.h"
 
+#include "platform/window_table.h"
 #include "vfw.h"
 #include "win32/modules.h"
 #include "win32/errors.h"
@@ -159,6 +160,27 @@ TEST_F(CaptureTest, ConnectingAgainReplacesTheDriver) {
     EXPECT_NE(GetModuleHandleA(file1.string().c_str()), nullptr);
     DestroyWindow(w);
     EXPECT_EQ(GetModuleHandleA(file1.string().c_str()), nullptr) << "destroying disconnects";
+}
+
+TEST(CaptureWindow, KeepsVisibilityAndPlacement) {
+    HWND w = capCreateCaptureWindowA("", WS_CHILD | WS_VISIBLE, 4, 5, 6, 7, nullptr, 0);
+    HWND hidden = capCreateCaptureWindowA("", WS_CHILD, 0, 0, 0, 0, nullptr, 0);
+    EXPECT_TRUE(IsWindowVisible(w));
+    EXPECT_FALSE(IsWindowVisible(hidden));
+    EXPECT_TRUE(ShowWindow(w, SW_HIDE)) << "was visible";
+    EXPECT_FALSE(IsWindowVisible(w));
+    ASSERT_TRUE(SetWindowPos(w, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOZORDER | SWP_SHOWWINDOW));
+    platform::WindowPlacement p;
+    ASSERT_TRUE(platform::window_placement(w, p));
+    EXPECT_TRUE(p.visible);
+    EXPECT_EQ(p.x, 4);
+    EXPECT_EQ(p.y, 5);
+    EXPECT_EQ(p.width, 0);
+    EXPECT_EQ(p.height, 0);
+    DestroyWindow(w);
+    DestroyWindow(hidden);
+    EXPECT_FALSE(SetWindowPos(w, nullptr, 0, 0, 0, 0, 0));
+    EXPECT_FALSE(ShowWindow(w, SW_SHOW));
 }
 
 } // namespace

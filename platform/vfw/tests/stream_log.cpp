@@ -50,6 +50,11 @@ LRESULT CALLBACK record_error(HWND hwnd, int id, LPCSTR text) {
     return id == 0 ? 1 : 0;
 }
 
+std::size_t frames_seen(HWND hwnd) {
+    std::lock_guard l(log_lock());
+    return logs[hwnd].counters.size();
+}
+
 CAPSTATUS status_of(HWND hwnd) {
     CAPSTATUS s{};
     SendMessageA(hwnd, WM_CAP_GET_STATUS, sizeof(s), reinterpret_cast<LPARAM>(&s));

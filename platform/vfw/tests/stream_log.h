@@ -34,16 +34,13 @@ LRESULT CALLBACK record_video(HWND hwnd, LPVIDEOHDR header);
 LRESULT CALLBACK record_yield(HWND hwnd);
 LRESULT CALLBACK record_error(HWND hwnd, int id, LPCSTR text);
 
-// Waits (real time, at most `limit`) until `done()` holds under the log lock.
+// Waits (real time, at most `limit`) until `done()` holds.
 template <typename F>
 bool wait_until(F done, std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     const auto end = std::chrono::steady_clock::now() + limit;
     for (;;) {
-        {
-            std::lock_guard l(log_lock());
-            if (done()) {
-                return true;
-            }
+        if (done()) {
+            return true;
         }
         if (std::chrono::steady_clock::now() > end) {
             return false;
@@ -52,6 +49,8 @@ bool wait_until(F done, std::chrono::milliseconds limit = std::chrono::seconds(1
     }
 }
 
+// Buffers the window's video-stream callback has seen.
+std::size_t frames_seen(HWND hwnd);
 // The window's status record.
 CAPSTATUS status_of(HWND hwnd);
 // Waits until the window no longer captures.

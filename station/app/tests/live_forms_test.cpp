@@ -2,6 +2,7 @@
 // buttons, drawing through DrawDib, the monitor menu, the single-instance dialogs and the
 // diagnostics figures; screenshots of both windows.
 #include "chanel_form.h"
+#include "live_menus.h"
 #include "live_timers.h"
 #include "mes_form.h"
 #include "single_dialog.h"
@@ -300,6 +301,48 @@ TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
     EXPECT_TRUE(spin_until([&] { return !recorder->boxes().empty(); }));
     ASSERT_EQ(recorder->boxes().size(), 1u);
     EXPECT_EQ(recorder->boxes()[0].text, "driver failed");
+}
+
+} // namespace
+
+namespace {
+
+TEST(LiveMenus, MainFormItemsReachTheEngine) {
+    ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+    live_test::FakeCapture capture;
+    live_test::FakeBoard board;
+    LiveStation live{capture, board};
+    TMain_Kastrel_Form form;
+    form.SetCaptions();
+    bool formatRight = true;
+    FormMenus menus(form, [&](int right) { return right != 12 || formatRight; });
+    ConnectLiveMenus(form, live, menus, ChanelHooks{});
+
+    form.MenuItem("AddChanel")->trigger();
+    form.MenuItem("AddChanel")->trigger();
+    EXPECT_NE(live.Slots.Used(1), nullptr);
+    EXPECT_NE(live.Slots.Used(2), nullptr);
+
+    // The format dialog of chip 3: menus off and capture stopped until the dialog is done.
+    live.Handoff.Chip(3).DriverConnected = true;
+    form.MenuItem("ResMenuItem3")->trigger();
+    EXPECT_FALSE(form.MenuItem("ResMenu")->isEnabled());
+    EXPECT_FALSE(form.MenuItem("ResMenuItem3")->isEnabled());
+    EXPECT_TRUE(form.MenuItem("ResMenuItem2")->isEnabled());
+    EXPECT_EQ(capture.log.back(), "stop 3");
+    formatRight = false;
+    live.Handoff.DialogTimerTimer(3);
+    EXPECT_EQ(capture.log.back(), "dlgformat 3");
+    EXPECT_FALSE(form.MenuItem("ResMenu")->isEnabled()); // right 12 withheld
+    EXPECT_TRUE(live.Handoff.Chip(3).StartCaptureTimerEnabled);
+
+    // A chip without a driver: nothing happens.
+    form.MenuItem("SoerceMenuItem1")->trigger();
+    EXPECT_TRUE(form.MenuItem("SoerceMenu")->isEnabled());
+    for (QObject* child : form.children()) {
+        delete dynamic_cast<TFormChanel*>(child);
+    }
+    LangList.Clear();
 }
 
 } // namespace

@@ -21,8 +21,16 @@ public:
     virtual void destroy() {}
 };
 
+// Where a window is and whether it shows (kept by the table; windows draw nothing).
+struct WindowPlacement {
+    bool visible = false;
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
 // Enters `window` and returns its new handle (never null).
-HWND register_window(std::shared_ptr<Window> window);
+HWND register_window(std::shared_ptr<Window> window, WindowPlacement placement = {});
+// The placement of `hwnd`; false for an unknown window.
+bool window_placement(HWND hwnd, WindowPlacement& out);
 // The window behind `hwnd`, or null.
 std::shared_ptr<Window> lookup_window(HWND hwnd);
 // Removes `hwnd` without calling destroy(); false when it is not in the table.

@@ -114,8 +114,9 @@ typedef LRESULT(CALLBACK* CAPERRORCALLBACKA)(HWND hWnd, int nID, LPCSTR lpsz);
 typedef LRESULT(CALLBACK* CAPVIDEOCALLBACK)(HWND hWnd, LPVIDEOHDR lpVHdr);
 
 extern "C" {
-// A capture window; no driver is connected yet. The title, style, position, parent and id are
-// kept but draw nothing: the window has no surface of its own.
+// A capture window; no driver is connected yet. It draws nothing (it has no surface of its
+// own); WS_VISIBLE and the placement are kept for ShowWindow and SetWindowPos, the title,
+// parent and id are not used.
 HWND VFWAPI capCreateCaptureWindowA(LPCSTR lpszWindowName, DWORD dwStyle, int x, int y, int nWidth,
                                     int nHeight, HWND hwndParent, int nID);
 // The capture driver registered in slot wDriverIndex (0 to 9: the Drivers32 values "MSVIDEO"

@@ -12,6 +12,19 @@
 #define WS_VISIBLE 0x10000000u
 #define WS_BORDER 0x00800000u
 
+// ShowWindow commands (every command but SW_HIDE shows the window).
+#define SW_HIDE 0
+#define SW_SHOWNORMAL 1
+#define SW_SHOW 5
+
+// SetWindowPos flags.
+#define SWP_NOSIZE 0x0001u
+#define SWP_NOMOVE 0x0002u
+#define SWP_NOZORDER 0x0004u
+#define SWP_NOACTIVATE 0x0010u
+#define SWP_SHOWWINDOW 0x0040u
+#define SWP_HIDEWINDOW 0x0080u
+
 extern "C" {
 // Calls the window's handler on the calling thread and returns its answer; 0 for a window
 // that does not exist (any more).
@@ -19,6 +32,12 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Hands the message to the window without waiting; FALSE for a window that does not exist.
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI IsWindow(HWND hWnd);
+// A window's visibility and placement are kept (nothing is drawn). ShowWindow answers whether
+// the window was visible before.
+BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
+BOOL WINAPI IsWindowVisible(HWND hWnd);
+BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, int cy,
+                         UINT uFlags);
 // A capture window first ends its capture and disconnects its driver. FALSE for an unknown
 // window.
 BOOL WINAPI DestroyWindow(HWND hWnd);

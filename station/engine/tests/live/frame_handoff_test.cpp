@@ -323,7 +323,7 @@ TEST_F(Handoff, DriverErrorsAreShownOnTheGuiThread) {
     EXPECT_EQ(h.CaptureErrorCallback(1, 0, "none"), 1);
     int woken = 0;
     h.OnCaptureError = [&] { ++woken; };
-    std::thread layer([&] { EXPECT_EQ(h.CaptureErrorCallback(1, 7, "no signal"), 0); });
+    std::thread layer([&] { EXPECT_EQ(h.CaptureErrorCallback(3, 7, "no signal"), 0); });
     layer.join();
     EXPECT_EQ(woken, 1);
     EXPECT_TRUE(recorder->boxes().empty());
@@ -332,6 +332,7 @@ TEST_F(Handoff, DriverErrorsAreShownOnTheGuiThread) {
     EXPECT_EQ(recorder->boxes()[0].text, "no signal");
     EXPECT_EQ(recorder->boxes()[0].caption, "Error");
     EXPECT_EQ(recorder->boxes()[0].type, MB_ICONWARNING);
+    EXPECT_EQ(recorder->boxes()[0].owner, capture.ErrorOwner(3)); // chip 3's capture window
     h.ShowCaptureErrors();
     EXPECT_EQ(recorder->boxes().size(), 1u);
 }

@@ -45,6 +45,9 @@ struct FakeCapture : CapturePort {
     bool IsMappedFrameTable(int k, std::uintptr_t address) override {
         return address != 0 && address == mapped[static_cast<std::size_t>(k)];
     }
+    HWND ErrorOwner(int k) const override {
+        return reinterpret_cast<HWND>(static_cast<std::uintptr_t>(0x1000 + k));
+    }
     void note(const char* what, int k, bool on) {
         log.push_back(std::string(what) + " " + std::to_string(k) + (on ? "" : " off"));
     }

@@ -1,0 +1,53 @@
+#include "live_menus.h"
+
+#include <QAction>
+#include <QMenu>
+#include <string>
+
+namespace station {
+
+FormMenus::FormMenus(TMain_Kastrel_Form& form, std::function<bool(int right)> querryStatus)
+    : form_(form), querry_(std::move(querryStatus)) {}
+
+void FormMenus::enable(const char* name, bool on) {
+    if (QAction* action = form_.MenuItem(name)) {
+        action->setEnabled(on);
+    }
+}
+
+void FormMenus::EnableResMenu(bool on) {
+    enable("ResMenu", on);
+}
+void FormMenus::EnableSoerceMenu(bool on) {
+    enable("SoerceMenu", on);
+}
+void FormMenus::EnableResItem(int k, bool on) {
+    enable(("ResMenuItem" + std::to_string(k)).c_str(), on);
+}
+void FormMenus::EnableSoerceItem(int k, bool on) {
+    enable(("SoerceMenuItem" + std::to_string(k)).c_str(), on);
+}
+bool FormMenus::QuerryStatus(int right) const {
+    return !querry_ || querry_(right);
+}
+
+void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, FormMenus& menus,
+                      const ChanelHooks& hooks) {
+    live.SetMenus(&menus);
+    if (QAction* add = form.MenuItem("AddChanel")) {
+        QObject::connect(add, &QAction::triggered, &form,
+                         [&live, &form, hooks] { AddChanelClick(live, hooks, &form); });
+    }
+    for (int k = 1; k <= kLiveChips; ++k) {
+        if (QAction* res = form.MenuItem("ResMenuItem" + std::to_string(k))) {
+            QObject::connect(res, &QAction::triggered, &form,
+                             [&live, k] { live.Handoff.ResMenuItemClick(k); });
+        }
+        if (QAction* source = form.MenuItem("SoerceMenuItem" + std::to_string(k))) {
+            QObject::connect(source, &QAction::triggered, &form,
+                             [&live, k] { live.Handoff.SoerceMenuItemClick(k); });
+        }
+    }
+}
+
+} // namespace station
