@@ -7,11 +7,11 @@
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened, once the second
 //                          start-up stage has run;
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
-#include "startup_capture.h"
 #include "form_snapshot.h"
 #include "main_form.h"
 #include "qt_ui_sink.h"
-#include "startup_form.h"
+#include "startup.h"
+#include "station_program.h"
 
 #include "platform/named_objects.h"
 #include "win32/handleapi.h"
@@ -72,16 +72,12 @@ int main(int argc, char** argv) {
             sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<station::QtUiSink>());
         }
 
-        station::NoStartupCapture capture; // the capture layer is wired in with its driver
-        auto form = std::make_unique<TMain_Kastrel_Form>();
-        auto* life = new station::StationLifecycle(*form, capture);
-        const bool running = life->FormCreate();
-        life->CreateForms(nullptr); // the diagnostics window joins with its form class
-        if (running) {
-            schedule_unattended_steps(*form);
+        auto program = std::make_unique<station::StationProgram>();
+        if (program->Start()) {
+            schedule_unattended_steps(program->Form());
         }
         status = QApplication::exec();
-        form.reset();
+        program.reset();
     }
     CloseHandle(instance);
     return status;

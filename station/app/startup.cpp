@@ -85,6 +85,7 @@ bool StationStartup::FormCreate() {
     HrdMap = kHrdMapProvisional;
     Board.I2CLastTick.fill(timeGetTime());
     ChipPresent.fill(false);
+    call(hooks_.ResetFrameLoops);
     ReportFlags.fill(false);
     RemPorts.fill(kDefaultPort);
     RemAddresses.fill(std::string());
@@ -158,6 +159,7 @@ void StationStartup::ConfigInitTimerTimer() {
     }
     second_stage_done_ = true;
     ChipPresent = DriverConnected;
+    call(hooks_.TakePresentChips);
 
     bool any_chip = false;
     for (const bool present : ChipPresent) {
@@ -230,6 +232,7 @@ void StationStartup::ConfigInitTimerTimer() {
 
 void StationStartup::FormCloseQuery() {
     ProgramClosing = true;
+    call(hooks_.CloseQuery);
 }
 
 void StationStartup::FormClose() {
@@ -237,7 +240,9 @@ void StationStartup::FormClose() {
         return;
     }
     closed_ = true;
-    ProgramClosing = true;
+    if (!ProgramClosing) {
+        FormCloseQuery();
+    }
     // No timer handler may run on what the steps below take down.
     call(hooks_.StopAllTimers);
 

@@ -57,6 +57,12 @@ struct StartupHooks {
     // Frees the long-lived forms and the open settings forms (shut-down).
     std::function<void()> FreeForms;
 
+    // The live engine's part: the per-chip frame-loop reset of the first stage, the chips
+    // taken as present by the second, the close query (frame polling stops).
+    std::function<void()> ResetFrameLoops;
+    std::function<void()> TakePresentChips;
+    std::function<void()> CloseQuery;
+
     // Steps of later parts, each a no-op until its part wires it in:
     // access level, filters, priorities, names and camera tables of the second stage.
     std::function<void()> ResetStationTables;

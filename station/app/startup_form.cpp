@@ -55,23 +55,23 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& cap
             t->start();
         }
     };
-    h.EnableStartCaptureTimer = [this](int k) {
-        QTimer* t = Timer(("StartCaptureTimer" + std::to_string(k)).c_str());
-        if (t != nullptr && StartCaptureTimerTimer) {
-            t->start();
-        }
-    };
-    h.EnableCycleTimers = [this] {
+    // The capture starts and the main cycle run on the live engine's timers (given in `later`);
+    // the sound timer is the form's own.
+    h.EnableCycleTimers = [this, cycle = later.EnableCycleTimers] {
         QTimer* sound = Timer("SoundTimer");
         if (sound != nullptr && SoundTimerTimer) {
             sound->start();
         }
-        QTimer* cycle = Timer("MainCycleTimer");
-        if (cycle != nullptr && MainCycleTimerTimer) {
-            cycle->start();
+        if (cycle) {
+            cycle();
         }
     };
-    h.StopAllTimers = [this] { stop_all_timers(); };
+    h.StopAllTimers = [this, stop = later.StopAllTimers] {
+        stop_all_timers();
+        if (stop) {
+            stop();
+        }
+    };
     h.FreeForms = [this] { free_forms(); };
     startup_ = std::make_unique<StationStartup>(capture, std::move(h));
 
@@ -112,22 +112,9 @@ bool StationLifecycle::FormCreate() {
     QTimer* config = make_timer("ConfigInitTimer", 100);
     config->setSingleShot(true);
     connect(config, &QTimer::timeout, this, [this] { startup_->ConfigInitTimerTimer(); });
-    for (int k = 1; k <= kChipCount; ++k) {
-        QTimer* t = make_timer(QString("StartCaptureTimer%1").arg(k), 1);
-        connect(t, &QTimer::timeout, this, [this, k] {
-            if (StartCaptureTimerTimer) {
-                StartCaptureTimerTimer(k);
-            }
-        });
-    }
     connect(make_timer("SoundTimer", 100), &QTimer::timeout, this, [this] {
         if (SoundTimerTimer) {
             SoundTimerTimer();
-        }
-    });
-    connect(make_timer("MainCycleTimer", 1), &QTimer::timeout, this, [this] {
-        if (MainCycleTimerTimer) {
-            MainCycleTimerTimer();
         }
     });
 
@@ -163,13 +150,6 @@ void StationLifecycle::stop_all_timers() {
     }
     for (QTimer* t : form_->findChildren<QTimer*>()) {
         t->stop();
-    }
-    // The capture-start timers are freed.
-    for (int k = 1; k <= kChipCount; ++k) {
-        if (QTimer* t = Timer(("StartCaptureTimer" + std::to_string(k)).c_str())) {
-            t->setObjectName(QString());
-            t->deleteLater();
-        }
     }
 }
 

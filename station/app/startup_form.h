@@ -21,8 +21,9 @@ namespace station {
 
 class StationLifecycle : public QObject {
 public:
-    // `later` holds the steps of later parts (see StartupHooks); its window-system hooks are
-    // replaced by the form's own.
+    // `later` holds the steps of the other parts (see StartupHooks): the live engine's timers
+    // and capture steps, and the places of later parts. The window-system hooks are the
+    // form's own; a timer hook of `later` runs after the form's.
     StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture, StartupHooks later = {});
     ~StationLifecycle() override;
 
@@ -41,14 +42,13 @@ public:
     // session is never refused.
     void EndSession();
 
-    // A timer of the main form by its component name ("ConfigInitTimer", "StartCaptureTimer1",
-    // ..., "SoundTimer", "MainCycleTimer"), or null.
+    // A timer of the main form by its component name ("ConfigInitTimer", "SoundTimer"), or
+    // null. The capture starts and the main cycle have the live engine's timers.
     QTimer* Timer(const char* name) const;
 
-    // Handlers of the timers whose parts come later; a timer without one is never enabled.
-    std::function<void(int k)> StartCaptureTimerTimer;
+    // The sound timer's handler (100 ms), wired with the alarm sound; the timer is never
+    // enabled without one.
     std::function<void()> SoundTimerTimer;
-    std::function<void()> MainCycleTimerTimer;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

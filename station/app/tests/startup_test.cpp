@@ -371,7 +371,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     auto* life = new StationLifecycle(form, none);
     int cycles = 0;
     bool ran_after_close = false;
-    life->MainCycleTimerTimer = [&] {
+    life->SoundTimerTimer = [&] {
         ++cycles;
         ran_after_close = ran_after_close || life->Startup().Closed();
     };
@@ -385,7 +385,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     platform::clock::use_real();
     QElapsedTimer wait;
     wait.start();
-    while (cycles == 0 && wait.elapsed() < 3000) {
+    while (cycles < 2 && wait.elapsed() < 3000) {
         QApplication::processEvents(QEventLoop::AllEvents, 10);
     }
     ASSERT_GT(cycles, 0);
@@ -397,10 +397,9 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     for (QTimer* t : form.findChildren<QTimer*>()) {
         EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
     }
-    EXPECT_EQ(life->Timer("StartCaptureTimer1"), nullptr);
     const int at_close = cycles;
     wait.restart();
-    while (wait.elapsed() < 30) {
+    while (wait.elapsed() < 250) {
         QApplication::processEvents(QEventLoop::AllEvents, 5);
     }
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -431,7 +430,7 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
     TMain_Kastrel_Form form;
     auto* life = new StationLifecycle(form, none);
     bool cycle_started = false;
-    life->MainCycleTimerTimer = [&] { cycle_started = true; };
+    life->SoundTimerTimer = [&] { cycle_started = true; };
     ASSERT_TRUE(life->FormCreate());
     ReportFlags.fill(true); // as a configuration would (the first stage clears them)
     sink->during_box = [&] { form.close(); };
