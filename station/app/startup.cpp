@@ -30,6 +30,13 @@ void call(const std::function<void()>& hook) {
     }
 }
 
+// A message box of language line `line`. The texts are copied first: the station may close
+// while the box is up, and the close frees the language texts.
+void message_of_line(int line, const std::string& caption, UINT type) {
+    const std::string text = LangList[line];
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+}
+
 std::size_t chip_index(int k) {
     return static_cast<std::size_t>(k - 1);
 }
@@ -135,7 +142,7 @@ void StationStartup::create_crash_marker_or_report() {
     std::error_code ec;
     if (std::filesystem::exists(marker, ec)) {
         CrashMarkerKept = true;
-        MessageBoxA(nullptr, LangList[kLineCrashMarkerFound].c_str(), LangList[0].c_str(), MB_OK);
+        message_of_line(kLineCrashMarkerFound, LangList[0], MB_OK);
         return;
     }
     std::ofstream out(marker, std::ios::binary | std::ios::trunc);
@@ -167,8 +174,7 @@ void StationStartup::ConfigInitTimerTimer() {
     }
     const std::string caption = StationCaption();
     if (!any_chip && !StealthAtStart && !AutoStart) {
-        MessageBoxA(nullptr, LangList[kLineNoCaptureDriver].c_str(), caption.c_str(),
-                    MB_ICONWARNING);
+        message_of_line(kLineNoCaptureDriver, caption, MB_ICONWARNING);
         // The operator may have closed the station while the message was up.
         if (ProgramClosing || closed_) {
             return;
@@ -184,8 +190,7 @@ void StationStartup::ConfigInitTimerTimer() {
 
     const bool listening = !hooks_.OpenServerSocket || hooks_.OpenServerSocket();
     if (!listening && !StealthAtStart && !AutoStart) {
-        MessageBoxA(nullptr, LangList[kLineNoListeningSocket].c_str(), caption.c_str(),
-                    MB_ICONWARNING);
+        message_of_line(kLineNoListeningSocket, caption, MB_ICONWARNING);
         if (ProgramClosing || closed_) {
             return;
         }
