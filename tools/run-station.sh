@@ -13,10 +13,13 @@ shots=$root/build/screenshots
 rm -rf "$sysroot"
 mkdir -p "$sysroot" "$shots"
 
-# The driver stack goes into the fresh system root with the installer's operations once the
-# installer is built; until then the station starts without a capture driver (no capture board).
-if [[ -x "$bin/tolm-install-drivers" ]]; then
-    TOLM_SYSROOT=$sysroot "$bin/tolm-install-drivers"
+# The driver stack goes into the fresh system root with the installer's operations. Where a
+# part of it is not built yet, the station starts without a capture driver (no capture board).
+if [[ -x "$bin/setup-install" ]]; then
+    echo "Installing the drivers into $sysroot:"
+    if ! "$bin/setup-install" --root "$sysroot" --source "$bin"; then
+        echo "The drivers are not installed: the station runs without a capture driver."
+    fi
 else
     echo "No driver installer built yet: the station runs without a capture driver."
 fi
