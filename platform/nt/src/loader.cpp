@@ -1,0 +1,204 @@
+// Driver images: loading, DriverEntry, DriverUnload and the unload report.
+#include "loader.h"
+
+#include "nt/io.h"
+
+#include "io_internal.h"
+#include "kernel.h"
+#include "pool.h"
+
+#include "win32/errors.h"
+
+#include <cstdio>
+#include <dlfcn.h>
+#include <map>
+#include <memory>
+#include <mutex>
+
+#ifndef ERROR_BAD_EXE_FORMAT
+#define ERROR_BAD_EXE_FORMAT 193L
+#endif
+
+namespace tolm_nt {
+namespace {
+
+struct LoadedDriver {
+    std::string service;
+    void* image = nullptr;  // dlopen handle
+    void* module = nullptr; // load address, as module_of() answers
+    DRIVER_OBJECT object{};
+    DRIVER_EXTENSION extension{};
+    std::u16string registry_path;
+    std::u16string driver_name;
+    std::u16string service_key;
+    UNICODE_STRING registry_path_string{};
+};
+
+std::recursive_mutex loader_mutex;
+std::map<std::string, std::unique_ptr<LoadedDriver>>& drivers() {
+    static std::map<std::string, std::unique_ptr<LoadedDriver>> d;
+    return d;
+}
+
+std::mutex report_mutex;
+std::vector<platform::nt::UnloadReport>& reports() {
+    static std::vector<platform::nt::UnloadReport> r;
+    return r;
+}
+
+NTSTATUS NTAPI invalid_request(PDEVICE_OBJECT, PIRP irp) {
+    irp->IoStatus.Status = STATUS_INVALID_DEVICE_REQUEST;
+    irp->IoStatus.Information = 0;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return STATUS_INVALID_DEVICE_REQUEST;
+}
+
+void set_string(UNICODE_STRING& s, std::u16string& storage) {
+    s.Buffer = storage.data();
+    s.Length = static_cast<USHORT>(storage.size() * sizeof(WCHAR));
+    s.MaximumLength = static_cast<USHORT>(s.Length + sizeof(WCHAR));
+}
+
+// Releases what a driver left and records the report.
+void finish_unload(LoadedDriver& d) {
+    platform::nt::UnloadReport r;
+    r.service = d.service;
+    r.deferred_left = drop_deferred_of(d.module);
+    r.interrupts_left = disconnect_interrupts_of(d.module);
+    r.devices_left = delete_devices_of(&d.object);
+    r.links_left = delete_links_of(d.module);
+    r.leaked_pool = blocks_of(d.module, true);
+    if (!r.clean()) {
+        std::fprintf(stderr, "tolm_nt: driver %s left at unload:", d.service.c_str());
+        for (const auto& u : r.leaked_pool) {
+            std::fprintf(stderr, " pool tag '%s' %zu blocks %zu bytes;",
+                         platform::nt::tag_text(u.tag).c_str(), u.blocks, u.bytes);
+        }
+        std::fprintf(stderr, " %zu devices, %zu links, %zu interrupts, %zu deferred calls\n",
+                     r.devices_left, r.links_left, r.interrupts_left, r.deferred_left);
+    }
+    std::lock_guard lock(report_mutex);
+    reports().push_back(std::move(r));
+}
+
+} // namespace
+
+DWORD load_driver(const std::string& service, const std::filesystem::path& image) {
+    require_irql_at_most(PASSIVE_LEVEL, "driver load");
+    std::lock_guard lock(loader_mutex);
+    if (drivers().count(lower(service)) != 0) {
+        return ERROR_SERVICE_ALREADY_RUNNING;
+    }
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(image, ec)) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    void* handle = dlopen(image.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        std::fprintf(stderr, "tolm_nt: cannot load %s: %s\n", image.c_str(), dlerror());
+        return ERROR_BAD_EXE_FORMAT;
+    }
+    auto entry = reinterpret_cast<PDRIVER_INITIALIZE>(dlsym(handle, "DriverEntry"));
+    if (entry == nullptr) {
+        dlclose(handle);
+        return ERROR_BAD_EXE_FORMAT;
+    }
+    auto d = std::make_unique<LoadedDriver>();
+    d->service = service;
+    d->image = handle;
+    d->module = module_of(reinterpret_cast<const void*>(entry));
+    d->registry_path =
+        widen("\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + service);
+    d->driver_name = widen("\\Driver\\" + service);
+    d->service_key = widen(service);
+    set_string(d->registry_path_string, d->registry_path);
+    DRIVER_OBJECT& o = d->object;
+    o.Type = 4;
+    o.Size = sizeof(DRIVER_OBJECT);
+    o.DriverStart = d->module;
+    o.DriverExtension = &d->extension;
+    d->extension.DriverObject = &o;
+    set_string(d->extension.ServiceKeyName, d->service_key);
+    set_string(o.DriverName, d->driver_name);
+    o.DriverInit = entry;
+    for (PDRIVER_DISPATCH& f : o.MajorFunction) {
+        f = invalid_request;
+    }
+    const NTSTATUS status = entry(&o, &d->registry_path_string);
+    if (irql() != PASSIVE_LEVEL) {
+        bug_check(IRQL_NOT_LESS_OR_EQUAL, irql(), PASSIVE_LEVEL, 0, 0,
+                  "DriverEntry returned above passive level");
+    }
+    if (!NT_SUCCESS(status)) {
+        finish_unload(*d);
+        dlclose(handle);
+        return win32_error(status);
+    }
+    finish_initializing(&o);
+    drivers()[lower(service)] = std::move(d);
+    return ERROR_SUCCESS;
+}
+
+bool driver_loaded(const std::string& service) {
+    std::lock_guard lock(loader_mutex);
+    return drivers().count(lower(service)) != 0;
+}
+
+bool driver_can_stop(const std::string& service) {
+    std::lock_guard lock(loader_mutex);
+    const auto it = drivers().find(lower(service));
+    return it != drivers().end() && it->second->object.DriverUnload != nullptr;
+}
+
+DWORD unload_driver(const std::string& service) {
+    require_irql_at_most(PASSIVE_LEVEL, "driver unload");
+    std::unique_ptr<LoadedDriver> d;
+    {
+        std::lock_guard lock(loader_mutex);
+        const auto it = drivers().find(lower(service));
+        if (it == drivers().end()) {
+            return ERROR_SERVICE_NOT_ACTIVE;
+        }
+        if (it->second->object.DriverUnload == nullptr) {
+            return ERROR_INVALID_SERVICE_CONTROL;
+        }
+        if (open_files_of(&it->second->object) != 0) {
+            return ERROR_SERVICE_CANNOT_ACCEPT_CTRL;
+        }
+        d = std::move(it->second);
+        drivers().erase(it);
+    }
+    d->object.DriverUnload(&d->object);
+    if (irql() != PASSIVE_LEVEL) {
+        bug_check(IRQL_NOT_LESS_OR_EQUAL, irql(), PASSIVE_LEVEL, 0, 0,
+                  "DriverUnload returned above passive level");
+    }
+    finish_unload(*d);
+    dlclose(d->image);
+    return ERROR_SUCCESS;
+}
+
+std::vector<std::string> loaded_drivers() {
+    std::lock_guard lock(loader_mutex);
+    std::vector<std::string> out;
+    for (const auto& [key, d] : drivers()) {
+        out.push_back(d->service);
+    }
+    return out;
+}
+
+} // namespace tolm_nt
+
+namespace platform::nt {
+
+std::vector<UnloadReport> unload_reports() {
+    std::lock_guard lock(tolm_nt::report_mutex);
+    return tolm_nt::reports();
+}
+
+void clear_unload_reports() {
+    std::lock_guard lock(tolm_nt::report_mutex);
+    tolm_nt::reports().clear();
+}
+
+} // namespace platform::nt

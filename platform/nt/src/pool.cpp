@@ -1,0 +1,197 @@
+// Pool with tags, non-cached and contiguous memory.
+#include "pool.h"
+
+#include "kernel.h"
+
+#include "machine/machine.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <mutex>
+
+namespace tolm_nt {
+namespace {
+
+struct Block {
+    BlockKind kind;
+    POOL_TYPE type;
+    SIZE_T bytes;
+    ULONG tag;
+    void* module;
+    machine::PhysAddr phys; // unused for paged pool (host memory only)
+};
+
+std::mutex mutex;
+std::map<void*, Block>& blocks() {
+    static std::map<void*, Block> b;
+    return b;
+}
+
+bool paged(POOL_TYPE type) {
+    return type == PagedPool || type == PagedPoolCacheAligned;
+}
+
+void release_memory(void* p, const Block& b) {
+    if (b.kind == BlockKind::Pool && paged(b.type)) {
+        std::free(p);
+    } else {
+        hw().free(b.phys);
+    }
+}
+
+} // namespace
+
+void* allocate_block(BlockKind kind, POOL_TYPE type, SIZE_T bytes, ULONG tag, void* module) {
+    require_irql_at_most(paged(type) ? APC_LEVEL : DISPATCH_LEVEL, "pool allocation");
+    NTSTATUS ignored;
+    if (fault_fires(platform::nt::Fault::PoolAllocation, ignored)) {
+        return nullptr;
+    }
+    const SIZE_T size = bytes == 0 ? 1 : bytes;
+    void* p = nullptr;
+    machine::PhysAddr phys = 0;
+    if (kind == BlockKind::Pool && paged(type)) {
+        p = std::aligned_alloc(16, (size + 15) & ~SIZE_T(15));
+    } else {
+        const machine::MemoryBlock m = hw().allocate(size);
+        p = m.host;
+        phys = m.phys;
+    }
+    if (p == nullptr) {
+        return nullptr;
+    }
+    // Pool is not zeroed on the real system either: a pattern exposes reads of fresh memory.
+    if (kind == BlockKind::Pool) {
+        std::memset(p, 0x5A, size);
+    }
+    std::lock_guard lock(mutex);
+    blocks()[p] = Block{kind, type, bytes, tag, module, phys};
+    return p;
+}
+
+void free_block(BlockKind kind, void* p, ULONG tag, bool check_tag, const char* routine) {
+    Block b{};
+    bool found = false;
+    bool matches = false;
+    {
+        std::lock_guard lock(mutex);
+        const auto it = blocks().find(p);
+        if (it != blocks().end()) {
+            found = true;
+            b = it->second;
+            matches = b.kind == kind && (!check_tag || b.tag == tag);
+            if (matches) {
+                blocks().erase(it);
+            }
+        }
+    }
+    if (!matches) {
+        bug_check(BAD_POOL_CALLER, found ? 0x0A : 0x07, reinterpret_cast<ULONG_PTR>(p), tag, b.tag,
+                  std::string(routine) + (found ? ": wrong kind or tag" : ": not a block"));
+    }
+    require_irql_at_most(paged(b.type) && kind == BlockKind::Pool ? APC_LEVEL : DISPATCH_LEVEL,
+                         routine);
+    release_memory(p, b);
+}
+
+std::vector<platform::nt::PoolUsage> blocks_of(void* module, bool release) {
+    std::map<ULONG, platform::nt::PoolUsage> by_tag;
+    std::vector<std::pair<void*, Block>> victims;
+    {
+        std::lock_guard lock(mutex);
+        for (auto it = blocks().begin(); it != blocks().end();) {
+            if (module == nullptr || it->second.module == module) {
+                auto& u = by_tag[it->second.tag];
+                u.tag = it->second.tag;
+                ++u.blocks;
+                u.bytes += it->second.bytes;
+                if (release) {
+                    victims.emplace_back(*it);
+                    it = blocks().erase(it);
+                    continue;
+                }
+            }
+            ++it;
+        }
+    }
+    for (const auto& [p, b] : victims) {
+        release_memory(p, b);
+    }
+    std::vector<platform::nt::PoolUsage> out;
+    for (const auto& [tag, u] : by_tag) {
+        out.push_back(u);
+    }
+    return out;
+}
+
+} // namespace tolm_nt
+
+namespace platform::nt {
+std::vector<PoolUsage> pool_usage() {
+    return tolm_nt::blocks_of(nullptr, false);
+}
+} // namespace platform::nt
+
+using namespace tolm_nt;
+
+#define CALLER module_of(__builtin_return_address(0))
+
+extern "C" {
+
+PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE type, SIZE_T bytes, ULONG tag) {
+    return allocate_block(BlockKind::Pool, type, bytes, tag, CALLER);
+}
+
+PVOID NTAPI ExAllocatePool(POOL_TYPE type, SIZE_T bytes) {
+    return allocate_block(BlockKind::Pool, type, bytes, 0x20656E6F /* "None" */, CALLER);
+}
+
+VOID NTAPI ExFreePool(PVOID p) {
+    free_block(BlockKind::Pool, p, 0, false, "ExFreePool");
+}
+
+VOID NTAPI ExFreePoolWithTag(PVOID p, ULONG tag) {
+    free_block(BlockKind::Pool, p, tag, true, "ExFreePoolWithTag");
+}
+
+PVOID NTAPI MmAllocateNonCachedMemory(SIZE_T bytes) {
+    require_irql_at_most(PASSIVE_LEVEL, "MmAllocateNonCachedMemory");
+    return allocate_block(BlockKind::NonCached, NonPagedPool, bytes, 0x434E6D4D /* "MmNC" */,
+                          CALLER);
+}
+
+VOID NTAPI MmFreeNonCachedMemory(PVOID p, SIZE_T) {
+    require_irql_at_most(PASSIVE_LEVEL, "MmFreeNonCachedMemory");
+    free_block(BlockKind::NonCached, p, 0, false, "MmFreeNonCachedMemory");
+}
+
+PVOID NTAPI MmAllocateContiguousMemory(SIZE_T bytes, PHYSICAL_ADDRESS highest) {
+    require_irql_at_most(DISPATCH_LEVEL, "MmAllocateContiguousMemory");
+    void* p =
+        allocate_block(BlockKind::Contiguous, NonPagedPool, bytes, 0x6F436D4D /* "MmCo" */, CALLER);
+    if (p != nullptr && highest.QuadPart != 0) {
+        const auto phys = hw().physical_address(p);
+        if (!phys ||
+            static_cast<ULONGLONG>(*phys) + bytes - 1 > static_cast<ULONGLONG>(highest.QuadPart)) {
+            free_block(BlockKind::Contiguous, p, 0, false, "MmAllocateContiguousMemory");
+            return nullptr;
+        }
+    }
+    return p;
+}
+
+VOID NTAPI MmFreeContiguousMemory(PVOID p) {
+    free_block(BlockKind::Contiguous, p, 0, false, "MmFreeContiguousMemory");
+}
+
+PHYSICAL_ADDRESS NTAPI MmGetPhysicalAddress(PVOID address) {
+    PHYSICAL_ADDRESS pa;
+    pa.QuadPart = 0;
+    if (const auto phys = hw().physical_address(address)) {
+        pa.QuadPart = *phys;
+    }
+    return pa;
+}
+
+} // extern "C"

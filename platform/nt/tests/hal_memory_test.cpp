@@ -1,0 +1,292 @@
+// HAL and memory over the machine: PCI configuration, slot resources, register mappings,
+// memory descriptor lists, the physical-memory section and port access.
+#include <ntddk.h>
+
+#include "nt_fixture.h"
+
+#include "platform/register_view.h"
+
+#include <cstring>
+#include <sys/mman.h>
+#include <vector>
+
+namespace {
+
+using nt_test::KernelTest;
+
+constexpr ULONG kChipSlot = 8; // board 1, function 0: device 8
+
+ULONG slot(ULONG device, ULONG function) {
+    PCI_SLOT_NUMBER s;
+    s.u.AsULONG = 0;
+    s.u.bits.DeviceNumber = device;
+    s.u.bits.FunctionNumber = function;
+    return s.u.AsULONG;
+}
+
+using HalMemory = KernelTest;
+
+TEST_F(HalMemory, BusDataAnswersPresentEmptyAndMissing) {
+    PCI_COMMON_CONFIG config;
+    EXPECT_EQ(HalGetBusData(PCIConfiguration, 0, slot(kChipSlot, 0), &config, 64), 64u);
+    EXPECT_EQ(config.VendorID, 0x109E);
+    EXPECT_EQ(config.DeviceID, 0x036E);
+    EXPECT_EQ(config.u.type0.InterruptLine, 11);
+    std::memset(&config, 0, sizeof config);
+    EXPECT_EQ(HalGetBusData(PCIConfiguration, 0, slot(3, 0), &config, 64), 2u) << "empty slot";
+    EXPECT_EQ(config.VendorID, PCI_INVALID_VENDORID);
+    EXPECT_EQ(HalGetBusData(PCIConfiguration, 1, slot(0, 0), &config, 64), 0u) << "no bus 1";
+    EXPECT_EQ(HalGetBusData(Cmos, 0, 0, &config, 64), 0u);
+
+    UCHAR latency = 0;
+    EXPECT_EQ(HalSetBusDataByOffset(PCIConfiguration, 0, slot(kChipSlot, 0), &latency, 0x0D, 1),
+              1u);
+    UCHAR back = 0xFF;
+    EXPECT_EQ(HalGetBusDataByOffset(PCIConfiguration, 0, slot(kChipSlot, 0), &back, 0x0D, 1), 1u);
+    EXPECT_EQ(back, 0);
+}
+
+TEST_F(HalMemory, SlotResourcesDescribeTheWindowAndTheLine) {
+    DRIVER_OBJECT driver{};
+    DEVICE_OBJECT device{};
+    PCM_RESOURCE_LIST list = nullptr;
+    ASSERT_EQ(HalAssignSlotResources(nullptr, nullptr, &driver, &device, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_SUCCESS);
+    ASSERT_NE(list, nullptr);
+    const CM_PARTIAL_RESOURCE_LIST& partial = list->List[0].PartialResourceList;
+    ASSERT_EQ(partial.Count, 2u);
+    EXPECT_EQ(partial.PartialDescriptors[0].Type, CmResourceTypeMemory);
+    EXPECT_EQ(partial.PartialDescriptors[0].u.Memory.Start.QuadPart, 0xE0001000ll) << "chip 2";
+    EXPECT_EQ(partial.PartialDescriptors[0].u.Memory.Length, 0x1000u);
+    EXPECT_EQ(partial.PartialDescriptors[1].Type, CmResourceTypeInterrupt);
+    EXPECT_EQ(partial.PartialDescriptors[1].ShareDisposition, CmResourceShareShared);
+    EXPECT_EQ(partial.PartialDescriptors[1].Flags, CM_RESOURCE_INTERRUPT_LEVEL_SENSITIVE);
+    EXPECT_EQ(partial.PartialDescriptors[1].u.Interrupt.Level, 11u);
+    ExFreePool(list);
+
+    KIRQL irql = 0;
+    KAFFINITY affinity = 0;
+    EXPECT_EQ(HalGetInterruptVector(PCIBus, 0, 11, 11, &irql, &affinity), 0x3Bu);
+    EXPECT_GT(irql, DISPATCH_LEVEL);
+    EXPECT_EQ(HalGetInterruptVector(PCIBus, 0, 0, 0, &irql, &affinity), 0u);
+    ULONG space = 0;
+    PHYSICAL_ADDRESS bus_address, translated;
+    bus_address.QuadPart = 0xE0000000ll;
+    EXPECT_TRUE(HalTranslateBusAddress(PCIBus, 0, bus_address, &space, &translated));
+    EXPECT_EQ(translated.QuadPart, bus_address.QuadPart);
+
+    struct Injection {
+        platform::nt::Fault fault;
+        NTSTATUS status;
+    };
+    for (const Injection i :
+         {Injection{platform::nt::Fault::AssignSlotResources, STATUS_DEVICE_DOES_NOT_EXIST},
+          Injection{platform::nt::Fault::AssignSlotResources, STATUS_INSUFFICIENT_RESOURCES}}) {
+        platform::nt::inject_fault(i.fault, i.status);
+        EXPECT_EQ(HalAssignSlotResources(nullptr, nullptr, &driver, &device, PCIBus, 0,
+                                         slot(kChipSlot, 1), &list),
+                  i.status);
+        EXPECT_EQ(list, nullptr);
+    }
+    platform::nt::inject_fault(platform::nt::Fault::TranslateBusAddress);
+    EXPECT_FALSE(HalTranslateBusAddress(PCIBus, 0, bus_address, &space, &translated));
+    platform::nt::inject_fault(platform::nt::Fault::InterruptVector);
+    EXPECT_EQ(HalGetInterruptVector(PCIBus, 0, 11, 11, &irql, &affinity), 0u);
+}
+
+TEST_F(HalMemory, MappedRegistersReachTheDevice) {
+    USHORT command = 0x0106;
+    HalSetBusDataByOffset(PCIConfiguration, 0, slot(kChipSlot, 0), &command, 4, 2);
+    PHYSICAL_ADDRESS base;
+    base.QuadPart = 0xE0000000ll;
+    auto* regs = static_cast<volatile ULONG*>(MmMapIoSpace(base, 0x1000, MmNonCached));
+    ASSERT_NE(regs, nullptr);
+    WRITE_REGISTER_ULONG(regs + 0x104 / 4, 0x00000933);
+    EXPECT_EQ(m().read_register(1, 0x104), 0x933u);
+    m().write_register(1, 0x028, 0x5A); // BRIGHT
+    EXPECT_EQ(READ_REGISTER_ULONG(regs + 0x028 / 4), 0x5Au);
+    EXPECT_EQ(platform::nt::read_register32(regs + 0x104 / 4), 0x933u);
+    EXPECT_EQ(regs[0x104 / 4], 0x933u) << "a plain load reaches the device too";
+    regs[0x03C / 4] = 0x21; // HUE
+    EXPECT_EQ(m().read_register(1, 0x03C), 0x21u);
+    MmUnmapIoSpace(const_cast<ULONG*>(regs), 0x1000);
+    EXPECT_FALSE(platform::nt::is_register_window(regs));
+
+    platform::nt::inject_fault(platform::nt::Fault::MapIoSpace);
+    EXPECT_EQ(MmMapIoSpace(base, 0x1000, MmNonCached), nullptr);
+}
+
+TEST_F(HalMemory, LockedUserPagesAreScatteredAndBadRangesRaise) {
+    std::vector<unsigned char> storage(6 * PAGE_SIZE);
+    unsigned char* buffer = storage.data() + 100;
+    const ULONG length = 4 * PAGE_SIZE + 50;
+    PMDL mdl = IoAllocateMdl(buffer, length, FALSE, FALSE, nullptr);
+    ASSERT_NE(mdl, nullptr);
+    NTSTATUS status = STATUS_SUCCESS;
+    __try {
+        MmProbeAndLockPages(mdl, UserMode, IoWriteAccess);
+    } __except (EXCEPTION_EXECUTE_HANDLER) {
+        status = GetExceptionCode();
+    }
+    ASSERT_EQ(status, STATUS_SUCCESS);
+    const ULONG pages = ADDRESS_AND_SIZE_TO_SPAN_PAGES(buffer, length);
+    ASSERT_EQ(pages, 5u);
+    bool scattered = false;
+    for (ULONG i = 0; i < pages; ++i) {
+        const unsigned char* at =
+            i == 0 ? buffer : static_cast<unsigned char*>(PAGE_ALIGN(buffer)) + i * PAGE_SIZE;
+        const PHYSICAL_ADDRESS pa = MmGetPhysicalAddress(const_cast<unsigned char*>(at));
+        EXPECT_EQ(static_cast<ULONGLONG>(pa.QuadPart) >> PAGE_SHIFT, MmGetMdlPfnArray(mdl)[i]);
+        EXPECT_EQ(static_cast<ULONG>(pa.QuadPart) & (PAGE_SIZE - 1), BYTE_OFFSET(at));
+        if (i > 0 && MmGetMdlPfnArray(mdl)[i] != MmGetMdlPfnArray(mdl)[i - 1] + 1) {
+            scattered = true;
+        }
+    }
+    EXPECT_TRUE(scattered);
+    EXPECT_EQ(MmMapLockedPages(mdl, UserMode), buffer) << "the user mapping is that memory";
+    EXPECT_THROW(IoFreeMdl(mdl), platform::nt::BugCheck) << "freed while locked";
+    MmUnlockPages(mdl);
+    IoFreeMdl(mdl);
+
+    void* none = mmap(nullptr, PAGE_SIZE, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* read_only = mmap(nullptr, PAGE_SIZE, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    struct Case {
+        void* address;
+        LOCK_OPERATION operation;
+        NTSTATUS status;
+    };
+    for (const Case c :
+         {Case{none, IoReadAccess, STATUS_ACCESS_VIOLATION},
+          Case{read_only, IoWriteAccess, STATUS_ACCESS_VIOLATION},
+          Case{read_only, IoReadAccess, STATUS_SUCCESS},
+          Case{reinterpret_cast<void*>(0x1000), IoReadAccess, STATUS_ACCESS_VIOLATION}}) {
+        PMDL bad = IoAllocateMdl(c.address, 64, FALSE, FALSE, nullptr);
+        ASSERT_NE(bad, nullptr);
+        status = STATUS_SUCCESS;
+        __try {
+            MmProbeAndLockPages(bad, UserMode, c.operation);
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            status = GetExceptionCode();
+        }
+        EXPECT_EQ(status, c.status) << c.address;
+        if (NT_SUCCESS(status)) {
+            MmUnlockPages(bad);
+        }
+        IoFreeMdl(bad);
+    }
+    // The same checks before a driver reads or writes user memory directly.
+    auto* edge = static_cast<char*>(
+        mmap(nullptr, 2 * PAGE_SIZE, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    mprotect(edge + PAGE_SIZE, PAGE_SIZE, PROT_NONE);
+    struct Probe {
+        void* address;
+        SIZE_T length;
+        bool write;
+        ULONG alignment;
+        NTSTATUS status;
+    };
+    for (const Probe p :
+         {Probe{read_only, 16, false, 4, STATUS_SUCCESS},
+          Probe{read_only, 16, true, 4, STATUS_ACCESS_VIOLATION},
+          Probe{edge + PAGE_SIZE - 8, 8, false, 1, STATUS_SUCCESS},
+          Probe{edge + PAGE_SIZE - 8, 16, false, 1, STATUS_ACCESS_VIOLATION},
+          Probe{static_cast<char*>(read_only) + 2, 8, false, 4, STATUS_DATATYPE_MISALIGNMENT},
+          Probe{none, 0, true, 4, STATUS_SUCCESS}}) {
+        status = STATUS_SUCCESS;
+        __try {
+            if (p.write) {
+                ProbeForWrite(p.address, p.length, p.alignment);
+            } else {
+                ProbeForRead(p.address, p.length, p.alignment);
+            }
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            status = GetExceptionCode();
+        }
+        EXPECT_EQ(status, p.status) << p.address << " " << p.length;
+    }
+    munmap(edge, 2 * PAGE_SIZE);
+    munmap(none, PAGE_SIZE);
+    munmap(read_only, PAGE_SIZE);
+}
+
+TEST_F(HalMemory, NonPagedPoolIsDescribedContiguously) {
+    void* p = ExAllocatePoolWithTag(NonPagedPool, 3 * PAGE_SIZE, 0x74736554);
+    ASSERT_NE(p, nullptr);
+    PMDL mdl = IoAllocateMdl(p, 3 * PAGE_SIZE, FALSE, FALSE, nullptr);
+    MmBuildMdlForNonPagedPool(mdl);
+    EXPECT_EQ(MmGetMdlPfnArray(mdl)[1], MmGetMdlPfnArray(mdl)[0] + 1);
+    EXPECT_EQ(MmGetMdlPfnArray(mdl)[2], MmGetMdlPfnArray(mdl)[0] + 2);
+    EXPECT_EQ(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority), p);
+    IoFreeMdl(mdl);
+    int stack_value = 0;
+    PMDL not_pool = IoAllocateMdl(&stack_value, 4, FALSE, FALSE, nullptr);
+    EXPECT_THROW(MmBuildMdlForNonPagedPool(not_pool), platform::nt::BugCheck);
+    IoFreeMdl(not_pool);
+    ExFreePool(p);
+}
+
+TEST_F(HalMemory, PhysicalMemorySectionViewsMemoryAndRegisters) {
+    UNICODE_STRING name;
+    RtlInitUnicodeString(&name, u"\\Device\\PhysicalMemory");
+    OBJECT_ATTRIBUTES oa;
+    InitializeObjectAttributes(&oa, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
+    HANDLE section;
+    ASSERT_EQ(ZwOpenSection(&section, SECTION_ALL_ACCESS, &oa), STATUS_SUCCESS);
+
+    // A view of memory is that memory.
+    auto* pool = static_cast<ULONG*>(ExAllocatePoolWithTag(NonPagedPool, PAGE_SIZE, 0x74736554));
+    LARGE_INTEGER offset = MmGetPhysicalAddress(pool);
+    SIZE_T size = PAGE_SIZE;
+    PVOID view = nullptr;
+    ASSERT_EQ(ZwMapViewOfSection(section, NtCurrentProcess(), &view, 0, size, &offset, &size,
+                                 ViewShare, 0, PAGE_READWRITE | PAGE_NOCACHE),
+              STATUS_SUCCESS);
+    static_cast<ULONG*>(view)[3] = 0x12345678;
+    EXPECT_EQ(pool[3], 0x12345678u);
+    EXPECT_EQ(ZwUnmapViewOfSection(NtCurrentProcess(), view), STATUS_SUCCESS);
+    EXPECT_NE(ZwUnmapViewOfSection(NtCurrentProcess(), view), STATUS_SUCCESS);
+    ExFreePool(pool);
+
+    // A view of a register window goes to the device; the offset is rounded to its page.
+    USHORT command = 0x0106;
+    HalSetBusDataByOffset(PCIConfiguration, 0, slot(kChipSlot, 0), &command, 4, 2);
+    offset.QuadPart = 0xE0000104ll;
+    size = 4;
+    view = nullptr;
+    ASSERT_EQ(ZwMapViewOfSection(section, NtCurrentProcess(), &view, 0, size, &offset, &size,
+                                 ViewShare, 0, PAGE_READWRITE | PAGE_NOCACHE),
+              STATUS_SUCCESS);
+    EXPECT_EQ(offset.QuadPart, 0xE0000000ll);
+    EXPECT_EQ(size, SIZE_T(PAGE_SIZE));
+    platform::nt::write_register32(static_cast<char*>(view) + 0x104, 0x100);
+    EXPECT_EQ(m().read_register(1, 0x104), 0x100u);
+    EXPECT_EQ(ZwUnmapViewOfSection(NtCurrentProcess(), view), STATUS_SUCCESS);
+
+    platform::nt::inject_fault(platform::nt::Fault::MapViewOfSection, STATUS_NO_MEMORY);
+    view = nullptr;
+    EXPECT_EQ(ZwMapViewOfSection(section, NtCurrentProcess(), &view, 0, size, &offset, &size,
+                                 ViewShare, 0, PAGE_READWRITE),
+              STATUS_NO_MEMORY);
+    EXPECT_EQ(ZwClose(section), STATUS_SUCCESS);
+    RtlInitUnicodeString(&name, u"\\Device\\Other");
+    EXPECT_EQ(ZwOpenSection(&section, SECTION_ALL_ACCESS, &oa), STATUS_OBJECT_NAME_NOT_FOUND);
+}
+
+TEST_F(HalMemory, IoAccessMapGrantsThePortsToTheProcess) {
+    static KIO_ACCESS_MAP map;
+    std::memset(map, 0, sizeof map);
+    ASSERT_TRUE(Ke386SetIoAccessMap(1, &map));
+    EXPECT_FALSE(m().io_granted());
+    ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 1));
+    EXPECT_TRUE(m().io_granted());
+    map[0x61 / 8] |= 1u << (0x61 % 8); // deny the speaker control port
+    ASSERT_TRUE(Ke386SetIoAccessMap(2, &map));
+    ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 2));
+    EXPECT_FALSE(m().io_granted());
+    EXPECT_FALSE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 5)) << "map 5 was never loaded";
+    ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 0));
+    EXPECT_FALSE(m().io_granted());
+}
+
+} // namespace
