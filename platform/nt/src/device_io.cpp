@@ -320,9 +320,21 @@ BOOL WINAPI DeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD in_size,
 }
 
 BOOL WINAPI GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD transferred, BOOL wait) {
-    if (ov == nullptr || !platform::lookup_handle(file)) {
+    const auto object = platform::lookup_handle(file);
+    if (ov == nullptr || !object) {
         SetLastError(ov == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE);
         return FALSE;
+    }
+    if (!std::dynamic_pointer_cast<DeviceHandle>(object)) {
+        // File transfers are complete when their call returns; Internal holds a Win32 error.
+        if (transferred != nullptr) {
+            *transferred = static_cast<DWORD>(ov->InternalHigh);
+        }
+        if (ov->Internal != ERROR_SUCCESS) {
+            SetLastError(static_cast<DWORD>(ov->Internal));
+            return FALSE;
+        }
+        return TRUE;
     }
     const auto pending = [&] {
         return static_cast<NTSTATUS>(__atomic_load_n(&ov->Internal, __ATOMIC_ACQUIRE)) ==

@@ -17,6 +17,7 @@
 #include "nt_fixture.h"
 #include "test_driver_interface.h"
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -197,6 +198,37 @@ TEST_F(DriverService, BufferedControlCopiesBackOnlyWhatTheRulesAllow) {
         platform::nt::BugCheck);
 }
 
+TEST_F(DriverService, ConcurrentSendersEachGetTheirOwnAnswers) {
+    start_and_open();
+    std::vector<std::thread> senders;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t) {
+        senders.emplace_back([&, t] {
+            HANDLE own = CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+            for (int i = 0; i < 300; ++i) {
+                const auto fill = static_cast<std::uint8_t>(16 * t + i % 16);
+                FillRequest r{STATUS_SUCCESS, 4, fill};
+                std::uint8_t out[4] = {};
+                DWORD got = 0;
+                HANDLE h = i % 2 == 0 ? device_ : own;
+                if (!DeviceIoControl(h, IOCTL_NTEST_FILL, &r, sizeof r, out, sizeof out, &got,
+                                     nullptr) ||
+                    got != 4 || out[0] != fill || out[3] != fill) {
+                    ++wrong;
+                }
+            }
+            CloseHandle(own);
+        });
+    }
+    for (auto& s : senders) {
+        s.join();
+    }
+    EXPECT_EQ(wrong.load(), 0);
+    const Counts c = counts();
+    EXPECT_EQ(c.creates, 5u);
+    EXPECT_EQ(c.closes, 4u);
+}
+
 TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
     start_and_open(FILE_FLAG_OVERLAPPED);
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
@@ -234,6 +266,25 @@ TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
     EXPECT_EQ(WaitForSingleObject(event, 0), DWORD(WAIT_OBJECT_0));
     EXPECT_EQ(static_cast<NTSTATUS>(ov.Internal), STATUS_CANCELLED);
     CloseHandle(event);
+}
+
+TEST_F(DriverService, OverlappedResultOfAFileReportsItsRecordedResult) {
+    const std::string path = (root() / "data.bin").string();
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    DWORD got = 0;
+    ASSERT_TRUE(WriteFile(file, "abc", 3, &got, nullptr));
+    OVERLAPPED ov{};
+    char buffer[8];
+    EXPECT_TRUE(ReadFile(file, buffer, sizeof buffer, &got, &ov));
+    ASSERT_TRUE(GetOverlappedResult(file, &ov, &got, TRUE));
+    EXPECT_EQ(got, 3u);
+    ov.Offset = 10;
+    EXPECT_FALSE(ReadFile(file, buffer, sizeof buffer, &got, &ov));
+    EXPECT_FALSE(GetOverlappedResult(file, &ov, &got, TRUE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
+    CloseHandle(file);
 }
 
 TEST_F(DriverService, ChipInterruptReachesTheIsrAndItsDpc) {

@@ -17,7 +17,8 @@ BOOL WINAPI DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBu
                             DWORD nInBufferSize, LPVOID lpOutBuffer, DWORD nOutBufferSize,
                             LPDWORD lpBytesReturned, LPOVERLAPPED lpOverlapped);
 
-// Waits (bWait) for an overlapped request on a device or file handle and reports its bytes.
+// Waits (bWait) for an overlapped request on a device handle and reports its bytes and status;
+// on a file handle (whose transfers complete in their call) it reports the recorded result.
 BOOL WINAPI GetOverlappedResult(HANDLE hFile, LPOVERLAPPED lpOverlapped,
                                 LPDWORD lpNumberOfBytesTransferred, BOOL bWait);
 
