@@ -16,12 +16,6 @@
 #include <vector>
 
 namespace tarvovfw {
-
-CopyState& copy() {
-    static CopyState state;
-    return state;
-}
-
 namespace {
 
 constexpr DWORD kVcap = mmioFOURCC('v', 'c', 'a', 'p');
