@@ -17,7 +17,7 @@ struct BuiltFormat {
 };
 
 constexpr BuiltFormat kBuilt[] = {
-    {32, BI_RGB, 0}, {24, BI_RGB, 0}, {16, BI_RGB, 0}, {16, BI_RGB, 0},
+    {32, BI_RGB, 0}, {24, BI_RGB, 0}, {16, BI_RGB, 0},   {16, BI_RGB, 0},
     {16, BI_RGB, 1}, {16, BI_RGB, 2}, {8, kFourccY8, 0},
 };
 
@@ -237,7 +237,8 @@ LRESULT set_capture_format(DeviceInstance& in, BITMAPINFOHEADER* header, DWORD s
     BITMAPINFOHEADER h = *header;
     DWORD code = 0;
     if (!choose_code(h, code) || h.biWidth < 1 || h.biWidth > kMaxWidth || h.biHeight < 1 ||
-        h.biHeight > kMaxHeight || h.biSizeImage < frame_size(h.biBitCount, h.biWidth, h.biHeight)) {
+        h.biHeight > kMaxHeight ||
+        h.biSizeImage < frame_size(h.biBitCount, h.biWidth, h.biHeight)) {
         return DV_ERR_BADFORMAT;
     }
     *header = h;

@@ -10,8 +10,7 @@
 namespace tarvovfw {
 namespace {
 
-bool control(HANDLE device, DWORD code, const void* in, DWORD in_size, void* out,
-             DWORD out_size) {
+bool control(HANDLE device, DWORD code, const void* in, DWORD in_size, void* out, DWORD out_size) {
     DWORD bytes = 0;
     return DeviceIoControl(device, code, const_cast<void*>(in), in_size, out, out_size, &bytes,
                            nullptr) != FALSE;
@@ -82,8 +81,8 @@ bool set_overlay_rects(HANDLE device, DWORD count, const RECT* rects) {
     BYTE data[4 + 64 * sizeof(RECT)];
     std::memcpy(data, &count, 4);
     std::memcpy(data + 4, rects, count * sizeof(RECT));
-    return control(device, IOCTL_TARVO_SET_OVERLAY_RECTS, data, 4 + count * sizeof(RECT),
-                   nullptr, 0);
+    return control(device, IOCTL_TARVO_SET_OVERLAY_RECTS, data, 4 + count * sizeof(RECT), nullptr,
+                   0);
 }
 
 bool set_overlay_offset(HANDLE device, const RECT& rect) {
@@ -236,9 +235,8 @@ int get_brightness() {
 }
 
 int get_contrast() {
-    return static_cast<int>(((read_register(kContrastLo) & 0xFF) +
-                             256 * ((read_register(kEControl) >> 2) & 1)) /
-                            2);
+    return static_cast<int>(
+        ((read_register(kContrastLo) & 0xFF) + 256 * ((read_register(kEControl) >> 2) & 1)) / 2);
 }
 
 int get_hue() {

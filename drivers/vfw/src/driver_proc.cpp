@@ -196,9 +196,9 @@ LRESULT dvm_dispatch(DWORD channel, UINT message, LPARAM p1, LPARAM p2) {
     case DVM_UPDATE:
         return channel == kExternalOut ? update_overlay(*in) : DV_ERR_NOTSUPPORTED;
     case DVM_FRAME:
-        return channel == kVideoIn ? capture_single_frame(*in->stream,
-                                                          reinterpret_cast<LPVIDEOHDR>(p1))
-                                   : DV_ERR_NOTSUPPORTED;
+        return channel == kVideoIn
+                   ? capture_single_frame(*in->stream, reinterpret_cast<LPVIDEOHDR>(p1))
+                   : DV_ERR_NOTSUPPORTED;
     default:
         break;
     }

@@ -105,8 +105,8 @@ struct CopyState {
     DeviceInstance* instance = nullptr;
     std::uintptr_t register_window = 0;
     TARVO_BOARD_INFO board{};
-    bool help = false;          // "Help" of the per-user settings
-    DWORD stream_start = 0;     // tick of the last successful stream initialisation
+    bool help = false;      // "Help" of the per-user settings
+    DWORD stream_start = 0; // tick of the last successful stream initialisation
 };
 
 CopyState& copy();

@@ -119,8 +119,8 @@ bool ensure_kernel_service() {
     if (!service) {
         service.reset(CreateServiceA(manager.get(), kServiceName, kServiceName, SERVICE_ALL_ACCESS,
                                      SERVICE_KERNEL_DRIVER, SERVICE_AUTO_START,
-                                     SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr,
-                                     nullptr, nullptr, nullptr));
+                                     SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr, nullptr,
+                                     nullptr, nullptr));
         if (!service) {
             error_box(kRegisterFailed);
             return false;

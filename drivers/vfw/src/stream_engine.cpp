@@ -170,9 +170,8 @@ DWORD WINAPI stream_worker(LPVOID parameter) {
     s.head = s.tail = nullptr;
     DWORD period = static_cast<DWORD>(s.argument);
     DWORD bytes = 0;
-    const bool initialised =
-        events && DeviceIoControl(s.device, IOCTL_TARVO_STREAM_INIT, &period, 4, &period, 4,
-                                  &bytes, nullptr) != FALSE;
+    const bool initialised = events && DeviceIoControl(s.device, IOCTL_TARVO_STREAM_INIT, &period,
+                                                       4, &period, 4, &bytes, nullptr) != FALSE;
     if (initialised) {
         copy().stream_start = GetTickCount();
     }

@@ -18,8 +18,9 @@ namespace {
 
 std::string key_path(const DriverNameRecord& name, int index) {
     char path[160];
-    std::snprintf(path, sizeof path, "Software\\Microsoft\\Multimedia\\Video Capture\\%s\\Driver%ld",
-                  name.name, static_cast<long>(index));
+    std::snprintf(path, sizeof path,
+                  "Software\\Microsoft\\Multimedia\\Video Capture\\%s\\Driver%ld", name.name,
+                  static_cast<long>(index));
     return path;
 }
 
@@ -54,8 +55,8 @@ void take(const BYTE* at, const Range& range, DWORD& field) {
 DWORD read_driver_setting(const DriverNameRecord& name, const char* value, DWORD fallback,
                           int index, DWORD low, DWORD high) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path(name, index).c_str(), 0, KEY_QUERY_VALUE,
-                      &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path(name, index).c_str(), 0, KEY_QUERY_VALUE, &key) !=
+        ERROR_SUCCESS) {
         return fallback;
     }
     DWORD type = 0, data = 0, size = sizeof data;
@@ -76,8 +77,8 @@ bool write_driver_setting(const DriverNameRecord& name, const char* value, DWORD
                         nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    const LONG e = RegSetValueExA(key, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
-                                  sizeof data);
+    const LONG e =
+        RegSetValueExA(key, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
     RegCloseKey(key);
     return e == ERROR_SUCCESS;
 }
@@ -111,8 +112,12 @@ void apply_device_settings(DeviceInstance& in) {
 std::array<BYTE, kStorageBytes> encode_storage(const DeviceInstance& in) {
     std::array<BYTE, kStorageBytes> b{};
     const TARVO_FORMAT& f = in.format;
-    const DWORD format[6] = {24, f.colorFormat, f.width, f.height,
-                             static_cast<DWORD>(f.paletteTable), f.paletteTableSize};
+    const DWORD format[6] = {24,
+                             f.colorFormat,
+                             f.width,
+                             f.height,
+                             static_cast<DWORD>(f.paletteTable),
+                             f.paletteTableSize};
     const TARVO_SOURCE& s = in.source_record;
     const DWORD source[5] = {20, s.hue, s.videoFormat, s.mux, s.svideo};
     const TARVO_COLOR& c = in.colour;

@@ -106,8 +106,8 @@ protected:
     }
     // Routes crosspoint input `camera` to capture output `chip` (1-4) through chip 1's I2C bus.
     void route_camera(int chip, int camera) {
-        const std::uint32_t byte = 16u * static_cast<std::uint32_t>(chip - 1) +
-                                   static_cast<std::uint32_t>(camera - 1);
+        const std::uint32_t byte =
+            16u * static_cast<std::uint32_t>(chip - 1) + static_cast<std::uint32_t>(camera - 1);
         hw().write_register(1, 0x110, (0x4Cu << 24) | (byte << 16) | 0x80u);
         hw().write_register(1, 0x100, 1u << 8);
         ASSERT_EQ(hw().capture_route(1, chip), camera);

@@ -11,10 +11,10 @@ TEST_F(Channels, FirstOpenSendsTheDefaultSettingsOfAFreshUser) {
     Channel video(u"MSVIDEO", VIDEO_IN);
     ASSERT_TRUE(video.ok());
     EXPECT_EQ(video.error(), 0u);
-    EXPECT_EQ(codes(), (std::vector<std::uint32_t>{
-                           IOCTL_TARVO_MAP_REGISTERS, IOCTL_TARVO_SET_FORMAT,
-                           IOCTL_TARVO_SET_SOURCE, IOCTL_TARVO_SET_COLOR,
-                           IOCTL_TARVO_READ_PCI_CONFIG}));
+    EXPECT_EQ(codes(),
+              (std::vector<std::uint32_t>{IOCTL_TARVO_MAP_REGISTERS, IOCTL_TARVO_SET_FORMAT,
+                                          IOCTL_TARVO_SET_SOURCE, IOCTL_TARVO_SET_COLOR,
+                                          IOCTL_TARVO_READ_PCI_CONFIG}));
     const auto format = last_input(IOCTL_TARVO_SET_FORMAT);
     ASSERT_EQ(format.size(), sizeof(TARVO_FORMAT));
     EXPECT_EQ(word(format, 0), sizeof(TARVO_FORMAT));
@@ -22,11 +22,11 @@ TEST_F(Channels, FirstOpenSendsTheDefaultSettingsOfAFreshUser) {
     EXPECT_EQ(word(format, 8), 192u);
     EXPECT_EQ(word(format, 12), 144u);
     const auto source = last_input(IOCTL_TARVO_SET_SOURCE);
-    EXPECT_EQ(source, (std::vector<std::uint8_t>{20, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 2, 0, 0, 0,
-                                                 0, 0, 0, 0}));
+    EXPECT_EQ(source, (std::vector<std::uint8_t>{20, 0, 0, 0, 0, 0, 0, 0, 3, 0,
+                                                 0,  0, 2, 0, 0, 0, 0, 0, 0, 0}));
     const auto colour = last_input(IOCTL_TARVO_SET_COLOR);
-    EXPECT_EQ(colour, (std::vector<std::uint8_t>{20, 0, 0, 0, 128, 0, 0, 0, 128, 0, 0, 0, 128, 0,
-                                                 0, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(colour, (std::vector<std::uint8_t>{20, 0, 0,   0, 128, 0, 0, 0, 128, 0,
+                                                 0,  0, 128, 0, 0,   0, 0, 0, 0,   0}));
     EXPECT_EQ(fake_device::state().opens, 1);
 }
 

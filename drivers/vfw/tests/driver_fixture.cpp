@@ -94,8 +94,7 @@ DWORD service_start_type() {
 }
 
 static std::string user_key(int index) {
-    return "Software\\Microsoft\\Multimedia\\Video Capture\\Tarvo\\Driver" +
-           std::to_string(index);
+    return "Software\\Microsoft\\Multimedia\\Video Capture\\Tarvo\\Driver" + std::to_string(index);
 }
 
 long long user_value(int index, const char* name) {

@@ -58,8 +58,7 @@ const FormatRow kFormatRows[] = {
     {"16-bit marker 3", BI_RGB, 16, 3, 192, 144, DV_ERR_BADFORMAT, -1, 0},
     {"16-bit marker -1", BI_RGB, 16, -1, 192, 144, DV_ERR_BADFORMAT, -1, 0},
     {"12 bits", BI_RGB, 12, 0, 192, 144, DV_ERR_BADFORMAT, -1, 0},
-    {"other compression", mmioFOURCC('M', 'J', 'P', 'G'), 24, 0, 192, 144, DV_ERR_BADFORMAT, -1,
-     0},
+    {"other compression", mmioFOURCC('M', 'J', 'P', 'G'), 24, 0, 192, 144, DV_ERR_BADFORMAT, -1, 0},
     {"width 0", BI_RGB, 24, 0, 0, 144, DV_ERR_BADFORMAT, -1, 0},
     {"too wide", BI_RGB, 24, 0, 925, 144, DV_ERR_BADFORMAT, -1, 0},
     {"too high", BI_RGB, 24, 0, 192, 577, DV_ERR_BADFORMAT, -1, 0},
@@ -147,7 +146,9 @@ TEST_F(Formats, SettingAPaletteBuildsTheTranslationTable) {
     EXPECT_EQ(word(in, offsetof(TARVO_FORMAT, paletteTableSize)), 32768u);
     ASSERT_NE(table, 0u);
     const auto* t = reinterpret_cast<const BYTE*>(table);
-    const auto at = [&](int r, int g, int b) { return t[(r >> 3) * 1024 + (g >> 3) * 32 + (b >> 3)]; };
+    const auto at = [&](int r, int g, int b) {
+        return t[(r >> 3) * 1024 + (g >> 3) * 32 + (b >> 3)];
+    };
     EXPECT_EQ(at(0, 0, 0), 0);
     EXPECT_EQ(at(248, 248, 248), 1);
     EXPECT_EQ(at(120, 120, 120), 0);
@@ -172,8 +173,7 @@ TEST_F(Formats, SettingAPaletteBuildsTheTranslationTable) {
     EXPECT_EQ(configure(DVM_PALETTERGB555, 0x1000, &palette, sizeof palette, own.data(), 32767),
               DV_ERR_PARAM2);
     EXPECT_EQ(configure(DVM_PALETTERGB555, 0x1000, nullptr, 0, own.data(), 32768), DV_ERR_PARAM1);
-    EXPECT_EQ(configure(DVM_PALETTERGB555, 0x1010, &palette, sizeof palette, own.data(), 32768),
-              0);
+    EXPECT_EQ(configure(DVM_PALETTERGB555, 0x1010, &palette, sizeof palette, own.data(), 32768), 0);
     EXPECT_EQ(std::memcmp(t, own.data(), own.size()), 0); // the same table, refilled
 }
 

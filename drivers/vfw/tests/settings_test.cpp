@@ -75,8 +75,8 @@ TEST_F(Settings, StoredValuesAreSentAndBadOnesTakeTheirDefaults) {
         EXPECT_EQ(word(last_input(c.code), c.offset), c.expected);
         HKEY key = nullptr;
         ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER,
-                                "Software\\Microsoft\\Multimedia\\Video Capture\\Tarvo\\Driver0",
-                                0, KEY_SET_VALUE, &key),
+                                "Software\\Microsoft\\Multimedia\\Video Capture\\Tarvo\\Driver0", 0,
+                                KEY_SET_VALUE, &key),
                   ERROR_SUCCESS);
         RegDeleteValueA(key, c.name);
         RegCloseKey(key);
@@ -146,21 +146,20 @@ TEST_F(Settings, StorageFileSavesAndLoadsTheThreeRecords) {
     EXPECT_FALSE(std::filesystem::exists(path));
     write_file(path, {});
     EXPECT_EQ(video.send(DVM_CONFIGURESTORAGE, file, VIDEO_CONFIGURE_SET), 0);
-    EXPECT_EQ(read_file(path), words({24, 1, 192, 144, 0, 0, 20, 0, 3, 2, 0, 20, 128, 128, 128, 0}));
+    EXPECT_EQ(read_file(path),
+              words({24, 1, 192, 144, 0, 0, 20, 0, 3, 2, 0, 20, 128, 128, 128, 0}));
 
     // Loading takes the values, but not the size words or the palette table; a value out of
     // range keeps what the instance had. Both flags: the file is read, not written.
     const auto loaded = words({99, 4, 320, 240, 0x1234, 77, 55, 9, 6, 1, 1, 7, 90, 100, 80, 0});
     write_file(path, loaded);
     fake_device::clear_requests();
-    EXPECT_EQ(video.send(DVM_CONFIGURESTORAGE, file, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_SET),
-              0);
+    EXPECT_EQ(video.send(DVM_CONFIGURESTORAGE, file, VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_SET), 0);
     EXPECT_TRUE(codes().empty()); // nothing goes to the kernel device
     EXPECT_EQ(read_file(path), loaded);
     write_file(path, {});
     EXPECT_EQ(video.send(DVM_CONFIGURESTORAGE, file, VIDEO_CONFIGURE_SET), 0);
-    EXPECT_EQ(read_file(path),
-              words({24, 4, 320, 240, 0, 0, 20, 9, 6, 1, 1, 20, 90, 100, 80, 0}));
+    EXPECT_EQ(read_file(path), words({24, 4, 320, 240, 0, 0, 20, 9, 6, 1, 1, 20, 90, 100, 80, 0}));
     // The next format set sends the loaded record with its own size word.
     BITMAPINFOHEADER h{};
     ASSERT_EQ(video.configure(DVM_FORMAT, 0x2000, &h, sizeof h), 0);

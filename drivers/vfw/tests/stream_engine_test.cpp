@@ -61,8 +61,7 @@ protected:
     }
     LPVIDEOHDR header(int i) { return &buffers_[i].header; }
 
-    static void CALLBACK callback(HDRVR video, UINT msg, DWORD_PTR user, DWORD_PTR p1,
-                                  DWORD_PTR) {
+    static void CALLBACK callback(HDRVR video, UINT msg, DWORD_PTR user, DWORD_PTR p1, DWORD_PTR) {
         auto* self = reinterpret_cast<StreamEngine*>(user);
         EXPECT_EQ(reinterpret_cast<DWORD_PTR>(video), 0x1234u);
         auto* h = reinterpret_cast<LPVIDEOHDR>(p1);
@@ -252,10 +251,10 @@ TEST_F(StreamEngine, SingleFrameWithoutAStream) {
     VIDEOHDR h{data, sizeof data, 0, 0, 0, 0, {}};
     fake_device::clear_requests();
     EXPECT_EQ(send(DVM_FRAME, reinterpret_cast<LPARAM>(&h), sizeof h), DV_ERR_OK);
-    EXPECT_EQ(codes(), (std::vector<std::uint32_t>{IOCTL_TARVO_STREAM_INIT,
-                                                   IOCTL_TARVO_STREAM_START,
-                                                   IOCTL_TARVO_ADD_BUFFER, IOCTL_TARVO_STREAM_STOP,
-                                                   IOCTL_TARVO_STREAM_FINI}));
+    EXPECT_EQ(codes(),
+              (std::vector<std::uint32_t>{IOCTL_TARVO_STREAM_INIT, IOCTL_TARVO_STREAM_START,
+                                          IOCTL_TARVO_ADD_BUFFER, IOCTL_TARVO_STREAM_STOP,
+                                          IOCTL_TARVO_STREAM_FINI}));
     EXPECT_EQ(word(last_input(IOCTL_TARVO_STREAM_INIT), 0), 30u);
     EXPECT_EQ(h.dwFlags & VHDR_DONE, VHDR_DONE);
     // Without the add-buffer answer the frame requests are tried, and fail.
@@ -263,11 +262,10 @@ TEST_F(StreamEngine, SingleFrameWithoutAStream) {
     fake_device::clear_requests();
     h.dwFlags = 0;
     EXPECT_EQ(send(DVM_FRAME, reinterpret_cast<LPARAM>(&h), sizeof h), DV_ERR_NONSPECIFIC);
-    EXPECT_EQ(codes(), (std::vector<std::uint32_t>{IOCTL_TARVO_STREAM_INIT,
-                                                   IOCTL_TARVO_STREAM_START,
-                                                   IOCTL_TARVO_ADD_BUFFER, IOCTL_TARVO_FRAME_BEGIN,
-                                                   IOCTL_TARVO_STREAM_STOP,
-                                                   IOCTL_TARVO_STREAM_FINI}));
+    EXPECT_EQ(codes(),
+              (std::vector<std::uint32_t>{IOCTL_TARVO_STREAM_INIT, IOCTL_TARVO_STREAM_START,
+                                          IOCTL_TARVO_ADD_BUFFER, IOCTL_TARVO_FRAME_BEGIN,
+                                          IOCTL_TARVO_STREAM_STOP, IOCTL_TARVO_STREAM_FINI}));
     EXPECT_EQ(h.dwFlags, 0u);
 }
 
