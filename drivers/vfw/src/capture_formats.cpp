@@ -95,30 +95,26 @@ BYTE nearest_index(const DevicePalette& p, int red, int green, int blue) {
     return static_cast<BYTE>(best);
 }
 
-LRESULT format_message(DeviceInstance& in, DWORD flags, const VIDEOCONFIGPARMS& c) {
+// What a configure message's flag word asks for; the word is matched as a whole.
+enum class Request { Size, Set, Get, QuerySet, QueryGet, Other };
+
+Request request_of(DWORD flags) {
     switch (flags) {
     case VIDEO_CONFIGURE_QUERYSIZE:
     case VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_QUERYSIZE:
-        if (c.lpdwReturn == nullptr) {
-            return DV_ERR_PARAM2;
-        }
-        *c.lpdwReturn = sizeof(BITMAPINFOHEADER);
-        return DV_ERR_OK;
+        return Request::Size;
     case VIDEO_CONFIGURE_SET:
     case VIDEO_CONFIGURE_SET | VIDEO_CONFIGURE_CURRENT:
-        return set_capture_format(in, static_cast<BITMAPINFOHEADER*>(c.lpData1), c.dwSize1);
+        return Request::Set;
     case VIDEO_CONFIGURE_GET:
     case VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT:
-        if (c.dwSize1 < sizeof(BITMAPINFOHEADER) || c.lpData1 == nullptr) {
-            return DV_ERR_SIZEFIELD;
-        }
-        std::memcpy(c.lpData1, &in.current, sizeof in.current);
-        return DV_ERR_OK;
+        return Request::Get;
     case VIDEO_CONFIGURE_QUERY | VIDEO_CONFIGURE_SET:
+        return Request::QuerySet;
     case VIDEO_CONFIGURE_QUERY | VIDEO_CONFIGURE_GET:
-        return DV_ERR_OK;
+        return Request::QueryGet;
     default:
-        return DV_ERR_NOTSUPPORTED;
+        return Request::Other;
     }
 }
 
@@ -126,57 +122,41 @@ DWORD palette_bytes(const DevicePalette& p) {
     return 4u * p.entries + 4u;
 }
 
-LRESULT palette_message(DeviceInstance& in, DWORD flags, const VIDEOCONFIGPARMS& c) {
-    switch (flags) {
-    case VIDEO_CONFIGURE_QUERYSIZE:
-    case VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_QUERYSIZE:
-        if (c.lpdwReturn == nullptr) {
-            return DV_ERR_PARAM2;
-        }
-        *c.lpdwReturn = palette_bytes(in.palette);
-        return DV_ERR_OK;
-    case VIDEO_CONFIGURE_SET:
-    case VIDEO_CONFIGURE_SET | VIDEO_CONFIGURE_CURRENT:
-        if (c.lpData1 == nullptr) {
-            return DV_ERR_PARAM1;
-        }
-        return set_palette(in, static_cast<const LOGPALETTE*>(c.lpData1), nullptr);
-    case VIDEO_CONFIGURE_GET:
-    case VIDEO_CONFIGURE_GET | VIDEO_CONFIGURE_CURRENT: {
-        if (c.dwSize1 < palette_bytes(in.palette) || c.lpData1 == nullptr) {
-            return DV_ERR_SIZEFIELD;
-        }
-        auto* out = static_cast<BYTE*>(c.lpData1);
+// The size of what a get of this message answers.
+DWORD data_size(const DeviceInstance& in, UINT message) {
+    return message == DVM_FORMAT ? sizeof(BITMAPINFOHEADER) : palette_bytes(in.palette);
+}
+
+LRESULT get_data(const DeviceInstance& in, UINT message, const VIDEOCONFIGPARMS& c) {
+    if (c.dwSize1 < data_size(in, message) || c.lpData1 == nullptr) {
+        return DV_ERR_SIZEFIELD;
+    }
+    auto* out = static_cast<BYTE*>(c.lpData1);
+    if (message == DVM_FORMAT) {
+        std::memcpy(out, &in.current, sizeof in.current);
+    } else {
         std::memcpy(out, &in.palette.version, 2);
         std::memcpy(out + 2, &in.palette.entries, 2);
         std::memcpy(out + 4, in.palette.entry, 4u * in.palette.entries);
-        return DV_ERR_OK;
     }
-    case VIDEO_CONFIGURE_QUERY | VIDEO_CONFIGURE_SET:
-    case VIDEO_CONFIGURE_QUERY | VIDEO_CONFIGURE_GET:
-        return DV_ERR_OK;
-    default:
-        return DV_ERR_NOTSUPPORTED;
-    }
+    return DV_ERR_OK;
 }
 
-LRESULT palette555_message(DeviceInstance& in, DWORD flags, const VIDEOCONFIGPARMS& c) {
-    switch (flags) {
-    case VIDEO_CONFIGURE_SET:
-    case VIDEO_CONFIGURE_SET | VIDEO_CONFIGURE_CURRENT:
-        if (c.lpData1 == nullptr) {
-            return DV_ERR_PARAM1;
-        }
+LRESULT set_data(DeviceInstance& in, UINT message, const VIDEOCONFIGPARMS& c) {
+    if (message == DVM_FORMAT) {
+        return set_capture_format(in, static_cast<BITMAPINFOHEADER*>(c.lpData1), c.dwSize1);
+    }
+    if (c.lpData1 == nullptr) {
+        return DV_ERR_PARAM1;
+    }
+    const BYTE* table = nullptr;
+    if (message == DVM_PALETTERGB555) {
         if (c.lpData2 == nullptr || c.dwSize2 != kTranslationTableSize) {
             return DV_ERR_PARAM2;
         }
-        return set_palette(in, static_cast<const LOGPALETTE*>(c.lpData1),
-                           static_cast<const BYTE*>(c.lpData2));
-    case VIDEO_CONFIGURE_QUERY | VIDEO_CONFIGURE_SET:
-        return DV_ERR_OK;
-    default:
-        return DV_ERR_NOTSUPPORTED;
+        table = static_cast<const BYTE*>(c.lpData2);
     }
+    return set_palette(in, static_cast<const LOGPALETTE*>(c.lpData1), table);
 }
 
 bool fixed_rectangle_flags(LPARAM flags) {
@@ -286,14 +266,28 @@ LRESULT configure_message(DeviceInstance& in, UINT message, LPARAM flags, LPARAM
         return DV_ERR_PARAM2;
     }
     const auto& c = *reinterpret_cast<const VIDEOCONFIGPARMS*>(parms);
-    const auto f = static_cast<DWORD>(flags);
-    switch (message) {
-    case DVM_FORMAT:
-        return format_message(in, f, c);
-    case DVM_PALETTE:
-        return palette_message(in, f, c);
+    // The RGB 5:5:5 palette can only be set.
+    const bool set_only = message == DVM_PALETTERGB555;
+    switch (request_of(static_cast<DWORD>(flags))) {
+    case Request::Size:
+        if (set_only) {
+            return DV_ERR_NOTSUPPORTED;
+        }
+        if (c.lpdwReturn == nullptr) {
+            return DV_ERR_PARAM2;
+        }
+        *c.lpdwReturn = data_size(in, message);
+        return DV_ERR_OK;
+    case Request::Set:
+        return set_data(in, message, c);
+    case Request::Get:
+        return set_only ? DV_ERR_NOTSUPPORTED : get_data(in, message, c);
+    case Request::QuerySet:
+        return DV_ERR_OK;
+    case Request::QueryGet:
+        return set_only ? DV_ERR_NOTSUPPORTED : DV_ERR_OK;
     default:
-        return palette555_message(in, f, c);
+        return DV_ERR_NOTSUPPORTED;
     }
 }
 
