@@ -182,6 +182,13 @@ TEST_F(Board, CopiesInSlotsZeroAndOneStreamTheirChipsCameras) {
         }
     }
     EXPECT_NE(first.tables[2], second.tables[2]); // one table per chip
+    // The stream ended before the buffers went: no DMA into pages given back.
+    for (HWND& w : g_windows) {
+        EXPECT_TRUE(capDriverDisconnect(w));
+    }
+    hw().step_fields(4);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::DmaNotLocked), 0u);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::RegisterMemoryOff), 0u);
 }
 
 TEST_F(Board, PerUserSettingsReachTheChipAtOpen) {
