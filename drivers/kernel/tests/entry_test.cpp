@@ -2,8 +2,10 @@
 // and a clean unload.
 #include "driver_fixture.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
+#include <cstring>
 
 namespace tarvo_test {
 namespace {
@@ -19,6 +21,7 @@ struct Layout {
     int devices;      // devices that open
     // Per device: InstallError, ErrorStatus, InstallInterrupt (-1 = absent).
     std::vector<std::array<long long, 3>> values;
+    int first_chip = 1; // the chip (in scan order) that becomes device 0
 };
 
 std::vector<Layout> layouts() {
@@ -45,6 +48,16 @@ std::vector<Layout> layouts() {
          0,
          3,
          {{0, none, none}, {0, none, none}, {0, none, none}}},
+        // The tables hold ten chips: the eleventh and twelfth are left alone.
+        {"twelve chips",
+         {4, 4, 4},
+         std::nullopt,
+         0,
+         0,
+         true,
+         0,
+         10,
+         std::vector<std::array<long long, 3>>(10, {0, none, none})},
         // A chip that does not exist for the HAL is skipped and the next chip takes its number;
         // the value written for the skipped chip is overwritten by the next one.
         {"missing chip skipped",
@@ -55,7 +68,8 @@ std::vector<Layout> layouts() {
          true,
          0,
          1,
-         {{0, 0xC00000C0, none}}},
+         {{0, 0xC00000C0, none}},
+         2},
         {"resource failure",
          {2},
          F::AssignSlotResources,
@@ -116,9 +130,18 @@ TEST_P(EntryTest, CreatesDevicesAndRecordsTheOutcome) {
         ASSERT_FALSE(reports.empty());
         EXPECT_TRUE(reports.back().clean());
     }
-    for (int n = 0; n < 5; ++n) {
+    for (int n = 0; n < 12; ++n) {
         HANDLE h = open(n);
         EXPECT_EQ(h != INVALID_HANDLE_VALUE, n < l.devices) << "device " << n;
+        if (h != INVALID_HANDLE_VALUE && !l.boards.empty()) {
+            // Devices follow the scan order: device n is the chip whose header it reads.
+            TARVO_BOARD_INFO info{};
+            ASSERT_TRUE(ioctl(h, IOCTL_TARVO_READ_PCI_CONFIG, nullptr, 0, &info, sizeof info).ok);
+            const machine::PciLocation at = hw().chip_location(n + l.first_chip);
+            std::uint8_t header[64];
+            hw().pci_read(at.bus, at.device, at.function, 0, header, 64);
+            EXPECT_EQ(std::memcmp(info.config, header, 64), 0) << "device " << n;
+        }
         if (h != INVALID_HANDLE_VALUE) {
             close(h);
         }
@@ -138,8 +161,8 @@ TEST_P(EntryTest, CreatesDevicesAndRecordsTheOutcome) {
     }
     if (l.loads) {
         stop_and_check_clean();
-        // The chips are quiet after unload: register window off, line released.
-        for (int chip = 1; chip <= hw().chip_count(); ++chip) {
+        // The chips the driver took are quiet after unload: register window off, line released.
+        for (int chip = 1; chip <= std::min(hw().chip_count(), 10); ++chip) {
             const machine::PciLocation at = hw().chip_location(chip);
             std::uint16_t command = 0;
             hw().pci_read(at.bus, at.device, at.function, 4, &command, 2);

@@ -3,6 +3,8 @@
 #include "stream_client.h"
 
 #include "platform/clock.h"
+#include <chrono>
+#include <thread>
 
 namespace tarvo_test {
 namespace {
@@ -55,6 +57,76 @@ INSTANTIATE_TEST_SUITE_P(Pal, StreamFormats,
                                            StreamCase{"Rgb24_640x480", {1, 640, 480}},
                                            StreamCase{"Rgb32_320x240", {0, 320, 240}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// NTSC from a 525-line camera: the decoder format and norm from the source request, the PLL off,
+// 640 x 480 interlaced frames of the camera.
+TEST_F(StreamTest, NtscFramesFromA525LineCamera) {
+    machine::MachineConfig config = boards_of({4});
+    config.boards[0].cameras[5].lines = 525; // camera 6
+    make_machine(config);
+    ASSERT_TRUE(start());
+    device_ = open(0);
+    camera_ = 6;
+    route_camera(1, 6);
+    TARVO_SOURCE ntsc{20, 0, 1, 2, 0};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_SET_SOURCE, &ntsc, sizeof ntsc, nullptr, 0).ok);
+    start_stream({4, 640, 480}, 3);
+    EXPECT_EQ(hw().read_register(1, 0x004) & 7, 1u);
+    EXPECT_EQ(hw().read_register(1, 0x0F8), 0u); // no PLL for the 28.636363 MHz crystal
+    for (int slot = 0; slot < 3; ++slot) {
+        ASSERT_TRUE(step_until_ready(slot)) << slot;
+        expect_frame_of_camera(slot);
+        hand_back(slot);
+    }
+    EXPECT_EQ(hw().fault_count(), 0u);
+}
+
+// Closing does not end a stream; unloading with one still running stops the DMA and then gives
+// its pages back, leaving nothing locked or allocated.
+TEST_F(StreamTest, UnloadDuringALiveStreamLeavesNothingBehind) {
+    bring_up();
+    start_stream({4, 768, 576}, 4);
+    ASSERT_TRUE(step_until_ready(0));
+    close(device_);
+    hand_back(0);
+    ASSERT_TRUE(step_until_ready(1));
+    stop_and_check_clean();
+    hw().step_fields(6);
+    EXPECT_EQ(hw().fault_count(), 0u);
+}
+
+// Free-running, as the station runs it: fields on the machine's own thread in real time, the
+// interrupt handler there, deferred calls on kernel threads, the client handing buffers back from
+// its own thread.
+TEST_F(StreamTest, FreeRunningStreamDeliversFramesInOrder) {
+    make_machine(boards_of({1}));
+    platform::clock::use_real();
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Auto);
+    ASSERT_TRUE(start());
+    device_ = open(0);
+    route_camera(1, 4);
+    camera_ = 4;
+    start_stream({5, 384, 288}, 3);
+    hw().start();
+    int expected = 0, frames = 0;
+    const std::uint32_t deadline = platform::clock::now() + 5000;
+    while (frames < 6 && platform::clock::now() < deadline) {
+        if (ready(expected)) {
+            expect_frame_of_camera(expected);
+            hand_back(expected);
+            expected = (expected + 1) % 3;
+            ++frames;
+        } else {
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    hw().stop();
+    EXPECT_EQ(frames, 6);
+    ASSERT_TRUE(simple(IOCTL_TARVO_STREAM_FINI).ok);
+    EXPECT_EQ(hw().fault_count(), 0u);
+    close(device_);
+    stop_and_check_clean();
+}
 
 // With no buffer handed back the ring fills all four slots and holds; it resumes in order once
 // the slot after the current one is free again.

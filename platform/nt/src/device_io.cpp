@@ -16,6 +16,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -54,6 +55,10 @@ public:
 
 private:
     DWORD transfer(UCHAR major, void* buffer, DWORD size, DWORD& done, OVERLAPPED* ov);
+    // Sends one request with its buffers; `copy_back` receives buffered output.
+    DWORD send(UCHAR major, void* system_buffer, PMDL mdl, void* user_buffer, void* copy_back,
+               DWORD copy_size, OVERLAPPED* ov, DWORD& done,
+               const std::function<void(PIO_STACK_LOCATION)>& parameters);
     // Sends the request and waits unless it pends on an overlapped handle.
     DWORD finish(NTSTATUS submitted, const std::shared_ptr<Call>& call, OVERLAPPED* ov,
                  DWORD& done);
@@ -185,40 +190,15 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
             return ERROR_NOACCESS;
         }
     }
-    if (ov != nullptr) {
-        ov->Internal = static_cast<ULONG>(STATUS_PENDING);
-        ov->InternalHigh = 0;
-    }
-    auto call = std::make_shared<Call>();
-    std::shared_ptr<OpenFile> keep = open_;
-    const NTSTATUS submitted = submit(
-        open_->device(), open_->file(), IRP_MJ_DEVICE_CONTROL,
-        [&](PIRP irp, PIO_STACK_LOCATION s) {
-            irp->RequestorMode = UserMode;
-            irp->AssociatedIrp.SystemBuffer = system_buffer;
-            irp->MdlAddress = mdl;
-            irp->UserBuffer = out;
-            s->Parameters.DeviceIoControl.IoControlCode = code;
-            s->Parameters.DeviceIoControl.InputBufferLength = in_size;
-            s->Parameters.DeviceIoControl.OutputBufferLength = out_size;
-            s->Parameters.DeviceIoControl.Type3InputBuffer =
-                method == METHOD_NEITHER ? in : nullptr;
-        },
-        [=](PIRP irp) {
-            finish_request(irp, system_buffer, method == METHOD_BUFFERED ? out : nullptr, out_size,
-                           call, ov);
-            (void)keep;
-        });
-    if (submitted == STATUS_INSUFFICIENT_RESOURCES && !call->done) {
-        if (mdl != nullptr) {
-            MmUnlockPages(mdl);
-            IoFreeMdl(mdl);
-        }
-        if (system_buffer != nullptr) {
-            free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
-        }
-    }
-    return finish(submitted, call, ov, done);
+    return send(IRP_MJ_DEVICE_CONTROL, system_buffer, mdl, out,
+                method == METHOD_BUFFERED ? out : nullptr, out_size, ov, done,
+                [&](PIO_STACK_LOCATION s) {
+                    s->Parameters.DeviceIoControl.IoControlCode = code;
+                    s->Parameters.DeviceIoControl.InputBufferLength = in_size;
+                    s->Parameters.DeviceIoControl.OutputBufferLength = out_size;
+                    s->Parameters.DeviceIoControl.Type3InputBuffer =
+                        method == METHOD_NEITHER ? in : nullptr;
+                });
 }
 
 DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done, OVERLAPPED* ov) {
@@ -247,6 +227,16 @@ DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done,
     }
     LARGE_INTEGER offset;
     offset.QuadPart = ov != nullptr ? (LONGLONG(ov->OffsetHigh) << 32 | ov->Offset) : 0;
+    return send(major, system_buffer, mdl, buffer, reading ? buffer : nullptr, size, ov, done,
+                [&](PIO_STACK_LOCATION s) {
+                    s->Parameters.Read.Length = size;
+                    s->Parameters.Read.ByteOffset = offset;
+                });
+}
+
+DWORD DeviceHandle::send(UCHAR major, void* system_buffer, PMDL mdl, void* user_buffer,
+                         void* copy_back, DWORD copy_size, OVERLAPPED* ov, DWORD& done,
+                         const std::function<void(PIO_STACK_LOCATION)>& parameters) {
     if (ov != nullptr) {
         ov->Internal = static_cast<ULONG>(STATUS_PENDING);
         ov->InternalHigh = 0;
@@ -254,19 +244,27 @@ DWORD DeviceHandle::transfer(UCHAR major, void* buffer, DWORD size, DWORD& done,
     auto call = std::make_shared<Call>();
     std::shared_ptr<OpenFile> keep = open_;
     const NTSTATUS submitted = submit(
-        device, open_->file(), major,
+        open_->device(), open_->file(), major,
         [&](PIRP irp, PIO_STACK_LOCATION s) {
             irp->RequestorMode = UserMode;
             irp->AssociatedIrp.SystemBuffer = system_buffer;
             irp->MdlAddress = mdl;
-            irp->UserBuffer = buffer;
-            s->Parameters.Read.Length = size;
-            s->Parameters.Read.ByteOffset = offset;
+            irp->UserBuffer = user_buffer;
+            parameters(s);
         },
         [=](PIRP irp) {
-            finish_request(irp, system_buffer, reading ? buffer : nullptr, size, call, ov);
+            finish_request(irp, system_buffer, copy_back, copy_size, call, ov);
             (void)keep;
         });
+    if (submitted == STATUS_INSUFFICIENT_RESOURCES && !call->done) {
+        if (mdl != nullptr) {
+            MmUnlockPages(mdl);
+            IoFreeMdl(mdl);
+        }
+        if (system_buffer != nullptr) {
+            free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
+        }
+    }
     return finish(submitted, call, ov, done);
 }
 

@@ -4,12 +4,17 @@
 
 #include "kernel.h"
 #include "pool.h"
+#include "resource_list.h"
+
+#include "platform/registry_store.h"
+#include "win32/errors.h"
 
 #include "machine/machine.h"
 
 #include <cstring>
 #include <map>
 #include <mutex>
+#include <optional>
 
 namespace tolm_nt {
 namespace {
@@ -92,6 +97,21 @@ std::map<std::pair<ULONG, ULONG>, Claim>& claims() {
 }
 
 } // namespace
+
+std::size_t release_claims_of(PDRIVER_OBJECT driver) {
+    std::lock_guard lock(claim_mutex);
+    std::size_t n = 0;
+    for (auto it = claims().begin(); it != claims().end();) {
+        if (it->second.driver == driver) {
+            it = claims().erase(it);
+            ++n;
+        } else {
+            ++it;
+        }
+    }
+    return n;
+}
+
 } // namespace tolm_nt
 
 using namespace tolm_nt;
@@ -116,9 +136,10 @@ ULONG NTAPI HalSetBusData(BUS_DATA_TYPE type, ULONG bus, ULONG slot, PVOID buffe
     return HalSetBusDataByOffset(type, bus, slot, buffer, 0, length);
 }
 
-NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING, PUNICODE_STRING, PDRIVER_OBJECT driver,
-                                      PDEVICE_OBJECT device, INTERFACE_TYPE bus_type, ULONG bus,
-                                      ULONG slot, PCM_RESOURCE_LIST* resources) {
+NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING registry_path, PUNICODE_STRING,
+                                      PDRIVER_OBJECT driver, PDEVICE_OBJECT device,
+                                      INTERFACE_TYPE bus_type, ULONG bus, ULONG slot,
+                                      PCM_RESOURCE_LIST* resources) {
     require_irql_at_most(PASSIVE_LEVEL, "HalAssignSlotResources");
     *resources = nullptr;
     NTSTATUS injected;
@@ -127,6 +148,14 @@ NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING, PUNICODE_STRING, PDRIVER_
     }
     if (bus_type != PCIBus) {
         return STATUS_INVALID_PARAMETER;
+    }
+    // The claim is recorded in the key the caller names; it must exist.
+    std::optional<std::pair<platform::registry::Root, std::string>> key;
+    if (registry_path != nullptr && registry_path->Length != 0) {
+        key = platform::registry::from_kernel_path(narrow(registry_path));
+        if (!key || platform::registry::open_key(key->first, key->second) != ERROR_SUCCESS) {
+            return STATUS_OBJECT_NAME_NOT_FOUND;
+        }
     }
     PCI_COMMON_CONFIG config;
     if (read_config(bus, slot, &config, 0, PCI_COMMON_HDR_LENGTH) != PCI_COMMON_HDR_LENGTH) {
@@ -181,6 +210,8 @@ NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING, PUNICODE_STRING, PDRIVER_
         allocate_block(BlockKind::Pool, PagedPool, size, 0x206C6148 /* "Hal " */,
                        module_of(__builtin_return_address(0))));
     if (list == nullptr) {
+        std::lock_guard lock(claim_mutex);
+        claims().erase({bus, slot});
         return STATUS_INSUFFICIENT_RESOURCES;
     }
     std::memset(list, 0, size);
@@ -192,6 +223,11 @@ NTSTATUS NTAPI HalAssignSlotResources(PUNICODE_STRING, PUNICODE_STRING, PDRIVER_
     list->List[0].PartialResourceList.Count = count;
     std::memcpy(list->List[0].PartialResourceList.PartialDescriptors, found,
                 count * sizeof(CM_PARTIAL_RESOURCE_DESCRIPTOR));
+    if (key) {
+        const std::vector<UCHAR> stored = serialize_resource_list(*list);
+        platform::registry::set_value(key->first, key->second, "AssignedResources",
+                                      8 /* REG_RESOURCE_LIST */, stored.data(), stored.size());
+    }
     *resources = list;
     return STATUS_SUCCESS;
 }

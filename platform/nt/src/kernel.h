@@ -2,7 +2,7 @@
 #pragma once
 
 #include "nt/ntstatus.h"
-#include "nt/ke.h"
+#include "nt/io.h"
 #include "platform/nt_kernel.h"
 
 #include <string>
@@ -11,7 +11,6 @@
 namespace machine {
 class Machine;
 }
-struct _DEVICE_OBJECT;
 
 namespace tolm_nt {
 
@@ -56,11 +55,14 @@ bool copy_to_user(void* user, const void* kernel, std::size_t length);
 void run_masked_interrupts();
 
 // References that keep a deleted device object's memory until queued work on it is done.
-void take_device_reference(_DEVICE_OBJECT* device);
-void release_device_reference(_DEVICE_OBJECT* device);
+void take_device_reference(PDEVICE_OBJECT device);
+void release_device_reference(PDEVICE_OBJECT device);
 
 // Interrupts a module left connected; they are disconnected.
 std::size_t disconnect_interrupts_of(void* module);
+
+// Slot resource claims of a driver; they are released.
+std::size_t release_claims_of(PDRIVER_OBJECT driver);
 
 // Deferred calls queued by a module (for the unload report); they are dropped.
 std::size_t drop_deferred_of(void* module);

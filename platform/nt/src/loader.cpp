@@ -67,6 +67,7 @@ void finish_unload(LoadedDriver& d) {
     r.interrupts_left = disconnect_interrupts_of(d.module);
     r.devices_left = delete_devices_of(&d.object);
     r.links_left = delete_links_of(d.module);
+    r.resources_left = release_claims_of(&d.object);
     r.leaked_pool = blocks_of(d.module, true);
     if (!r.clean()) {
         std::fprintf(stderr, "tolm_nt: driver %s left at unload:", d.service.c_str());
@@ -74,8 +75,11 @@ void finish_unload(LoadedDriver& d) {
             std::fprintf(stderr, " pool tag '%s' %zu blocks %zu bytes;",
                          platform::nt::tag_text(u.tag).c_str(), u.blocks, u.bytes);
         }
-        std::fprintf(stderr, " %zu devices, %zu links, %zu interrupts, %zu deferred calls\n",
-                     r.devices_left, r.links_left, r.interrupts_left, r.deferred_left);
+        std::fprintf(stderr,
+                     " %zu devices, %zu links, %zu interrupts, %zu deferred calls, %zu resource "
+                     "claims\n",
+                     r.devices_left, r.links_left, r.interrupts_left, r.deferred_left,
+                     r.resources_left);
     }
     std::lock_guard lock(report_mutex);
     reports().push_back(std::move(r));

@@ -179,6 +179,19 @@ bool valid_name(LPCSTR name) {
     return std::strchr(name, '\\') == nullptr && std::strchr(name, '/') == nullptr;
 }
 
+// The manager handle and a service name, with the error of the first that is wrong.
+bool manager_and_name_valid(SC_HANDLE manager, LPCSTR name) {
+    if (!platform::lookup_handle_as<ManagerHandle>(from_sc(manager))) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return false;
+    }
+    if (!valid_name(name)) {
+        SetLastError(ERROR_INVALID_NAME);
+        return false;
+    }
+    return true;
+}
+
 bool valid_config(DWORD type, DWORD start, DWORD error_control) {
     const DWORD base = type & ~DWORD(SERVICE_INTERACTIVE_PROCESS);
     const bool type_ok = base == SERVICE_KERNEL_DRIVER || base == SERVICE_FILE_SYSTEM_DRIVER ||
@@ -313,12 +326,7 @@ SC_HANDLE WINAPI OpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD) {
 SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR display, DWORD, DWORD type,
                                 DWORD start, DWORD error_control, LPCSTR binary, LPCSTR group,
                                 LPDWORD tag, LPCSTR dependencies, LPCSTR account, LPCSTR) {
-    if (!platform::lookup_handle_as<ManagerHandle>(from_sc(manager))) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (!valid_name(name)) {
-        SetLastError(ERROR_INVALID_NAME);
+    if (!manager_and_name_valid(manager, name)) {
         return nullptr;
     }
     if (binary == nullptr || binary[0] == '\0' || !valid_config(type, start, error_control)) {
@@ -378,12 +386,7 @@ SC_HANDLE WINAPI CreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR display, 
 }
 
 SC_HANDLE WINAPI OpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD) {
-    if (!platform::lookup_handle_as<ManagerHandle>(from_sc(manager))) {
-        SetLastError(ERROR_INVALID_HANDLE);
-        return nullptr;
-    }
-    if (!valid_name(name)) {
-        SetLastError(ERROR_INVALID_NAME);
+    if (!manager_and_name_valid(manager, name)) {
         return nullptr;
     }
     if (!service_exists(name)) {

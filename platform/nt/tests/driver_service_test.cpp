@@ -74,6 +74,15 @@ protected:
             DeviceIoControl(device_, IOCTL_NTEST_COUNTS, nullptr, 0, &c, sizeof c, &got, nullptr));
         return c;
     }
+    // A DWORD under the service's Parameters key, read by the test driver at entry.
+    void set_parameter(const char* name, DWORD value) {
+        const char* key = "SYSTEM\\CurrentControlSet\\Services\\NtTest\\Parameters";
+        ASSERT_EQ(platform::registry::create_key(platform::registry::Root::LocalMachine, key),
+                  ERROR_SUCCESS);
+        ASSERT_EQ(platform::registry::set_value(platform::registry::Root::LocalMachine, key, name,
+                                                REG_DWORD, &value, 4),
+                  ERROR_SUCCESS);
+    }
     bool stop() {
         SERVICE_STATUS status{};
         return ControlService(service_, SERVICE_CONTROL_STOP, &status) != FALSE;
@@ -462,16 +471,7 @@ TEST_F(DriverService, UserViewOfTheRegisterWindowReachesTheDevice) {
 TEST_F(DriverService, PoolLeftAtUnloadIsReportedByTag) {
     service_ = create();
     ASSERT_NE(service_, nullptr);
-    const DWORD leak = 100;
-    ASSERT_EQ(
-        platform::registry::create_key(platform::registry::Root::LocalMachine,
-                                       "SYSTEM\\CurrentControlSet\\Services\\NtTest\\Parameters"),
-        ERROR_SUCCESS);
-    ASSERT_EQ(
-        platform::registry::set_value(platform::registry::Root::LocalMachine,
-                                      "SYSTEM\\CurrentControlSet\\Services\\NtTest\\Parameters",
-                                      "LeakBytes", REG_DWORD, &leak, 4),
-        ERROR_SUCCESS);
+    set_parameter("LeakBytes", 100);
     ASSERT_TRUE(StartServiceA(service_, 0, nullptr));
     ASSERT_TRUE(stop());
     const auto reports = platform::nt::unload_reports();
@@ -524,6 +524,32 @@ TEST_F(DriverService, KernelCallersReachTheDeviceToo) {
 
     platform::nt::system_shutdown();
     EXPECT_EQ(counts().shutdowns, 1u);
+}
+
+TEST_F(DriverService, FailedEntryFailsTheStartAndLeavesNothingBehind) {
+    service_ = create();
+    ASSERT_NE(service_, nullptr);
+    set_parameter("FailEntry", static_cast<DWORD>(STATUS_DEVICE_DOES_NOT_EXIST));
+    EXPECT_FALSE(StartServiceA(service_, 0, nullptr));
+    EXPECT_EQ(GetLastError(), 55u) << "ERROR_DEV_NOT_EXIST";
+    SERVICE_STATUS status{};
+    ASSERT_TRUE(QueryServiceStatus(service_, &status));
+    EXPECT_EQ(status.dwCurrentState, DWORD(SERVICE_STOPPED));
+    const auto reports = platform::nt::unload_reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_EQ(reports[0].devices_left, 1u) << "the driver's device, deleted by the kernel";
+    EXPECT_EQ(reports[0].links_left, 1u);
+    EXPECT_EQ(reports[0].interrupts_left, 1u);
+    EXPECT_EQ(reports[0].resources_left, 1u);
+    EXPECT_FALSE(reports[0].leaked_pool.empty()) << "its work item and resource list";
+    EXPECT_EQ(CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    // The hardware is free again for the next start.
+    set_parameter("FailEntry", 0);
+    EXPECT_TRUE(StartServiceA(service_, 0, nullptr)) << GetLastError();
+    device_ = CreateFileA(kDevice, GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(device_, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(counts().has_chip, 1u);
 }
 
 TEST_F(DriverService, ServiceManagerErrors) {

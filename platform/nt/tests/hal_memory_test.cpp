@@ -5,6 +5,8 @@
 #include "nt_fixture.h"
 
 #include "platform/register_view.h"
+#include "platform/registry_store.h"
+#include "win32/errors.h"
 
 #include <cstring>
 #include <sys/mman.h>
@@ -64,6 +66,46 @@ TEST_F(HalMemory, SlotResourcesDescribeTheWindowAndTheLine) {
     EXPECT_EQ(partial.PartialDescriptors[1].Flags, CM_RESOURCE_INTERRUPT_LEVEL_SENSITIVE);
     EXPECT_EQ(partial.PartialDescriptors[1].u.Interrupt.Level, 11u);
     ExFreePool(list);
+
+    // Recorded in the key the caller names (which must exist), in the stored 32-bit layout.
+    UNICODE_STRING key_path;
+    RtlInitUnicodeString(&key_path, u"\\Registry\\Machine\\SOFTWARE\\Claims");
+    DEVICE_OBJECT other{};
+    EXPECT_EQ(HalAssignSlotResources(&key_path, nullptr, &driver, &other, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_OBJECT_NAME_NOT_FOUND);
+    ASSERT_EQ(
+        platform::registry::create_key(platform::registry::Root::LocalMachine, "SOFTWARE\\Claims"),
+        ERROR_SUCCESS);
+    EXPECT_EQ(HalAssignSlotResources(&key_path, nullptr, &driver, &other, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_CONFLICTING_ADDRESSES)
+        << "the slot is claimed by the first device";
+    ASSERT_EQ(HalAssignSlotResources(&key_path, nullptr, &driver, &device, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_SUCCESS);
+    ExFreePool(list);
+    platform::registry::Value stored;
+    ASSERT_EQ(platform::registry::query_value(platform::registry::Root::LocalMachine,
+                                              "SOFTWARE\\Claims", "AssignedResources", stored),
+              ERROR_SUCCESS);
+    EXPECT_EQ(stored.type, DWORD(REG_RESOURCE_LIST));
+    const std::vector<BYTE> golden = {
+        0x01, 0x00, 0x00, 0x00,                         // one full descriptor
+        0x05, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, // PCI, bus 0
+        0x01, 0x00, 0x01, 0x00, 0x02, 0x00, 0x00, 0x00, // version, revision, two partial
+        0x03, 0x01, 0x00, 0x00, 0x00, 0x10, 0x00, 0xE0, 0x00, 0x00, 0x00, 0x00, // memory
+        0x00, 0x10, 0x00, 0x00,                                                 // 4 KB
+        0x02, 0x03, 0x00, 0x00, 0x0B, 0x00, 0x00, 0x00, 0x0B, 0x00, 0x00, 0x00, // line 11
+        0x01, 0x00, 0x00, 0x00};                                                // affinity
+    EXPECT_EQ(stored.data, golden);
+    // Releasing the device's claim frees the slot for another device.
+    IoReportResourceUsage(nullptr, &driver, nullptr, 0, &device, nullptr, 0, FALSE, nullptr);
+    ASSERT_EQ(HalAssignSlotResources(nullptr, nullptr, &driver, &other, PCIBus, 0,
+                                     slot(kChipSlot, 1), &list),
+              STATUS_SUCCESS);
+    ExFreePool(list);
+    IoReportResourceUsage(nullptr, &driver, nullptr, 0, &other, nullptr, 0, FALSE, nullptr);
 
     KIRQL irql = 0;
     KAFFINITY affinity = 0;

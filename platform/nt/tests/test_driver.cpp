@@ -385,8 +385,8 @@ VOID NTAPI unload(PDRIVER_OBJECT driver) {
     g_device = nullptr;
 }
 
-// Reads Parameters\LeakBytes of the service key (0 when absent).
-ULONG leak_bytes(PUNICODE_STRING registry_path) {
+// Reads a DWORD of the service's Parameters key (0 when absent).
+ULONG parameter(PUNICODE_STRING registry_path, PCWSTR value_name) {
     WCHAR path[256];
     UNICODE_STRING key_name{0, sizeof path, path};
     RtlCopyUnicodeString(&key_name, registry_path);
@@ -398,7 +398,7 @@ ULONG leak_bytes(PUNICODE_STRING registry_path) {
         return 0;
     }
     UNICODE_STRING value;
-    RtlInitUnicodeString(&value, NTEST_LEAK_VALUE);
+    RtlInitUnicodeString(&value, value_name);
     UCHAR buffer[sizeof(KEY_VALUE_PARTIAL_INFORMATION) + sizeof(ULONG)];
     ULONG got = 0;
     ULONG bytes = 0;
@@ -443,8 +443,11 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     g_device->Flags |= DO_BUFFERED_IO;
     IoRegisterShutdownNotification(g_device);
     start_chip(driver, registry_path, e);
-    if (const ULONG leak = leak_bytes(registry_path)) {
+    if (const ULONG leak = parameter(registry_path, NTEST_LEAK_VALUE)) {
         ExAllocatePoolWithTag(NonPagedPool, leak, 0x6B61654C /* "Leak" */);
+    }
+    if (const ULONG fail = parameter(registry_path, NTEST_FAIL_VALUE)) {
+        return static_cast<NTSTATUS>(fail);
     }
     return STATUS_SUCCESS;
 }

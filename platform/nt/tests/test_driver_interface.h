@@ -68,5 +68,8 @@ struct SyncAnswer {
 // Registry value under the service's Parameters key: bytes of pool the driver allocates at entry
 // with the tag "Leak" and never frees.
 #define NTEST_LEAK_VALUE u"LeakBytes"
+// Registry value under Parameters: a status DriverEntry returns after creating its device and
+// link (without removing them).
+#define NTEST_FAIL_VALUE u"FailEntry"
 #define NTEST_INT_STAT 0x100
 #define NTEST_INT_MASK 0x104

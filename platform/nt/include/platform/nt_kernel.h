@@ -59,10 +59,11 @@ struct UnloadReport {
     std::size_t devices_left = 0;
     std::size_t links_left = 0;
     std::size_t interrupts_left = 0;
-    std::size_t deferred_left = 0; // DPCs or work items still queued
+    std::size_t deferred_left = 0;  // DPCs or work items still queued
+    std::size_t resources_left = 0; // slot resource claims not released
     bool clean() const {
         return leaked_pool.empty() && devices_left == 0 && links_left == 0 &&
-               interrupts_left == 0 && deferred_left == 0;
+               interrupts_left == 0 && deferred_left == 0 && resources_left == 0;
     }
 };
 std::vector<UnloadReport> unload_reports();
