@@ -89,11 +89,31 @@ NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPROCESSOR_MODE
         got = true;
     } else {
         LONGLONG units = timeout->QuadPart;
-        if (units > 0) {
-            units = -units; // absolute times are treated as relative to now
+        if (units > 0) { // absolute system time: the time left from now
+            LARGE_INTEGER now;
+            lock.unlock();
+            KeQuerySystemTime(&now);
+            lock.lock();
+            units = now.QuadPart - units;
         }
-        const auto ms = std::chrono::milliseconds((-units + 9999) / 10000);
-        got = wait_changed.wait_for(lock, ms, signalled);
+        const std::uint32_t ms =
+            units < 0 ? static_cast<std::uint32_t>((-units + 9999) / 10000) : 0;
+        if (!platform::clock::is_manual()) {
+            got = wait_changed.wait_for(lock, std::chrono::milliseconds(ms), signalled);
+        } else {
+            // On the manual clock the wait ends when the clock passes its deadline; a wait that
+            // sees nothing happen for a second of real time moves the clock there itself.
+            const std::uint32_t start = platform::clock::now();
+            const auto real_limit = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+            got = signalled();
+            while (!got && platform::clock::now() - start < ms) {
+                if (std::chrono::steady_clock::now() >= real_limit) {
+                    platform::clock::advance(ms - (platform::clock::now() - start));
+                    break;
+                }
+                got = wait_changed.wait_for(lock, std::chrono::milliseconds(1), signalled);
+            }
+        }
     }
     if (!got) {
         return STATUS_TIMEOUT;

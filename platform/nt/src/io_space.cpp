@@ -180,13 +180,6 @@ VOID NTAPI WRITE_REGISTER_BUFFER_ULONG(volatile ULONG* r, PULONG buffer, ULONG c
     }
 }
 
-UCHAR NTAPI READ_PORT_UCHAR(PUCHAR port) {
-    return hw().port_in(static_cast<std::uint16_t>(reinterpret_cast<ULONG_PTR>(port)));
-}
-VOID NTAPI WRITE_PORT_UCHAR(PUCHAR port, UCHAR value) {
-    hw().port_out(static_cast<std::uint16_t>(reinterpret_cast<ULONG_PTR>(port)), value);
-}
-
 NTSTATUS NTAPI ZwOpenSection(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES attributes) {
     require_irql_at_most(PASSIVE_LEVEL, "ZwOpenSection");
     if (attributes == nullptr || attributes->ObjectName == nullptr) {

@@ -463,6 +463,11 @@ TEST_F(DriverService, UserViewOfTheRegisterWindowReachesTheDevice) {
     EXPECT_EQ(regs[0x03C / 4], 0x44u) << "the capture driver library dereferences its view";
     regs[0x028 / 4] = 0x55;
     EXPECT_EQ(m().read_register(1, 0x028), 0x55u);
+    // A store that enables a pending interrupt runs the ISR before the next instruction.
+    m().inject_error_bits(1, 1u << 12);
+    regs[NTEST_INT_MASK / 4] = 1u << 12;
+    EXPECT_EQ(counts().isr_claimed, 1u);
+    EXPECT_EQ(platform::nt::drain_deferred(), 1u);
     ASSERT_TRUE(DeviceIoControl(device_, IOCTL_NTEST_UNMAP_REGISTERS, nullptr, 0, nullptr, 0, &got,
                                 nullptr));
     EXPECT_FALSE(platform::nt::is_register_window(regs));

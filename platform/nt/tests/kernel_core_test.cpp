@@ -255,6 +255,25 @@ TEST_F(KernelCore, TimeFollowsThePlatformClock) {
     EXPECT_EQ(t.HighPart, high + 1);
     EXPECT_EQ(t.LowPart, 0x10u);
 
+    // A timed wait on an event ends on the manual clock's deadline, or at once when signalled.
+    KEVENT event;
+    KeInitializeEvent(&event, SynchronizationEvent, FALSE);
+    LARGE_INTEGER wait;
+    wait.QuadPart = -50 * 10000;
+    std::thread ticker([] {
+        for (int i = 0; i < 10; ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            platform::clock::advance(10);
+        }
+    });
+    const std::uint32_t before = platform::clock::now();
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &wait), STATUS_TIMEOUT);
+    EXPECT_GE(platform::clock::now() - before, 50u);
+    ticker.join();
+    KeSetEvent(&event, IO_NO_INCREMENT, FALSE);
+    EXPECT_EQ(KeWaitForSingleObject(&event, Executive, KernelMode, FALSE, &wait), STATUS_SUCCESS);
+    EXPECT_EQ(KeReadStateEvent(&event), 0) << "a synchronization event resets when taken";
+
     // A busy wait on the manual clock moves it.
     LARGE_INTEGER start, now;
     KeQueryTickCount(&start);

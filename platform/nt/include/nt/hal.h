@@ -224,8 +224,4 @@ NTHALAPI VOID NTAPI READ_REGISTER_BUFFER_ULONG(volatile ULONG* Register, PULONG 
 NTHALAPI VOID NTAPI WRITE_REGISTER_BUFFER_ULONG(volatile ULONG* Register, PULONG Buffer,
                                                 ULONG Count);
 
-// Port access from kernel mode.
-NTHALAPI UCHAR NTAPI READ_PORT_UCHAR(PUCHAR Port);
-NTHALAPI VOID NTAPI WRITE_PORT_UCHAR(PUCHAR Port, UCHAR Value);
-
 } // extern "C"
