@@ -107,6 +107,8 @@ void BoardPortAdapter::SwitchMonitorMux(int m, int camera) {
 void BoardPortAdapter::UpdateRelayOutputs() {
     if (windows_ != nullptr) {
         control_.UpdateRelayOutputs(*windows_);
+    } else {
+        control_.WriteRelayOutputs(); // no window drives an output
     }
 }
 

@@ -18,7 +18,7 @@ public:
     BoardPortAdapter(const BoardLibrary& library, BoardControl& control, LevelStepTable& steps);
 
     // The station's camera tables (levels, notch flags) and window slots, once they exist;
-    // until then level control and the relay update do nothing and the notch is taken as on.
+    // until then level control does nothing, no window drives a relay and the notch is on.
     void Attach(LiveTables& tables, CameraSlots& windows);
 
     bool BoardControlOn() const override;

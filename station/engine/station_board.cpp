@@ -8,6 +8,8 @@
 namespace station {
 namespace {
 
+constexpr LONG kColourFormatRegister = 0xD4;
+
 std::array<bool, kChipCount> driver_connected(const LiveStation& live) {
     std::array<bool, kChipCount> connected{};
     for (int k = 1; k <= kChipCount; ++k) {
@@ -39,6 +41,13 @@ bool StationBoard::TakePresentChips(LiveStation& live) {
         ChipPresent[static_cast<std::size_t>(k - 1)] = live.Handoff.Chip(k).ChipPresent;
     }
     return any;
+}
+
+void StationBoard::ReadColourFormat(int k) {
+    if (Library.BoardControlOn() && k >= 1 && k <= kChipCount) {
+        Library.Table().ReadDecoder(kColourFormatRegister,
+                                    &ColourFormat[static_cast<std::size_t>(k - 1)], k - 1);
+    }
 }
 
 } // namespace station

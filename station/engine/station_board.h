@@ -33,6 +33,8 @@ struct StationBoard {
     // The live station's window slots, for relays and sound.
     ChanelCameraSlots Windows;
     BoardPortAdapter Port{Library, Control, LevelSteps};
+    // Entry k - 1: chip k's colour-format register (decoder 0xD4) as last read.
+    std::array<BYTE, kChipCount> ColourFormat{};
 
     // The live station's camera tables and window slots reach level control, the notch bit,
     // the relays and the sound.
@@ -46,6 +48,10 @@ struct StationBoard {
     // ChipPresent := DriverConnected for every chip, in the live station and here. True when
     // any chip is present.
     bool TakePresentChips(LiveStation& live);
+
+    // The board step of ReadCaptureFormat: with board control on, ColourFormat of chip k
+    // (1..4) from its decoder.
+    void ReadColourFormat(int k);
 };
 
 } // namespace station

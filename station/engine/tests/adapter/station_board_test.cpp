@@ -170,6 +170,11 @@ protected:
 TEST_F(StationBoardTest, SensorAlarmReachesMonitorRelayAndSpeakerInOrder) {
     StartUp();
     EXPECT_EQ(fake_.calls, (Calls{C("TarvoReadAllRegs", {1}), C("TarvoReadRisc", {1})}));
+    fake_.decoder[1][0xD4] = 0x44;
+    fake_.ClearCalls();
+    board_.ReadColourFormat(kChip);
+    EXPECT_EQ(fake_.calls, Calls{C("ReadDecoder", {0xD4, 1})});
+    EXPECT_EQ(board_.ColourFormat[kChip - 1], 0x44);
 
     live_.Tables.CamSat[5] = 11;
     live_.Tables.CamHue[5] = -3;
@@ -306,6 +311,8 @@ TEST_F(StationBoardTest, WithoutBoardControlNothingReachesTheLibraryButFramesAnd
     w.UseOutput = 1;
     w.UseSound = 1;
     w.UseSpeaker = 1;
+    board_.ReadColourFormat(kChip);
+    EXPECT_EQ(fake_.calls, Calls{});
     for (int i = 0; i < 12; ++i) {
         EXPECT_EQ(Pass(), Calls{});
     }
