@@ -14,10 +14,7 @@
 #include "platform/ports.h"
 
 #include <array>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <vector>
 
 namespace station {
@@ -32,9 +29,6 @@ protected:
         HrdMap = kHrdMapDefaults; // multiplexer and DAC on chip 1, relays and sensors on chip 4
     }
     void TearDown() override {
-        for (Frame& f : frames_) {
-            std::free(f.data);
-        }
         station_.Release(); // its device handles go before the driver does
         HrdMap = kHrdMapProvisional;
         BoardTest::TearDown();
@@ -43,6 +37,9 @@ protected:
     // The machine with the driver started, the library in the system directory, bound by name.
     void bind() {
         ASSERT_NO_FATAL_FAILURE(bring_up());
+        ASSERT_NO_FATAL_FAILURE(load_station_library());
+    }
+    void load_station_library() {
         std::filesystem::create_symlink(TARVOVFW_PATH,
                                         platform::system_directory() / "tarvovfw.dll");
         station_.Load({true, true, true, true});
@@ -50,37 +47,13 @@ protected:
         ASSERT_TRUE(station_.BoardControlOn());
     }
 
-    // Capture on chip 1 into four buffers, started as the capture driver library starts it.
-    // The library has opened its devices by then (an open clears the ready words).
+    // Capture on chip 1; the library has opened its devices by then (an open clears the ready
+    // words).
     void start_stream() {
         device_ = open_device(0);
         ASSERT_NE(device_, INVALID_HANDLE_VALUE);
-        ASSERT_TRUE(set_format(device_, kColor, kWidth, kHeight));
-        std::uint32_t period = 40000;
-        ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_STREAM_INIT, &period, 4, &period, 4));
-        for (int i = 0; i < 4; ++i) {
-            const std::size_t size = kWidth * 2 * kHeight;
-            frames_.push_back({static_cast<std::uint8_t*>(std::aligned_alloc(4096, size)), size});
-        }
-        for (int i = 0; i < 2; ++i) { // the first two answers after the driver starts
-            ASSERT_TRUE(add(0));
-        }
-        for (int i = 0; i < 4; ++i) {
-            ASSERT_TRUE(add(i));
-        }
-        ASSERT_NE(table_, nullptr);
-        ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_STREAM_START, nullptr, 0, nullptr, 0));
-        ASSERT_TRUE(add(0)); // a registered buffer handed back starts capture
-    }
-    bool add(int i) {
-        TARVO_BUFFER_HEADER h{};
-        h.lpData = reinterpret_cast<std::uintptr_t>(frames_[static_cast<std::size_t>(i)].data);
-        h.dwBufferLength = static_cast<std::uint32_t>(frames_[static_cast<std::size_t>(i)].size);
-        const bool ok = ioctl(device_, IOCTL_TARVO_ADD_BUFFER, &h, sizeof h, &h, sizeof h);
-        if (h.dwReserved[3] != 0) {
-            table_ = reinterpret_cast<TARVO_FRAME_DESCRIPTOR*>(h.dwReserved[3]);
-        }
-        return ok;
+        ASSERT_NO_FATAL_FAILURE(
+            start_capture(device_, kColor, kWidth, kHeight, kWidth * 2 * kHeight));
     }
 
     // Every buffer handed back, then fields stepped until the chip completes a frame; null
@@ -133,17 +106,10 @@ protected:
 
     static constexpr std::uint32_t kColor = 4, kWidth = 192, kHeight = 144; // YUY2
 
-    struct Frame {
-        std::uint8_t* data;
-        std::size_t size;
-    };
-
     BoardLibrary station_;
     std::array<bool, kChipCount> present_{true, true, true, true};
     BoardControl board_{station_, present_};
     HANDLE device_ = INVALID_HANDLE_VALUE;
-    std::vector<Frame> frames_;
-    TARVO_FRAME_DESCRIPTOR* table_ = nullptr;
 };
 
 // The camera the station wants on chip 1 is the one whose picture the chip captures, from the
@@ -285,9 +251,7 @@ TEST_F(RealBoard, SpeakerToneAppearsInTheSpeakersRecord) {
     EXPECT_TRUE(hw().tones().empty()) << "no port access before a device is open";
     EXPECT_EQ(platform::refused_port_accesses(), refused + 5 + 2);
 
-    std::filesystem::create_symlink(TARVOVFW_PATH, platform::system_directory() / "tarvovfw.dll");
-    station_.Load({true, true, true, true});
-    ASSERT_TRUE(station_.BoardControlOn());
+    ASSERT_NO_FATAL_FAILURE(load_station_library());
     ASSERT_TRUE(hw().io_granted());
     struct Case {
         std::uint32_t frequency;
