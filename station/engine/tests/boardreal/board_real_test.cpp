@@ -97,7 +97,9 @@ protected:
     void expect_no_i2c_errors() {
         for (int kind = 0; kind < kI2CDeviceKinds; ++kind) {
             const auto k = static_cast<std::size_t>(kind);
-            EXPECT_EQ(board_.Counters.I2CErrorCounts[k], (std::array<std::uint64_t, 9>{})) << kind;
+            EXPECT_EQ(board_.Counters.I2CErrorCounts[k],
+                      (std::array<std::uint64_t, kI2CErrorEntries>{}))
+                << kind;
             EXPECT_EQ(board_.Counters.I2CFailTotals[k], 0u) << kind;
         }
         EXPECT_EQ(board_.Counters.BusResetCount, 0u);
