@@ -36,9 +36,10 @@ StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
     life_ = new StationLifecycle(*form_, capture_, hooks());
     StationStartup& s = life_->Startup();
-    board_ = std::make_unique<StationBoardPort>(s.Library, s.Board);
+    board_ = std::make_unique<BoardPortAdapter>(s.Library, s.Board, level_steps_);
     live_ = std::make_unique<LiveStation>(windows_, *board_);
-    board_->SetTables(live_->Tables);
+    window_slots_.Attach(live_->Slots);
+    board_->Attach(live_->Tables, window_slots_);
     capture_.live = live_.get();
     capture_.windows = &windows_;
     live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
@@ -69,7 +70,7 @@ StartupHooks StationProgram::hooks() {
     h.CloseQuery = [this] { live_->Handoff.ProgramClosing = true; };
     h.ResetStationTables = [this] {
         live_->Tables = LiveTables();
-        board_->LevelSteps = {};
+        level_steps_ = {};
     };
     h.EnableCycleTimers = [this] {
         live_->Cycle.MainCycleTimerEnabled = true;

@@ -1,0 +1,152 @@
+#include "station_rig.h"
+
+#include "language.h"
+#include "program_dir.h"
+
+#include "machine/camera_code.h"
+#include "machine/config.h"
+#include "platform/clock.h"
+#include "platform/nt_kernel.h"
+#include "platform/paths.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <cstdlib>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace station::rig {
+
+namespace fs = std::filesystem;
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
+    QElapsedTimer t;
+    t.start();
+    while (!done() && t.elapsed() < timeout.count()) {
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return done();
+}
+
+void PumpFor(std::chrono::milliseconds span) {
+    PumpUntil([] { return false; }, span);
+}
+
+int CameraShown(TFormChanel& window) {
+    const QImage picture = window.Panel1()->Picture().convertToFormat(QImage::Format_RGB32);
+    if (picture.isNull() || picture.width() < 192 || picture.height() < 144) {
+        return -1;
+    }
+    // Format_RGB32 keeps blue, green, red, unused in memory: the 32-bit bitmap layout.
+    return machine::read_camera_number(picture.constBits(), picture.width(), picture.height(),
+                                       machine::ColorFormat::Rgb32, false,
+                                       static_cast<std::size_t>(picture.bytesPerLine()));
+}
+
+namespace {
+
+fs::path make_root() {
+    std::string pattern = (fs::temp_directory_path() / "tolm-station-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    return pattern;
+}
+
+std::string quoted(const fs::path& p) {
+    std::string out = "'";
+    for (const char c : p.string()) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+} // namespace
+
+StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(make_root()) {
+    fs::create_directories(root_ / "sys");
+    fs::create_directories(root_ / "program");
+    platform::set_system_root(root_ / "sys");
+    SetProgramDir((root_ / "program").string());
+    fs::copy_file(bin_dir_ / "tolm.lng", root_ / "program" / "tolm.lng");
+    platform::clock::use_real();
+}
+
+StationRig::~StationRig() {
+    program_.reset();
+    // Every driver stopped, then the machine: nothing of this run stays in the process.
+    platform::nt::reset();
+    if (machine_ != nullptr) {
+        machine_->stop();
+    }
+    machine::install_machine(nullptr);
+    LangList.Clear();
+    std::error_code ec;
+    fs::remove_all(root_, ec);
+}
+
+std::string StationRig::InstallDrivers() {
+    const std::string command = quoted(bin_dir_ / "setup-install") + " --root " +
+                                quoted(root_ / "sys") + " --source " + quoted(bin_dir_) +
+                                " --manual-clock > " + quoted(root_ / "install.log") + " 2>&1";
+    const int status = std::system(command.c_str());
+    if (status != 0) {
+        return "setup-install ended with status " + std::to_string(WEXITSTATUS(status));
+    }
+    return {};
+}
+
+void StationRig::StartMachine() {
+    auto m = std::make_unique<machine::Machine>(machine::load_config());
+    machine_ = m.get();
+    machine::install_machine(std::move(m));
+    machine_->start();
+}
+
+bool StationRig::StartStation(const std::vector<int>& chips, std::chrono::milliseconds timeout) {
+    program_ = std::make_unique<StationProgram>();
+    if (!program_->Start()) {
+        return false;
+    }
+    return PumpUntil(
+        [&] {
+            for (const int k : chips) {
+                if (!Live().Handoff.Chip(k).ChipRunning.load()) {
+                    return false;
+                }
+            }
+            return true;
+        },
+        timeout);
+}
+
+TFormChanel* StationRig::AddWindow(int chip, int camera) {
+    QAction* add = program_->Form().MenuItem("AddChanel");
+    if (add == nullptr) {
+        return nullptr;
+    }
+    const int slot = Live().Slots.FreeSlot();
+    add->trigger();
+    ChanelWindow* w = Live().Slots.Used(slot);
+    if (slot == 0 || w == nullptr) {
+        return nullptr;
+    }
+    w->ChNumber = chip;
+    w->CamNumber = camera;
+    for (TFormChanel* form : program_->Form().findChildren<TFormChanel*>()) {
+        if (&form->Window() == w) {
+            form->RefreshCaption();
+            return form;
+        }
+    }
+    return nullptr;
+}
+
+void StationRig::CloseStation() {
+    if (program_) {
+        program_->Form().close();
+    }
+}
+
+} // namespace station::rig
