@@ -3,7 +3,7 @@
 # the virtual board for a few seconds (TOLM_RUN_MS, default 5000; 0 runs until it is closed).
 # Without a display it runs under a virtual X server, with its messages written to the terminal.
 # Afterwards it prints the station's messages and today's work log, and a screenshot of the main
-# form is in build/screenshots/station.png.
+# form with four live camera windows is in build/screenshots/station.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" "$root/build"
@@ -27,6 +27,8 @@ fi
 export TOLM_SYSROOT=$sysroot
 export TOLM_SCREENSHOT=$shots/station.png
 export TOLM_RUN_MS=${TOLM_RUN_MS:-5000}
+# Four camera windows, one on each chip (chip:camera).
+export TOLM_CAMERAS=${TOLM_CAMERAS:-1:3,2:7,3:10,4:16}
 rm -f "$TOLM_SCREENSHOT"
 log=$root/build/station-run.log
 echo "Running $bin/tolm for $((TOLM_RUN_MS / 1000)) s ..."

@@ -1,5 +1,5 @@
-// A picture of the main form with its two menus drawn opened below their titles, for the
-// unattended run's screenshot.
+// A picture of the main form with its two menus drawn opened below their titles and its shown
+// camera windows in their places, for the unattended run's screenshot.
 #pragma once
 
 #include <QPixmap>

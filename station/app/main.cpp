@@ -4,9 +4,14 @@
 // For a run without an operator (the run script, the tests), the environment may ask for:
 //   TOLM_MESSAGES=stderr   message boxes and beeps written to stderr, answered with the
 //                          default button, instead of shown;
-//   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened, once the second
-//                          start-up stage has run;
+//   TOLM_CAMERAS=<k:c,...> camera windows opened once capture runs, window i showing camera
+//                          c of chip k, laid out side by side;
+//   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened and its camera
+//                          windows, once the second start-up stage has run (with camera
+//                          windows, once they have shown live video for a while);
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
+#include "camera_windows_run.h"
+#include "chanel_form.h"
 #include "form_snapshot.h"
 #include "main_form.h"
 #include "qt_ui_sink.h"
@@ -17,6 +22,7 @@
 #include "win32/handleapi.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
@@ -32,11 +38,35 @@ const char* env(const char* name) {
 }
 
 // The unattended-run requests of the environment.
-void schedule_unattended_steps(TMain_Kastrel_Form& form) {
+void schedule_unattended_steps(station::StationProgram& program) {
+    TMain_Kastrel_Form& form = program.Form();
     QPointer<TMain_Kastrel_Form> target(&form);
+    bool cameras = false;
+    if (const char* list = env("TOLM_CAMERAS")) {
+        const auto wanted = station::ParseCameraList(list);
+        cameras = !wanted.empty();
+        // After the second stage has started capture (100 ms after the first).
+        QTimer::singleShot(400, &form, [target, &program, wanted] {
+            if (!target) {
+                return;
+            }
+            // Below the form, clear of its settings menu (the screenshot shows it opened).
+            const QMenu* menu = target->Menu("Adj_Par_Menu");
+            const int room = menu != nullptr ? menu->sizeHint().height() : 0;
+            const QPoint origin = target->frameGeometry().bottomLeft() + QPoint(0, room + 32);
+            int i = 0;
+            for (const auto& [chip, camera] : wanted) {
+                if (station::TFormChanel* w = station::OpenCameraWindow(program, chip, camera)) {
+                    w->move(origin + QPoint((i % 4) * (w->frameGeometry().width() + 8),
+                                            (i / 4) * (w->frameGeometry().height() + 8)));
+                    ++i;
+                }
+            }
+        });
+    }
     if (const char* file = env("TOLM_SCREENSHOT")) {
         const QString path = QString::fromLocal8Bit(file);
-        QTimer::singleShot(600, &form, [target, path] {
+        QTimer::singleShot(cameras ? 2500 : 600, &form, [target, path] {
             if (target) {
                 station::MainFormSnapshot(*target).save(path, "PNG");
             }
@@ -74,7 +104,7 @@ int main(int argc, char** argv) {
 
         auto program = std::make_unique<station::StationProgram>();
         if (program->Start()) {
-            schedule_unattended_steps(program->Form());
+            schedule_unattended_steps(*program);
         }
         status = QApplication::exec();
         program.reset();

@@ -1,5 +1,6 @@
 #include "station_program.h"
 
+#include "camera_windows_run.h"
 #include "chanel_form.h"
 #include "live_startup.h"
 #include "mes_form.h"
@@ -102,7 +103,7 @@ void StationProgram::stop_live_timers() {
 }
 
 void StationProgram::free_camera_windows() {
-    for (TFormChanel* w : form_->findChildren<TFormChanel*>()) {
+    for (TFormChanel* w : CameraWindowsOf(*form_)) {
         w->hide();
         w->deleteLater();
     }

@@ -953,6 +953,7 @@ Machine& the_machine() {
     std::lock_guard lock(slot_mutex());
     if (!slot()) {
         slot() = std::make_unique<Machine>(load_config());
+        slot()->start();
     }
     return *slot();
 }

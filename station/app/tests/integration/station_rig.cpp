@@ -1,5 +1,6 @@
 #include "station_rig.h"
 
+#include "camera_windows_run.h"
 #include "language.h"
 #include "program_dir.h"
 
@@ -9,7 +10,6 @@
 #include "platform/nt_kernel.h"
 #include "platform/paths.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cstdlib>
@@ -122,25 +122,7 @@ bool StationRig::StartStation(const std::vector<int>& chips, std::chrono::millis
 }
 
 TFormChanel* StationRig::AddWindow(int chip, int camera) {
-    QAction* add = program_->Form().MenuItem("AddChanel");
-    if (add == nullptr) {
-        return nullptr;
-    }
-    const int slot = Live().Slots.FreeSlot();
-    add->trigger();
-    ChanelWindow* w = Live().Slots.Used(slot);
-    if (slot == 0 || w == nullptr) {
-        return nullptr;
-    }
-    w->ChNumber = chip;
-    w->CamNumber = camera;
-    for (TFormChanel* form : program_->Form().findChildren<TFormChanel*>()) {
-        if (&form->Window() == w) {
-            form->RefreshCaption();
-            return form;
-        }
-    }
-    return nullptr;
+    return OpenCameraWindow(*program_, chip, camera);
 }
 
 void StationRig::CloseStation() {
