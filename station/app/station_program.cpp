@@ -61,6 +61,10 @@ StationProgram::~StationProgram() {
 StartupHooks StationProgram::hooks() {
     StartupHooks h;
     h.ResetFrameLoops = [this] {
+        // The ten-minute restart period and the DMA-program check start now.
+        const std::uint32_t start = life_->Startup().StartTick;
+        live_->Cycle.RestartTick = start;
+        live_->Cycle.RiscCheckTick = start;
         for (int k = 1; k <= kLiveChips; ++k) {
             live_->Handoff.ResetChip(k);
         }
