@@ -85,7 +85,6 @@ bool StationStartup::FormCreate() {
     Board.Counters = {};
     timeBeginPeriod(1);
 
-    Board.Settings = I2CSettings{};
     ProgramClosing = false;
     Bridge = HostBridge{};
     PciFix = false;
