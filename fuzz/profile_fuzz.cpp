@@ -8,8 +8,8 @@
 
 namespace {
 
-constexpr DWORD kSizes[] = {1, 2, 3, 16, 4096};
-constexpr std::size_t kMaxNames = 64;
+constexpr DWORD kSizes[] = {1, 2, 16, 4096};
+constexpr std::size_t kMaxNames = 12;
 
 // The names of a zero-separated list.
 std::vector<std::string> names(const char* list, DWORD length) {

@@ -28,23 +28,41 @@ bool same_tree(const KeyNode& a, const KeyNode& b) {
     return true;
 }
 
-} // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    const std::vector<BYTE> bytes(data, data + size);
+void check(const std::vector<BYTE>& bytes) {
     std::string error;
     const auto parsed = platform::registry::parse(bytes, error);
     if (!parsed) {
         if (error.empty()) {
             fuzz::fail("a refused hive without a reason");
         }
-        return 0;
+        return;
     }
     const auto again = platform::registry::parse(
         platform::registry::serialize(parsed->root, parsed->generation), error);
     if (!again || again->generation != parsed->generation ||
         !same_tree(again->root, parsed->root)) {
         fuzz::fail("a parsed hive does not serialise back");
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<BYTE> bytes(data, data + size);
+    check(bytes);
+    // Once more with the payload size and checksum made to fit, so that mutations reach the
+    // key and value parser behind the checksum.
+    constexpr std::size_t kSizeAt = 20;
+    constexpr std::size_t kCrcAt = 24;
+    if (bytes.size() >= platform::registry::kHeaderSize) {
+        const std::size_t n = bytes.size() - platform::registry::kHeaderSize;
+        const std::uint32_t crc =
+            platform::registry::crc32(bytes.data() + platform::registry::kHeaderSize, n);
+        for (int i = 0; i < 4; ++i) {
+            bytes[kSizeAt + std::size_t(i)] = BYTE(n >> (8 * i));
+            bytes[kCrcAt + std::size_t(i)] = BYTE(crc >> (8 * i));
+        }
+        check(bytes);
     }
     return 0;
 }
