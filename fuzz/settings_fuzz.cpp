@@ -5,7 +5,7 @@
 #include "program_dir.h"
 #include "settings_files.h"
 
-#include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -30,64 +30,52 @@ template <int Level> void load_password() {
     }
 }
 
-void load_net() {
-    station::LoadNetIni();
-    const auto ports = station::RemPorts;
-    const auto addresses = station::RemAddresses;
-    const auto server = station::ServerPort;
-    if (station::SaveNetIni()) {
-        station::LoadNetIni();
-        if (station::RemPorts != ports || station::RemAddresses != addresses ||
-            station::ServerPort != server) {
-            fuzz::fail("netini.pdt does not read back");
+// Loads, saves and loads again: the tables `snapshot` copies must come back the same.
+template <typename Snapshot> void round_trip(void (*load)(), bool (*save)(), Snapshot snapshot) {
+    load();
+    const auto before = snapshot();
+    if (save()) {
+        load();
+        if (snapshot() != before) {
+            fuzz::fail("a loaded settings file does not save and load back");
         }
     }
+}
+
+void load_net() {
+    round_trip(station::LoadNetIni, station::SaveNetIni, [] {
+        return std::tuple(station::ServerPort, station::RemPorts, station::RemAddresses,
+                          station::NetReserved);
+    });
 }
 
 void load_hrd() {
-    station::LoadHrdIni();
-    const auto map = station::HrdMap;
-    if (station::SaveHrdIni()) {
-        station::LoadHrdIni();
-        if (!(station::HrdMap == map)) {
-            fuzz::fail("hrdini.pdt does not read back");
-        }
-    }
+    round_trip(station::LoadHrdIni, station::SaveHrdIni, [] { return station::HrdMap; });
 }
 
 void load_buf() {
-    station::LoadBufIni();
-    const auto dirs = station::BufDirs;
-    const auto free = station::BufMinFree;
-    const bool cyclic = station::CyclicWrite;
-    if (station::SaveBufIni()) {
-        station::LoadBufIni();
-        if (station::BufDirs != dirs || station::BufMinFree != free ||
-            station::CyclicWrite != cyclic) {
-            fuzz::fail("bufini.pdt does not read back");
-        }
-    }
+    round_trip(station::LoadBufIni, station::SaveBufIni, [] {
+        return std::tuple(station::CyclicWrite, station::BufReservedFlag, station::BufDirs,
+                          station::BufMinFree, station::UseCashe);
+    });
 }
 
 void load_conf() {
-    station::LoadConfTable();
-    const auto table = station::ConfSchedule;
-    if (station::SaveConfTable()) {
-        station::LoadConfTable();
-        if (station::ConfSchedule != table) {
-            fuzz::fail("cnf.pdt does not read back");
-        }
-    }
+    round_trip(station::LoadConfTable, station::SaveConfTable,
+               [] { return station::ConfSchedule; });
 }
 
-void load_flags() {
-    station::LoadStealth();
-    station::LoadAutoRun();
+void load_stealth() {
+    round_trip(station::LoadStealth, station::SaveStealth, [] { return station::StealthAtStart; });
+}
+
+void load_autorun() {
+    round_trip(station::LoadAutoRun, station::SaveAutoRun, [] { return station::AutoStart; });
 }
 
 const Loader kLoaders[] = {
     {"netini.pdt", load_net},  {"hrdini.pdt", load_hrd},       {"bufini.pdt", load_buf},
-    {"stl.pdt", load_flags},   {"aur.pdt", load_flags},        {"cnf.pdt", load_conf},
+    {"stl.pdt", load_stealth}, {"aur.pdt", load_autorun},      {"cnf.pdt", load_conf},
     {"net1.pdt", load_rights}, {"net2.pdt", load_password<1>}, {"net3.pdt", load_password<2>},
 };
 
