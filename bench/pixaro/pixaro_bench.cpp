@@ -46,7 +46,7 @@ const char* ClassName(pixaro::ProcessorClass cls) {
 }
 
 const char* SimdName(pixaro::Simd simd) {
-    static const char* const names[] = {"scalar", "sse2", "ssse3", "avx2"};
+    static const char* const names[] = {"scalar", "sse2", "ssse3", "avx2", "avx512"};
     return names[static_cast<int>(simd)];
 }
 
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
     using pixaro::Simd;
     const Simd widest = pixaro::ChosenPath().simd;
     std::vector<Simd> levels;
-    for (Simd s : {Simd::None, Simd::Sse2, Simd::Ssse3, Simd::Avx2})
+    for (Simd s : {Simd::None, Simd::Sse2, Simd::Ssse3, Simd::Avx2, Simd::Avx512})
         if (s <= widest)
             levels.push_back(s);
 
@@ -141,7 +141,7 @@ int main(int argc, char** argv) {
     Register("411to422/reference", pixaro::YUY2, pixaro::BTYUV,
              {ProcessorClass::Plain, Simd::None});
     for (Simd s : levels)
-        if (s == Simd::Ssse3 || s == Simd::Avx2)
+        if (s == Simd::Ssse3 || s >= Simd::Avx2)
             Register(std::string("411to422/sse/") + SimdName(s), pixaro::YUY2, pixaro::BTYUV,
                      {ProcessorClass::Sse, s});
     Register("422to411/reference", pixaro::BTYUV, pixaro::YUY2,
@@ -150,7 +150,8 @@ int main(int argc, char** argv) {
              {ProcessorClass::Plain, Simd::None});
     for (ProcessorClass cls : {ProcessorClass::Mmx, ProcessorClass::Sse})
         for (Simd s : levels)
-            if (s != Simd::Ssse3)
+            // The MMX path has no kernel of its own at the widest level.
+            if (s != Simd::Ssse3 && !(cls == ProcessorClass::Mmx && s == Simd::Avx512))
                 Register(std::string("422tobgrx/") + ClassName(cls) + "/" + SimdName(s),
                          pixaro::BGRX, pixaro::YUY2, {cls, s});
 #if PIXARO_BENCH_LIBYUV

@@ -48,12 +48,27 @@ void RowReference(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pair
 std::uint32_t RowFixedFast(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
                            FixedPoint variant, Simd simd) {
 #if defined(__i386__) || defined(__x86_64__)
+    if (simd >= Simd::Avx512 && variant == FixedPoint::Sse)
+        return RowFixedSseAvx512(dst, src, pairs);
     if (simd >= Simd::Avx2)
         return RowFixedAvx2(dst, src, pairs, variant);
     if (simd >= Simd::Sse2)
         return RowFixedSse2(dst, src, pairs, variant);
 #endif
     return 0;
+}
+
+// True when a frame kernel converted the whole frame.
+bool FrameFixedFast([[maybe_unused]] std::uint8_t* dst, [[maybe_unused]] const std::uint8_t* src,
+                    [[maybe_unused]] std::uint32_t pairs, [[maybe_unused]] std::uint32_t rows,
+                    [[maybe_unused]] FixedPoint variant, [[maybe_unused]] Simd simd) {
+#if defined(__i386__) || defined(__x86_64__)
+    if (simd >= Simd::Avx512 && variant == FixedPoint::Sse && pairs >= 8) {
+        FrameFixedSseAvx512(dst, src, pairs, rows);
+        return true;
+    }
+#endif
+    return false;
 }
 
 } // namespace
@@ -66,6 +81,10 @@ std::int32_t Convert422ToRgb32(std::uint8_t* dst, const std::uint8_t* src, std::
     if (width < step || width % step != 0)
         return 0;
     const std::uint32_t pairs = width / 2;
+    const FixedPoint variant = mmx ? FixedPoint::Mmx : FixedPoint::Sse;
+    if (path.cls != ProcessorClass::Plain &&
+        FrameFixedFast(dst, src, pairs, height, variant, path.simd))
+        return 1;
     for (std::uint32_t row = 0; row < height; ++row) {
         const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
         std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
@@ -73,7 +92,6 @@ std::int32_t Convert422ToRgb32(std::uint8_t* dst, const std::uint8_t* src, std::
             RowReference(out, in, pairs);
             continue;
         }
-        const FixedPoint variant = mmx ? FixedPoint::Mmx : FixedPoint::Sse;
         const std::uint32_t done = RowFixedFast(out, in, pairs, variant, path.simd);
         RowFixedScalar(out, in, done, pairs, variant);
     }

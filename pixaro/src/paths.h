@@ -9,8 +9,9 @@ namespace pixaro {
 // Processor class chosen from the processor's feature flags.
 enum class ProcessorClass : std::int32_t { Plain = 0, Mmx = 1, Sse = 2 };
 
-// The widest instruction set a fast path may use to compute its (fixed) result.
-enum class Simd : std::int32_t { None = 0, Sse2 = 1, Ssse3 = 2, Avx2 = 3 };
+// The widest instruction set a fast path may use to compute its (fixed) result. Avx512: the
+// AVX-512 byte and word instructions with byte permutes, on registers of any width.
+enum class Simd : std::int32_t { None = 0, Sse2 = 1, Ssse3 = 2, Avx2 = 3, Avx512 = 4 };
 
 struct Path {
     ProcessorClass cls;

@@ -33,6 +33,9 @@ ProcessorClass ClassFromFlags() {
 
 Simd WidestSimd() {
 #if defined(PIXARO_X86)
+    if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("avx512bw") &&
+        __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512vbmi"))
+        return Simd::Avx512;
     if (__builtin_cpu_supports("avx2"))
         return Simd::Avx2;
     if (__builtin_cpu_supports("ssse3"))
@@ -43,7 +46,7 @@ Simd WidestSimd() {
     return Simd::None;
 }
 
-// Packed as class * 4 + simd + 1; 0 means not determined yet.
+// Packed as class * 8 + simd + 1; 0 means not determined yet.
 std::atomic<std::int32_t> chosen{0};
 
 } // namespace
@@ -55,11 +58,11 @@ bool SimdSupported(Simd simd) {
 Path ChosenPath() {
     std::int32_t packed = chosen.load(std::memory_order_relaxed);
     if (packed == 0) {
-        packed = static_cast<std::int32_t>(ClassFromFlags()) * 4 +
+        packed = static_cast<std::int32_t>(ClassFromFlags()) * 8 +
                  static_cast<std::int32_t>(WidestSimd()) + 1;
         chosen.store(packed, std::memory_order_relaxed);
     }
-    return Path{static_cast<ProcessorClass>((packed - 1) / 4), static_cast<Simd>((packed - 1) % 4)};
+    return Path{static_cast<ProcessorClass>((packed - 1) / 8), static_cast<Simd>((packed - 1) % 8)};
 }
 
 } // namespace pixaro

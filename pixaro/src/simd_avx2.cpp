@@ -32,11 +32,15 @@ __m256i TwoGroups411To422(__m256i in, __m256i first, __m256i second) {
     return _mm256_xor_si256(mean, ones);
 }
 
-// 8 pairs, computing what Fixed8 computes. Bytes flipped by 0x80 read as signed are the
-// sample minus 128, so one multiply-add by 128 (weight 0 for the other byte of the lane) gives
+// The multiplier inputs of 8 pairs, each lane (sample - offset) << 7 in pixel order.
+struct Lanes16 {
+    __m256i u, v, y;
+};
+
+// First half of what Fixed8 computes. Bytes flipped by 0x80 read as signed are the sample minus
+// 128, so one multiply-add by 128 (weight 0 for the other byte of the lane) gives
 // (sample - 128) << 7 for the byte it selects.
-template <bool Mmx>
-[[gnu::always_inline]] inline void Fixed16(std::uint8_t* out, __m256i x, __m256i next) {
+template <bool Mmx> [[gnu::always_inline]] inline Lanes16 FixedIn16(__m256i x, __m256i next) {
     const __m256i ones = _mm256_set1_epi8(-1);
     const __m256i flip = _mm256_set1_epi8(-128);
     const __m256i mean =
@@ -47,31 +51,36 @@ template <bool Mmx>
     const __m256i low128 = _mm256_set1_epi16(0x0080);                      // weights 128, 0
     const __m256i xs = _mm256_xor_si256(x, flip);
     const __m256i ms = _mm256_xor_si256(mean, flip);
+    Lanes16 in;
     // Low half of each 32-bit lane: the pair's chroma; high half: the mean with the next pair.
-    const __m256i u =
-        _mm256_maddubs_epi16(high128, _mm256_blend_epi16(xs, _mm256_slli_epi32(ms, 16), 0xAA));
-    const __m256i v =
-        _mm256_maddubs_epi16(high128, _mm256_blend_epi16(_mm256_srli_epi32(xs, 16), ms, 0xAA));
-    __m256i y;
+    in.u = _mm256_maddubs_epi16(high128, _mm256_blend_epi16(xs, _mm256_slli_epi32(ms, 16), 0xAA));
+    in.v = _mm256_maddubs_epi16(high128, _mm256_blend_epi16(_mm256_srli_epi32(xs, 16), ms, 0xAA));
     if (Mmx) {
         const __m256i sub16 = _mm256_subs_epu8(x, _mm256_set1_epi16(16));
-        y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, _mm256_xor_si256(sub16, flip)),
-                             _mm256_set1_epi16(128 << 7));
+        in.y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, _mm256_xor_si256(sub16, flip)),
+                                _mm256_set1_epi16(128 << 7));
     } else {
-        y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, xs), _mm256_set1_epi16(112 << 7));
+        in.y = _mm256_add_epi16(_mm256_maddubs_epi16(low128, xs), _mm256_set1_epi16(112 << 7));
     }
-    const __m256i ty = _mm256_mulhi_epi16(y, _mm256_set1_epi16(9535));
-    const __m256i r =
-        _mm256_srai_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(v, _mm256_set1_epi16(13074))), 4);
-    const __m256i b =
-        _mm256_srai_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(u, _mm256_set1_epi16(16531))), 4);
+    return in;
+}
+
+// Second half: the products, sums and the 64 output bytes.
+template <bool Mmx> [[gnu::always_inline]] inline void FixedOut16(std::uint8_t* out, Lanes16 in) {
+    const __m256i ty = _mm256_mulhi_epi16(in.y, _mm256_set1_epi16(9535));
+    const __m256i r = _mm256_srai_epi16(
+        _mm256_add_epi16(ty, _mm256_mulhi_epi16(in.v, _mm256_set1_epi16(13074))), 4);
+    const __m256i b = _mm256_srai_epi16(
+        _mm256_add_epi16(ty, _mm256_mulhi_epi16(in.u, _mm256_set1_epi16(16531))), 4);
     __m256i g;
     if (Mmx) {
-        g = _mm256_sub_epi16(ty, _mm256_add_epi16(_mm256_mulhi_epi16(v, _mm256_set1_epi16(6660)),
-                                                  _mm256_mulhi_epi16(u, _mm256_set1_epi16(3203))));
+        g = _mm256_sub_epi16(ty,
+                             _mm256_add_epi16(_mm256_mulhi_epi16(in.v, _mm256_set1_epi16(6660)),
+                                              _mm256_mulhi_epi16(in.u, _mm256_set1_epi16(3203))));
     } else {
-        g = _mm256_add_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(v, _mm256_set1_epi16(-6660))),
-                             _mm256_mulhi_epi16(u, _mm256_set1_epi16(-3203)));
+        g = _mm256_add_epi16(
+            _mm256_add_epi16(ty, _mm256_mulhi_epi16(in.v, _mm256_set1_epi16(-6660))),
+            _mm256_mulhi_epi16(in.u, _mm256_set1_epi16(-3203)));
     }
     g = _mm256_srai_epi16(g, 4);
     const __m256i br = _mm256_packus_epi16(b, r);
@@ -89,18 +98,27 @@ template <bool Mmx>
 
 template <bool Mmx>
 std::uint32_t FixedRow256(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
-    std::uint32_t k = 0;
-    for (; k + 8 < pairs; k += 8) {
-        const std::uint8_t* in = src + std::size_t{k} * 4;
-        Fixed16<Mmx>(dst + std::size_t{k} * 8, Load256(in), Load256(in + 4));
+    if (pairs < 8)
+        return FixedRow128<Mmx>(dst, src, 0, pairs);
+    // Every block but the row's last has its next pairs in the row. The inputs of block k + 8
+    // are prepared while block k is finished, so the two halves' latencies overlap.
+    if (pairs > 8) {
+        std::uint32_t k = 0;
+        Lanes16 in = FixedIn16<Mmx>(Load256(src), Load256(src + 4));
+        for (; k + 16 < pairs; k += 8) {
+            const std::uint8_t* next = src + std::size_t{k + 8} * 4;
+            const Lanes16 following = FixedIn16<Mmx>(Load256(next), Load256(next + 4));
+            FixedOut16<Mmx>(dst + std::size_t{k} * 8, in);
+            in = following;
+        }
+        FixedOut16<Mmx>(dst + std::size_t{k} * 8, in);
     }
-    if (pairs < 8 || k == pairs)
-        return FixedRow128<Mmx>(dst, src, k, pairs);
-    // The row's last 8 pairs, the last one standing for its own next.
+    // The row's last 8 pairs, the last one standing for its own next (they may overlap the
+    // block just written, with the same bytes).
     const std::size_t last = pairs - 8;
     const __m256i x = Load256(src + last * 4);
     const __m256i next = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
-    Fixed16<Mmx>(dst + last * 8, x, next);
+    FixedOut16<Mmx>(dst + last * 8, FixedIn16<Mmx>(x, next));
     return pairs;
 }
 

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace pixaro::test {
 namespace {
 
@@ -81,6 +83,42 @@ TEST(RandomFrames, BgrxPathsAtTheRangeEnds) {
         SCOPED_TRACE(Where(path, f));
         EXPECT_EQ(Guarded(path, yuy2, yuy2.size() * 2, f, BGRX, YUY2),
                   ModelBgrx(yuy2, f.width, f.height, path.cls));
+    }
+}
+
+// Every luma value with every chroma pair, on every fixed-point path: one frame per U, one row
+// per V, pair k of a row holding luma k and 255 - k. The chroma is constant along a row, so the
+// odd pixels' means are the same pair and every (y, u, v) is converted at least twice.
+TEST(RandomFrames, BgrxPathsOnEveryLumaAndChroma) {
+    const Frame f{512, 256};
+    Bytes yuy2(std::size_t{f.width} * f.height * 2);
+    for (int u = 0; u < 256; ++u) {
+        for (std::uint32_t v = 0; v < f.height; ++v) {
+            for (std::uint32_t k = 0; k < f.width / 2; ++k) {
+                std::uint8_t* pair = &yuy2[(std::size_t{v} * f.width / 2 + k) * 4];
+                pair[0] = static_cast<std::uint8_t>(k);
+                pair[1] = static_cast<std::uint8_t>(u);
+                pair[2] = static_cast<std::uint8_t>(255 - k);
+                pair[3] = static_cast<std::uint8_t>(v);
+            }
+        }
+        for (const ProcessorClass cls : {ProcessorClass::Mmx, ProcessorClass::Sse}) {
+            const Bytes want = ModelBgrx(yuy2, f.width, f.height, cls);
+            for (const Path& path : AllPaths()) {
+                if (path.cls != cls)
+                    continue;
+                const Bytes got = Guarded(path, yuy2, want.size(), f, BGRX, YUY2);
+                const auto diff = std::mismatch(got.begin(), got.end(), want.begin());
+                if (diff.first != got.end()) {
+                    const std::size_t at = static_cast<std::size_t>(diff.first - got.begin());
+                    ADD_FAILURE() << Where(path, f) << " u " << u << ": byte " << at % 4
+                                  << " of pixel " << at / 4 % f.width << " in row "
+                                  << at / 4 / f.width << " is " << int{*diff.first} << ", not "
+                                  << int{*diff.second};
+                    return;
+                }
+            }
+        }
     }
 }
 

@@ -8,7 +8,7 @@ namespace pixaro::test {
 std::vector<Path> AllPaths() {
     std::vector<Path> paths;
     for (auto cls : {ProcessorClass::Plain, ProcessorClass::Mmx, ProcessorClass::Sse})
-        for (auto simd : {Simd::None, Simd::Sse2, Simd::Ssse3, Simd::Avx2})
+        for (auto simd : {Simd::None, Simd::Sse2, Simd::Ssse3, Simd::Avx2, Simd::Avx512})
             if (SimdSupported(simd))
                 paths.push_back(Path{cls, simd});
     return paths;
@@ -16,7 +16,7 @@ std::vector<Path> AllPaths() {
 
 std::string Name(const Path& path) {
     static const char* const classes[] = {"plain", "mmx", "sse"};
-    static const char* const simds[] = {"scalar", "sse2", "ssse3", "avx2"};
+    static const char* const simds[] = {"scalar", "sse2", "ssse3", "avx2", "avx512"};
     return std::string(classes[static_cast<int>(path.cls)]) + "/" +
            simds[static_cast<int>(path.simd)];
 }

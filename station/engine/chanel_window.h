@@ -5,6 +5,7 @@
 // seam, called after the overlays for every frame.
 #pragma once
 
+#include "camera_alarm_fields.h"
 #include "detection_fields.h"
 #include "detector_object.h"
 #include "frame_pixels.h"
@@ -92,7 +93,10 @@ struct ChanelContext {
 // Mouse buttons and the Shift state as the panel reports them.
 enum class MouseButton { Left, Right, Middle };
 
-class ChanelWindow {
+// The relay-output and alarm-sound fields (UseOutput, OutputPin, OutputState, OutputActive,
+// SoundRequest, UseSound, UseSpeaker, SoundFile, QualitySound) are the CameraAlarmFields base,
+// which board control and the alarm sound read through the window slots.
+class ChanelWindow : public CameraAlarmFields {
 public:
     // FormCreate: the creation defaults, ChanelNumber := `slot`.
     ChanelWindow(std::int32_t slot, ChanelContext context);
@@ -106,12 +110,8 @@ public:
     std::int32_t MinimizeTime = 20;
     std::uint32_t AlarmTick = 0;
     std::uint8_t SpareFlag = 1;
-    std::uint8_t UseOutput = 0;
-    std::int32_t OutputPin = 1;
-    std::int32_t OutputState = 1;
     std::int32_t AlarmOutputTime = 0;
     std::uint32_t OutputTick = 0;
-    std::uint8_t OutputActive = 0;
     std::uint8_t UseInput = 0;
     std::int32_t AlarmInputNumber = 1;
     std::int32_t AlarmInputState = 0;
@@ -130,16 +130,11 @@ public:
     std::int32_t HoldTime = 1;
     std::int32_t WriteInterval = 0;
     std::int32_t ZoneSize = 0;
-    std::string SoundFile = "test.wav";
-    std::uint8_t QualitySound = 0;
-    std::uint8_t UseSound = 0;
-    std::uint8_t UseSpeaker = 0;
     std::uint8_t WriteOnAlarm = 0;
     std::uint8_t UseHold = 0;
     std::uint8_t ShowPoints = 0;
     std::uint8_t ShowZone = 0;
     std::uint8_t ShowObject = 1;
-    std::uint8_t SoundRequest = 0;
     std::uint8_t LiveVideo = 1;
     std::uint8_t AreaAdd = 0;
     std::uint8_t AreaRemove = 0;

@@ -125,6 +125,7 @@ struct LiveTables {
     std::array<std::int32_t, kLiveCameras + 1> CamPriority{};
     std::array<std::string, kLiveCameras + 1> CamNames{}; // CP1251
     std::array<std::int32_t, kLiveChips + 1> SwitchDelay{};
+    std::array<bool, kLiveChips + 1> NotchOff{}; // the chip's luma notch filter switched off
     std::array<bool, kLiveMonitors + 1> MonByFind{};
     std::array<bool, kLiveMonitors + 1> MonManual{};
 

@@ -11,6 +11,10 @@
 
 #include <cstdio>
 #include <dlfcn.h>
+#include <fcntl.h>
+#include <fstream>
+#include <sys/mman.h>
+#include <unistd.h>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -25,6 +29,7 @@ namespace {
 struct LoadedDriver {
     std::string service;
     void* image = nullptr;  // dlopen handle
+    int image_copy = -1;    // the private copy of the image file the handle maps
     void* module = nullptr; // load address, as module_of() answers
     DRIVER_OBJECT object{};
     DRIVER_EXTENSION extension{};
@@ -85,6 +90,43 @@ void finish_unload(LoadedDriver& d) {
     reports().push_back(std::move(r));
 }
 
+// The kernel reads a driver image into memory and keeps no hold on its file, so the file can
+// be replaced while the driver runs (an installer copying a new image over the running one).
+// A private in-memory copy gives the same here: the loader maps the copy, not the file.
+int copy_image(const std::filesystem::path& image) {
+    std::ifstream in(image, std::ios::binary);
+    if (!in) {
+        return -1;
+    }
+    const int fd = memfd_create(image.filename().c_str(), MFD_CLOEXEC);
+    if (fd < 0) {
+        return -1;
+    }
+    char buf[65536];
+    while (in) {
+        in.read(buf, sizeof buf);
+        const std::streamsize n = in.gcount();
+        for (std::streamsize done = 0; done < n;) {
+            const ssize_t w = ::write(fd, buf + done, static_cast<std::size_t>(n - done));
+            if (w <= 0) {
+                ::close(fd);
+                return -1;
+            }
+            done += w;
+        }
+    }
+    return fd;
+}
+
+void close_image(void* handle, int copy) {
+    if (handle != nullptr) {
+        dlclose(handle);
+    }
+    if (copy >= 0) {
+        ::close(copy);
+    }
+}
+
 } // namespace
 
 DWORD load_driver(const std::string& service, const std::filesystem::path& image) {
@@ -97,19 +139,26 @@ DWORD load_driver(const std::string& service, const std::filesystem::path& image
     if (!std::filesystem::is_regular_file(image, ec)) {
         return ERROR_FILE_NOT_FOUND;
     }
-    void* handle = dlopen(image.c_str(), RTLD_NOW | RTLD_LOCAL);
+    const int copy = copy_image(image);
+    if (copy < 0) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    const std::string copy_path = "/proc/self/fd/" + std::to_string(copy);
+    void* handle = dlopen(copy_path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (handle == nullptr) {
         std::fprintf(stderr, "tolm_nt: cannot load %s: %s\n", image.c_str(), dlerror());
+        close_image(nullptr, copy);
         return ERROR_BAD_EXE_FORMAT;
     }
     auto entry = reinterpret_cast<PDRIVER_INITIALIZE>(dlsym(handle, "DriverEntry"));
     if (entry == nullptr) {
-        dlclose(handle);
+        close_image(handle, copy);
         return ERROR_BAD_EXE_FORMAT;
     }
     auto d = std::make_unique<LoadedDriver>();
     d->service = service;
     d->image = handle;
+    d->image_copy = copy;
     d->module = module_of(reinterpret_cast<const void*>(entry));
     d->registry_path =
         widen("\\Registry\\Machine\\System\\CurrentControlSet\\Services\\" + service);
@@ -135,7 +184,7 @@ DWORD load_driver(const std::string& service, const std::filesystem::path& image
     }
     if (!NT_SUCCESS(status)) {
         finish_unload(*d);
-        dlclose(handle);
+        close_image(handle, copy);
         return win32_error(status);
     }
     finish_initializing(&o);
@@ -178,7 +227,7 @@ DWORD unload_driver(const std::string& service) {
                   "DriverUnload returned above passive level");
     }
     finish_unload(*d);
-    dlclose(d->image);
+    close_image(d->image, d->image_copy);
     return ERROR_SUCCESS;
 }
 

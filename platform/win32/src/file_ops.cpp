@@ -91,6 +91,9 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
             // Copying a file onto itself would truncate it before reading it.
             return fail(ERROR_SHARING_VIOLATION);
         }
+        if (platform::is_loaded_image(dst)) {
+            return fail(ERROR_SHARING_VIOLATION);
+        }
     }
     const int create = fail_if_exists ? (O_CREAT | O_EXCL) : (O_CREAT | O_TRUNC);
     platform::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CLOEXEC | create, src.st_mode & 07777));

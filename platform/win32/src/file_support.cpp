@@ -1,5 +1,10 @@
 #include "file_support.h"
 
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <sys/sysmacros.h>
+
 #include "platform/paths.h"
 #include "win32/errors.h"
 
@@ -73,6 +78,34 @@ FILETIME filetime_of(const struct timespec& t) {
     const std::uint64_t units =
         seconds < 0 ? 0 : std::uint64_t(seconds) * 10000000u + std::uint64_t(t.tv_nsec) / 100u;
     return FILETIME{DWORD(units), DWORD(units >> 32)};
+}
+
+bool is_loaded_image(const struct stat& st) {
+    std::ifstream maps("/proc/self/maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+        // address perms offset dev inode path
+        std::istringstream fields(line);
+        std::string range, perms, offset, dev;
+        unsigned long inode = 0;
+        if (!(fields >> range >> perms >> offset >> dev >> inode) || inode == 0 ||
+            perms.size() < 3 || perms[2] != 'x') {
+            continue; // only code mappings make a loaded image
+        }
+        if (inode != static_cast<unsigned long>(st.st_ino)) {
+            continue;
+        }
+        const auto colon = dev.find(':');
+        if (colon == std::string::npos) {
+            continue;
+        }
+        const unsigned long major = std::stoul(dev.substr(0, colon), nullptr, 16);
+        const unsigned long minor = std::stoul(dev.substr(colon + 1), nullptr, 16);
+        if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev)) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace platform

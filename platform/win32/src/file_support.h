@@ -21,6 +21,11 @@ std::filesystem::path host_path(const char* name);
 // its owner may not write.
 DWORD attributes_of(const struct stat& st);
 
+// True when the file `st` describes is mapped into this process as a loaded module image
+// (a library or a driver image). Windows refuses to write such a file (sharing violation);
+// writing it in place here would change the code under the running module.
+bool is_loaded_image(const struct stat& st);
+
 // A host time as FILETIME.
 FILETIME filetime_of(const struct timespec& t);
 

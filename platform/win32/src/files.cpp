@@ -203,6 +203,9 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
         return fail(ERROR_ACCESS_DENIED);
     }
+    if (writable && ::stat(path.c_str(), &st) == 0 && platform::is_loaded_image(st)) {
+        return fail(ERROR_SHARING_VIOLATION);
+    }
 
     int mode = O_RDONLY;
     if (readable && writable) {

@@ -57,6 +57,28 @@ TEST_F(Modules, TwoCopiesOfOneLibraryKeepSeparateState) {
     EXPECT_TRUE(FreeLibrary(hb));
 }
 
+TEST_F(Modules, ALoadedImageCannotBeOverwritten) {
+    const auto image = copy_module(root.path() / "a", "tarvovfw0.dll");
+    const auto other = copy_module(root.path() / "b", "tarvovfw1.dll");
+    const HMODULE h = LoadLibraryA(image.c_str());
+    ASSERT_NE(h, nullptr) << platform::module_load_error();
+
+    EXPECT_FALSE(CopyFileA(other.c_str(), image.c_str(), FALSE));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    EXPECT_EQ(CreateFileA(image.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
+    // Reading it stays allowed.
+    const HANDLE reader = CreateFileA(image.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+    CloseHandle(reader);
+    EXPECT_EQ(next_of(h)(), 1); // the module still runs
+
+    ASSERT_TRUE(FreeLibrary(h));
+    EXPECT_TRUE(CopyFileA(other.c_str(), image.c_str(), FALSE));
+}
+
 TEST_F(Modules, LoadingAgainCountsAReferenceOnTheSameModule) {
     const auto path = copy_module(root.path() / "c", "counted.dll");
     const HMODULE first = LoadLibraryA(path.c_str());

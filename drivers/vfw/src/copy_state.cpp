@@ -1,0 +1,10 @@
+#include "driver_state.h"
+
+namespace tarvovfw {
+
+CopyState& copy() {
+    static CopyState state;
+    return state;
+}
+
+} // namespace tarvovfw
