@@ -34,11 +34,9 @@ void StationProgram::LiveCapture::DisconnectDriver(int k) {
 
 StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
-    life_ = new StationLifecycle(*form_, capture_, hooks());
-    StationStartup& s = life_->Startup();
-    board_ = std::make_unique<StationBoardPort>(s.Library, s.Board);
-    live_ = std::make_unique<LiveStation>(windows_, *board_);
-    board_->SetTables(live_->Tables);
+    life_ = new StationLifecycle(*form_, capture_, board_, hooks());
+    live_ = std::make_unique<LiveStation>(windows_, board_.Port);
+    board_.Attach(*live_);
     capture_.live = live_.get();
     capture_.windows = &windows_;
     live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
@@ -55,7 +53,6 @@ StationProgram::~StationProgram() {
     timers_.reset();
     menus_.reset();
     live_.reset();
-    board_.reset();
 }
 
 StartupHooks StationProgram::hooks() {
@@ -71,10 +68,7 @@ StartupHooks StationProgram::hooks() {
     };
     h.TakePresentChips = [this] { station::TakePresentChips(*live_); };
     h.CloseQuery = [this] { live_->Handoff.ProgramClosing = true; };
-    h.ResetStationTables = [this] {
-        live_->Tables = LiveTables();
-        board_->LevelSteps = {};
-    };
+    h.ResetStationTables = [this] { live_->Tables = LiveTables(); };
     h.EnableCycleTimers = [this] {
         live_->Cycle.MainCycleTimerEnabled = true;
         timers_->Sync();

@@ -10,7 +10,7 @@
 #include "main_form.h"
 #include "startup_capture.h"
 #include "startup_form.h"
-#include "station_board_port.h"
+#include "station_board.h"
 
 #include <memory>
 
@@ -49,7 +49,7 @@ private:
 
     CaptureWindows windows_;
     LiveCapture capture_;
-    std::unique_ptr<StationBoardPort> board_;
+    StationBoard board_;
     std::unique_ptr<LiveStation> live_;
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;
