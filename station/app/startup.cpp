@@ -22,7 +22,6 @@ namespace station {
 namespace {
 
 constexpr int kOtherCategory = 6;
-constexpr LONG kColorFormatRegister = 0xD4;
 
 void call(const std::function<void()>& hook) {
     if (hook) {
@@ -76,8 +75,9 @@ I2CSettings ReadI2CSettings(const std::filesystem::path& ini_file) {
     return s;
 }
 
-StationStartup::StationStartup(StartupCapture& capture, StartupHooks hooks)
-    : capture_(capture), hooks_(std::move(hooks)) {}
+StationStartup::StationStartup(StartupCapture& capture, StationBoard& board, StartupHooks hooks)
+    : Station(board), Library(board.Library), Board(board.Control), Bridge(board.Bridge),
+      ChipPresent(board.ChipPresent), capture_(capture), hooks_(std::move(hooks)) {}
 
 bool StationStartup::FormCreate() {
     // Start of the ten-minute restart period and of the DMA-program check; I2C counters zero.
@@ -85,7 +85,6 @@ bool StationStartup::FormCreate() {
     Board.Counters = {};
     timeBeginPeriod(1);
 
-    Board.Settings = I2CSettings{};
     ProgramClosing = false;
     Bridge = HostBridge{};
     PciFix = false;
@@ -114,6 +113,7 @@ bool StationStartup::FormCreate() {
     call(hooks_.SetCaptions);
 
     Board.SensorWord = -1;
+    Station.Sound.Reset();
     StealthActive = false;
     LoadStealth();
     LoadAutoRun();
@@ -153,11 +153,7 @@ void StationStartup::ReadCaptureFormat(int k) {
     std::vector<std::uint8_t>& format = CaptureFormat[chip_index(k)];
     format = capture_.ReadVideoFormat(k);
     CaptureFormatSize = format.size();
-    if (Library.BoardControlOn()) {
-        BYTE value = 0;
-        Library.Table().ReadDecoder(kColorFormatRegister, &value, k - 1);
-        ColorFormat[chip_index(k)] = value;
-    }
+    Station.ReadColourFormat(k);
 }
 
 void StationStartup::ConfigInitTimerTimer() {
@@ -197,7 +193,9 @@ void StationStartup::ConfigInitTimerTimer() {
     }
 
     NetworkOn = true;
+    Station.Sound.Reset();
     LoadConfTable();
+    Station.LevelSteps = {};
     call(hooks_.LoadScheduledConfiguration);
 
     WriteReport(kOtherCategory, LangList[kLineStationStarted]);

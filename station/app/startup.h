@@ -4,10 +4,8 @@
 // hooks; tests drive it directly.
 #pragma once
 
-#include "board_control.h"
-#include "board_library.h"
 #include "startup_capture.h"
-#include "host_bridge.h"
+#include "station_board.h"
 
 #include <array>
 #include <cstdint>
@@ -83,7 +81,7 @@ struct StartupHooks {
 
 class StationStartup {
 public:
-    StationStartup(StartupCapture& capture, StartupHooks hooks);
+    StationStartup(StartupCapture& capture, StationBoard& board, StartupHooks hooks);
     StationStartup(const StationStartup&) = delete;
     StationStartup& operator=(const StationStartup&) = delete;
 
@@ -103,9 +101,7 @@ public:
 
     // State, entry k - 1 for chip k.
     std::array<bool, kChipCount> DriverConnected{};
-    std::array<bool, kChipCount> ChipPresent{};
     std::array<std::vector<std::uint8_t>, kChipCount> CaptureFormat{};
-    std::array<std::uint8_t, kChipCount> ColorFormat{};
     // The size of the format last read (shared by all chips).
     std::size_t CaptureFormatSize = 0;
     bool CrashMarkerKept = false;
@@ -115,9 +111,12 @@ public:
     bool NetworkOn = false;
     std::uint32_t StartTick = 0;
 
-    BoardLibrary Library;
-    HostBridge Bridge;
-    BoardControl Board{Library, ChipPresent};
+    // The board side: the library, board control, the host bridge and the present chips.
+    StationBoard& Station;
+    BoardLibrary& Library;
+    BoardControl& Board;
+    HostBridge& Bridge;
+    std::array<bool, kChipCount>& ChipPresent;
 
     bool Closed() const { return closed_; }
 

@@ -29,7 +29,7 @@ public:
 } // namespace
 
 StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture,
-                                   StartupHooks later)
+                                   StationBoard& board, StartupHooks later)
     : QObject(&form), form_(&form), main_form_(form) {
     StartupHooks& h = later;
     h.ShowMainForm = [this] {
@@ -73,7 +73,7 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& cap
         }
     };
     h.FreeForms = [this] { free_forms(); };
-    startup_ = std::make_unique<StationStartup>(capture, std::move(h));
+    startup_ = std::make_unique<StationStartup>(capture, board, std::move(h));
 
     // Every form of the station previews keys; the main form's close comes through here too.
     qApp->installEventFilter(this);

@@ -24,7 +24,8 @@ public:
     // `later` holds the steps of the other parts (see StartupHooks): the live engine's timers
     // and capture steps, and the places of later parts. The window-system hooks are the
     // form's own; a timer hook of `later` runs after the form's.
-    StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture, StartupHooks later = {});
+    StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture, StationBoard& board,
+                     StartupHooks later = {});
     ~StationLifecycle() override;
 
     StationStartup& Startup() { return *startup_; }

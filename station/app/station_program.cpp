@@ -35,12 +35,9 @@ void StationProgram::LiveCapture::DisconnectDriver(int k) {
 
 StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
-    life_ = new StationLifecycle(*form_, capture_, hooks());
-    StationStartup& s = life_->Startup();
-    board_ = std::make_unique<BoardPortAdapter>(s.Library, s.Board, level_steps_);
-    live_ = std::make_unique<LiveStation>(windows_, *board_);
-    window_slots_.Attach(live_->Slots);
-    board_->Attach(live_->Tables, window_slots_);
+    life_ = new StationLifecycle(*form_, capture_, board_, hooks());
+    live_ = std::make_unique<LiveStation>(windows_, board_.Port);
+    board_.Attach(*live_);
     capture_.live = live_.get();
     capture_.windows = &windows_;
     live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
@@ -57,22 +54,22 @@ StationProgram::~StationProgram() {
     timers_.reset();
     menus_.reset();
     live_.reset();
-    board_.reset();
 }
 
 StartupHooks StationProgram::hooks() {
     StartupHooks h;
     h.ResetFrameLoops = [this] {
+        // The ten-minute restart period and the DMA-program check start now.
+        const std::uint32_t start = life_->Startup().StartTick;
+        live_->Cycle.RestartTick = start;
+        live_->Cycle.RiscCheckTick = start;
         for (int k = 1; k <= kLiveChips; ++k) {
             live_->Handoff.ResetChip(k);
         }
     };
     h.TakePresentChips = [this] { station::TakePresentChips(*live_); };
     h.CloseQuery = [this] { live_->Handoff.ProgramClosing = true; };
-    h.ResetStationTables = [this] {
-        live_->Tables = LiveTables();
-        level_steps_ = {};
-    };
+    h.ResetStationTables = [this] { live_->Tables = LiveTables(); };
     h.EnableCycleTimers = [this] {
         live_->Cycle.MainCycleTimerEnabled = true;
         timers_->Sync();

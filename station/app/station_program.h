@@ -3,8 +3,6 @@
 // diagnostics window. The program's main block makes one and runs the message loop.
 #pragma once
 
-#include "board_port_adapter.h"
-#include "camera_slots_adapter.h"
 #include "capture_windows.h"
 #include "live_menus.h"
 #include "live_station.h"
@@ -12,6 +10,7 @@
 #include "main_form.h"
 #include "startup_capture.h"
 #include "startup_form.h"
+#include "station_board.h"
 
 #include <memory>
 
@@ -50,11 +49,7 @@ private:
 
     CaptureWindows windows_;
     LiveCapture capture_;
-    // The live engine's board port over start-up's board control, with the level-step
-    // histories and the window slots whose relay outputs it drives.
-    LevelStepTable level_steps_{};
-    ChanelCameraSlots window_slots_;
-    std::unique_ptr<BoardPortAdapter> board_;
+    StationBoard board_;
     std::unique_ptr<LiveStation> live_;
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;

@@ -14,9 +14,9 @@ class ChanelCameraSlots : public CameraSlots {
 public:
     // No slots until Attach: every slot answers null.
     ChanelCameraSlots() = default;
-    explicit ChanelCameraSlots(const ChanelSlots& chanels) : slots_(&chanels) {}
+    explicit ChanelCameraSlots(const ChanelSlots& slots) : slots_(&slots) {}
 
-    void Attach(const ChanelSlots& chanels) { slots_ = &chanels; }
+    void Attach(const ChanelSlots& slots) { slots_ = &slots; }
 
     // The window of slot 1..32 when the slot is used, else null.
     CameraAlarmFields* Window(int slot) override;

@@ -62,7 +62,7 @@ TEST(BoardLibraryFile, LoadsUnderTheStationsName) {
     for (const char* name : export_names()) {
         EXPECT_NE(GetProcAddress(module, name), nullptr) << name;
     }
-    EXPECT_EQ(GetProcAddress(module, "tarvovfw_core"), nullptr);
+    EXPECT_EQ(GetProcAddress(module, "boardctl_core"), nullptr);
     FreeLibrary(module);
 }
 

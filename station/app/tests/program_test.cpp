@@ -69,6 +69,8 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     ASSERT_TRUE(program.Start());
     StationStartup& s = program.Life().Startup();
     EXPECT_EQ(s.DriverConnected, (std::array<bool, 4>{true, true, false, false}));
+    EXPECT_EQ(program.Live().Cycle.RestartTick, s.StartTick);
+    EXPECT_EQ(program.Live().Cycle.RiscCheckTick, s.StartTick);
     ASSERT_TRUE(s.Library.BoardControlOn());
     EXPECT_FALSE(program.Live().Handoff.Chip(1).FormatHeader.empty());
     EXPECT_EQ(s.CaptureFormat[0], program.Live().Handoff.Chip(1).FormatHeader);

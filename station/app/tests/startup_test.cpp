@@ -119,7 +119,7 @@ protected:
                 configure(*startup_);
             }
         };
-        startup_ = std::make_unique<StationStartup>(capture_, h);
+        startup_ = std::make_unique<StationStartup>(capture_, board_, h);
         capture_.library = &startup_->Library;
         return *startup_;
     }
@@ -133,6 +133,7 @@ protected:
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
     platform::ScopedUiSink sink_scope_{recorder_};
     FakeCaptureWindows capture_;
+    StationBoard board_;
     std::unique_ptr<StationStartup> startup_;
     std::vector<std::string> log_;
     int terminated_ = 0;
@@ -368,7 +369,7 @@ class StartupForm : public Startup {};
 TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none);
+    auto* life = new StationLifecycle(form, none, board_);
     int cycles = 0;
     bool ran_after_close = false;
     life->SoundTimerTimer = [&] {
@@ -428,7 +429,7 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
     platform::ScopedUiSink scope(sink);
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none);
+    auto* life = new StationLifecycle(form, none, board_);
     bool cycle_started = false;
     life->SoundTimerTimer = [&] { cycle_started = true; };
     ASSERT_TRUE(life->FormCreate());
@@ -451,7 +452,7 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
 TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none);
+    auto* life = new StationLifecycle(form, none, board_);
     ASSERT_TRUE(life->FormCreate());
     life->CreateForms([] {
         auto* w = new QWidget();
@@ -477,7 +478,7 @@ TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
 TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none);
+    auto* life = new StationLifecycle(form, none, board_);
     ASSERT_TRUE(life->FormCreate());
     ASSERT_TRUE(fs::exists(program("correct.pdt")));
     life->EndSession();
