@@ -10,8 +10,8 @@
 #include "platform/nt_kernel.h"
 #include "platform/paths.h"
 
-#include <QApplication>
-#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <cstdlib>
 #include <stdexcept>
 #include <sys/wait.h>
@@ -21,16 +21,28 @@ namespace station::rig {
 namespace fs = std::filesystem;
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {
-    QElapsedTimer t;
-    t.start();
-    while (!done() && t.elapsed() < timeout.count()) {
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
+    // The application's own event loop, as the program runs it, looked at every few
+    // milliseconds; no busy polling, so the time this thread spends is the station's.
+    if (done()) {
+        return true;
     }
+    QEventLoop loop;
+    QTimer check;
+    QObject::connect(&check, &QTimer::timeout, &loop, [&] {
+        if (done()) {
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeout, &loop, &QEventLoop::quit);
+    check.start(5);
+    loop.exec();
     return done();
 }
 
 void PumpFor(std::chrono::milliseconds span) {
-    PumpUntil([] { return false; }, span);
+    QEventLoop loop;
+    QTimer::singleShot(span, &loop, &QEventLoop::quit);
+    loop.exec();
 }
 
 int CameraShown(TFormChanel& window) {

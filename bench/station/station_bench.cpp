@@ -1,0 +1,133 @@
+// The station's cost in its running pipeline: four chips at full rate, sixteen camera windows
+// (four cameras stepped on each chip), the real driver stack on the virtual board. Reports the
+// station's CPU time per delivered frame (the GUI thread, where the station runs the hand-off,
+// the main cycle and the windows), its share of one core, and a memcpy of one frame's bytes as
+// the reference; the whole process's figures (drivers and simulated board included) beside
+// them.
+#include "station_rig.h"
+
+#include "mes_form.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace {
+
+using namespace std::chrono_literals;
+using station::rig::PumpFor;
+
+double cpu_seconds(clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+double frames_delivered(station::Diagnostics& mes) {
+    double n = 0;
+    for (int k = 1; k <= 4; ++k) {
+        for (int c = 1; c <= 16; ++c) {
+            n += static_cast<double>(mes.PeriodOf(k, c).Count);
+        }
+    }
+    return n;
+}
+
+// Seconds for one memcpy of `bytes`, averaged over many.
+double memcpy_seconds(std::size_t bytes) {
+    std::vector<unsigned char> from(bytes, 0x5A), to(bytes);
+    constexpr int kRuns = 2000;
+    const double start = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+    for (int i = 0; i < kRuns; ++i) {
+        from[static_cast<std::size_t>(i) % bytes] = static_cast<unsigned char>(i);
+        std::memcpy(to.data(), from.data(), bytes);
+        benchmark::DoNotOptimize(to.data());
+        benchmark::ClobberMemory();
+    }
+    return (cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - start) / kRuns;
+}
+
+void BM_StationPipeline(benchmark::State& state) {
+    station::rig::StationRig rig{TOLM_BIN_DIR};
+    if (const std::string failure = rig.InstallDrivers(); !failure.empty()) {
+        state.SkipWithError(failure.c_str());
+        return;
+    }
+    rig.StartMachine();
+    if (!rig.StartStation({1, 2, 3, 4}, 20s)) {
+        state.SkipWithError("capture did not start on every chip");
+        return;
+    }
+    for (int k = 1; k <= 4; ++k) {
+        for (int c = 4 * k - 3; c <= 4 * k; ++c) {
+            if (rig.AddWindow(k, c) == nullptr) {
+                state.SkipWithError("no camera window");
+                return;
+            }
+        }
+    }
+    auto* mes = dynamic_cast<station::TMesForm*>(rig.Program().Life().MesForm());
+    if (mes == nullptr) {
+        state.SkipWithError("no diagnostics window");
+        return;
+    }
+    PumpFor(1500ms); // windows shown, every camera delivering
+    const station::FrameFormat format = rig.Live().Handoff.Chip(1).Format;
+    const std::size_t frame_bytes = static_cast<std::size_t>(format.Width) *
+                                    static_cast<std::size_t>(format.Height) *
+                                    static_cast<std::size_t>(format.BitCount) / 8;
+
+    double station_cpu = 0, process_cpu = 0, wall = 0, frames = 0;
+    for (auto _ : state) {
+        const double f0 = frames_delivered(mes->Figures());
+        const double t0 = cpu_seconds(CLOCK_THREAD_CPUTIME_ID);
+        const double p0 = cpu_seconds(CLOCK_PROCESS_CPUTIME_ID);
+        const auto w0 = std::chrono::steady_clock::now();
+        PumpFor(std::chrono::milliseconds(state.range(0)));
+        station_cpu += cpu_seconds(CLOCK_THREAD_CPUTIME_ID) - t0;
+        process_cpu += cpu_seconds(CLOCK_PROCESS_CPUTIME_ID) - p0;
+        wall += std::chrono::duration<double>(std::chrono::steady_clock::now() - w0).count();
+        frames += frames_delivered(mes->Figures()) - f0;
+    }
+    rig.CloseStation();
+    if (frames <= 0 || frame_bytes == 0) {
+        state.SkipWithError("no frames delivered");
+        return;
+    }
+    const double copy = memcpy_seconds(frame_bytes);
+    state.counters["frames_per_s"] = frames / wall;
+    state.counters["station_us_per_frame"] = 1e6 * station_cpu / frames;
+    state.counters["station_core_share"] = station_cpu / wall;
+    state.counters["vs_memcpy"] = station_cpu / frames / copy;
+    state.counters["process_us_per_frame"] = 1e6 * process_cpu / frames;
+    state.counters["process_core_share"] = process_cpu / wall;
+    std::printf("\nstation pipeline: %d x %d, %d bits per pixel, 4 chips, 16 windows\n",
+                format.Width, format.Height, format.BitCount);
+    std::printf("  frames delivered       %.1f per second (%.0f in %.1f s)\n", frames / wall,
+                frames, wall);
+    std::printf("  station CPU per frame  %.1f us (%.1fx a memcpy of the frame's %zu bytes, "
+                "%.2f us)\n",
+                1e6 * station_cpu / frames, station_cpu / frames / copy, frame_bytes, 1e6 * copy);
+    std::printf("  station share of a core at full rate  %.1f %%\n", 100 * station_cpu / wall);
+    std::printf("  whole process (drivers, simulated board): %.1f us per frame, %.1f %% of a "
+                "core\n\n",
+                1e6 * process_cpu / frames, 100 * process_cpu / wall);
+}
+BENCHMARK(BM_StationPipeline)->Arg(4000)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
