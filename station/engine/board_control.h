@@ -42,7 +42,8 @@ public:
     std::array<std::uint8_t, kChipCount> CaptureMuxSent{};
     std::array<std::uint8_t, kMonitorCount> MonitorMuxWanted{};
     std::array<std::uint8_t, kMonitorCount> MonitorMuxSent{};
-    std::array<std::int32_t, kChipCount> DacLevelSent{};
+    // -1 until a level was sent, so that the first level of each chip, 0 included, goes out.
+    std::array<std::int32_t, kChipCount> DacLevelSent{-1, -1, -1, -1};
     // Bit i - 1 = relay output i.
     std::uint8_t RelayByte = 255;
     std::uint8_t RelayByteSent = 255;

@@ -10,10 +10,20 @@
 #include "win32/winsvc.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <dlfcn.h>
 #include <unistd.h>
 
 namespace boardctl_test {
+
+Buffer::Buffer(std::size_t n) : size(n) {
+    data = static_cast<std::uint8_t*>(std::aligned_alloc(4096, (n + 4095) / 4096 * 4096));
+    std::memset(data, 0xCD, n);
+}
+
+Buffer::~Buffer() {
+    std::free(data);
+}
 
 std::vector<const char*> export_names() {
     return {
@@ -116,6 +126,38 @@ bool BoardTest::set_format(HANDLE h, std::uint32_t color, std::uint32_t width,
     f.width = width;
     f.height = height;
     return ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0);
+}
+
+void BoardTest::start_capture(HANDLE h, std::uint32_t color, std::uint32_t width,
+                              std::uint32_t height, std::size_t frame_bytes) {
+    ASSERT_TRUE(set_format(h, color, width, height));
+    std::uint32_t period = 40000;
+    ASSERT_TRUE(ioctl(h, IOCTL_TARVO_STREAM_INIT, &period, 4, &period, 4));
+    for (int i = 0; i < 4; ++i) {
+        buffers_.push_back(std::make_unique<Buffer>(frame_bytes));
+    }
+    for (int i = 0; i < 2; ++i) { // the first two answers after the driver starts
+        ASSERT_TRUE(add_buffer(h, 0));
+    }
+    for (int i = 0; i < 4; ++i) {
+        ASSERT_TRUE(add_buffer(h, i));
+    }
+    ASSERT_NE(table_, nullptr);
+    ASSERT_TRUE(ioctl(h, IOCTL_TARVO_STREAM_START, nullptr, 0, nullptr, 0));
+    ASSERT_TRUE(add_buffer(h, 0)); // a registered buffer handed back starts capture
+}
+
+bool BoardTest::add_buffer(HANDLE h, int i) {
+    const Buffer& b = *buffers_.at(static_cast<std::size_t>(i));
+    TARVO_BUFFER_HEADER header{};
+    header.lpData = reinterpret_cast<std::uintptr_t>(b.data);
+    header.dwBufferLength = static_cast<std::uint32_t>(b.size);
+    const bool ok =
+        ioctl(h, IOCTL_TARVO_ADD_BUFFER, &header, sizeof header, &header, sizeof header);
+    if (header.dwReserved[3] != 0) {
+        table_ = reinterpret_cast<TARVO_FRAME_DESCRIPTOR*>(header.dwReserved[3]);
+    }
+    return ok;
 }
 
 } // namespace boardctl_test

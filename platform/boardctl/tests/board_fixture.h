@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace boardctl_test {
@@ -22,6 +23,16 @@ struct Library {
 #define BOARDCTL_SLOT(fn) decltype(&::fn) fn = nullptr;
 #include "export_names.inc"
 #undef BOARDCTL_SLOT
+};
+
+// A page-aligned capture buffer.
+struct Buffer {
+    explicit Buffer(std::size_t n);
+    ~Buffer();
+    Buffer(const Buffer&) = delete;
+    Buffer& operator=(const Buffer&) = delete;
+    std::uint8_t* data;
+    std::size_t size;
 };
 
 // The 42 export names.
@@ -46,11 +57,19 @@ protected:
     bool ioctl(HANDLE h, std::uint32_t code, void* in, DWORD in_size, void* out, DWORD out_size,
                DWORD* bytes = nullptr);
     bool set_format(HANDLE h, std::uint32_t color, std::uint32_t width, std::uint32_t height);
+    // Capture through `h` into four buffers of `frame_bytes`, started as the capture driver
+    // library starts it; the frame-descriptor table lands in `table_`.
+    void start_capture(HANDLE h, std::uint32_t color, std::uint32_t width, std::uint32_t height,
+                       std::size_t frame_bytes);
+    // Registers buffer i, or hands it back while capture runs.
+    bool add_buffer(HANDLE h, int i);
 
     std::filesystem::path root_;
     HMODULE module_ = nullptr;
     Library lib_;
     std::vector<HANDLE> handles_;
+    std::vector<std::unique_ptr<Buffer>> buffers_;
+    TARVO_FRAME_DESCRIPTOR* table_ = nullptr;
 };
 
 } // namespace boardctl_test

@@ -4,9 +4,6 @@
 
 #include "machine/camera_code.h"
 
-#include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <vector>
 
 namespace boardctl_test {
@@ -64,19 +61,6 @@ TEST_F(FormatDmaTest, UnknownScaleSendsNoFormat) {
     EXPECT_EQ(hw().read_register(1, 0x050), 0x18u);
 }
 
-// A page-aligned capture buffer.
-struct Buffer {
-    explicit Buffer(std::size_t n) : size(n) {
-        data = static_cast<std::uint8_t*>(std::aligned_alloc(4096, (n + 4095) / 4096 * 4096));
-        std::memset(data, 0xCD, n);
-    }
-    ~Buffer() { std::free(data); }
-    Buffer(const Buffer&) = delete;
-    Buffer& operator=(const Buffer&) = delete;
-    std::uint8_t* data;
-    std::size_t size;
-};
-
 class StreamingTest : public FormatDmaTest {
 protected:
     static constexpr std::uint32_t kColor = 4, kWidth = 192, kHeight = 144;
@@ -89,31 +73,8 @@ protected:
         ASSERT_EQ(lib().I2CHWWrite2(0x4C, kCamera - 1, 0), 0);
         device_ = open_device(0);
         ASSERT_NE(device_, INVALID_HANDLE_VALUE);
-        ASSERT_TRUE(set_format(device_, kColor, kWidth, kHeight));
-        std::uint32_t period = 40000;
-        ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_STREAM_INIT, &period, 4, &period, 4));
-        for (int i = 0; i < 4; ++i) {
-            buffers_.push_back(std::make_unique<Buffer>(kWidth * 2 * kHeight));
-        }
-        for (int i = 0; i < 2; ++i) { // the first two answers after the driver starts
-            ASSERT_TRUE(add(0));
-        }
-        for (int i = 0; i < 4; ++i) {
-            ASSERT_TRUE(add(i));
-        }
-        ASSERT_NE(table_, nullptr);
-        ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_STREAM_START, nullptr, 0, nullptr, 0));
-        ASSERT_TRUE(add(0)); // a registered buffer handed back starts capture
-    }
-    bool add(int i) {
-        TARVO_BUFFER_HEADER h{};
-        h.lpData = reinterpret_cast<std::uintptr_t>(buffers_[static_cast<std::size_t>(i)]->data);
-        h.dwBufferLength = static_cast<std::uint32_t>(buffers_[static_cast<std::size_t>(i)]->size);
-        const bool ok = ioctl(device_, IOCTL_TARVO_ADD_BUFFER, &h, sizeof h, &h, sizeof h);
-        if (h.dwReserved[3] != 0) {
-            table_ = reinterpret_cast<TARVO_FRAME_DESCRIPTOR*>(h.dwReserved[3]);
-        }
-        return ok;
+        ASSERT_NO_FATAL_FAILURE(
+            start_capture(device_, kColor, kWidth, kHeight, kWidth * 2 * kHeight));
     }
     bool ready(int slot) const { return __atomic_load_n(&table_[slot].ready, __ATOMIC_ACQUIRE); }
     bool step_until_ready(int slot) {
@@ -125,8 +86,6 @@ protected:
     std::uint32_t dma_enable() { return hw().read_register(1, 0x10C) & 3; }
 
     HANDLE device_ = INVALID_HANDLE_VALUE;
-    std::vector<std::unique_ptr<Buffer>> buffers_;
-    TARVO_FRAME_DESCRIPTOR* table_ = nullptr;
 };
 
 // The library keeps its first open: its calls during capture leave a ready frame ready (every

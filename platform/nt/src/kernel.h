@@ -16,6 +16,9 @@ namespace tolm_nt {
 
 machine::Machine& hw();
 
+// Routes the process's port I/O (_outp/_inp) to the machine while `granted`; refused otherwise.
+void set_process_port_access(bool granted);
+
 // Interrupt request level of the calling thread.
 KIRQL irql();
 void set_irql(KIRQL level);

@@ -300,6 +300,7 @@ void reset() {
     for (const std::string& name : tolm_nt::loaded_drivers()) {
         tolm_nt::unload_driver(name);
     }
+    tolm_nt::set_process_port_access(false);
     std::lock_guard lock(tolm_nt::boot_mutex);
     tolm_nt::booted_flag = false;
 }

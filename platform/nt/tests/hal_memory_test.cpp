@@ -4,10 +4,12 @@
 
 #include "nt_fixture.h"
 
+#include "platform/ports.h"
 #include "platform/register_view.h"
 #include "platform/registry_store.h"
 #include "win32/errors.h"
 
+#include <conio.h>
 #include <cstring>
 #include <sys/mman.h>
 #include <vector>
@@ -329,6 +331,59 @@ TEST_F(HalMemory, IoAccessMapGrantsThePortsToTheProcess) {
     EXPECT_FALSE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 5)) << "map 5 was never loaded";
     ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 0));
     EXPECT_FALSE(m().io_granted());
+}
+
+// While the process holds the grant its port I/O reaches the machine's speaker; before it, and
+// after each way of losing it, every access is refused and the machine sees nothing.
+TEST_F(HalMemory, GrantedPortIoReachesTheSpeaker) {
+    static KIO_ACCESS_MAP open_map, speaker_denied;
+    std::memset(open_map, 0, sizeof open_map);
+    std::memset(speaker_denied, 0, sizeof speaker_denied);
+    speaker_denied[0x61 / 8] |= 1u << (0x61 % 8);
+    ASSERT_TRUE(Ke386SetIoAccessMap(1, &open_map));
+    ASSERT_TRUE(Ke386SetIoAccessMap(2, &speaker_denied));
+
+    const auto expect_refused = [&](const char* when) {
+        SCOPED_TRACE(when);
+        const std::uint64_t refused = platform::refused_port_accesses();
+        const std::size_t tones = m().tones().size();
+        _outp(0x61, 3);
+        _outp(0x43, 0xB6);
+        EXPECT_EQ(_inp(0x61), 0xFF);
+        EXPECT_EQ(platform::refused_port_accesses(), refused + 3);
+        EXPECT_EQ(m().tones().size(), tones);
+        EXPECT_EQ(m().fault_count(), 0u) << "refused accesses never reach the machine";
+    };
+    const auto grant_and_beep = [&] {
+        ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 1));
+        m().clear_tones();
+        const std::uint64_t refused = platform::refused_port_accesses();
+        _outp(0x43, 0xB6);
+        _outp(0x42, 0x53); // divisor 595: 2000 Hz
+        _outp(0x42, 0x02);
+        _outp(0x61, _inp(0x61) | 3);
+        EXPECT_EQ(_inp(0x61), 3);
+        platform::clock::advance(50);
+        _outp(0x61, _inp(0x61) & 0xFC);
+        const std::vector<machine::Tone> tones = m().tones();
+        ASSERT_EQ(tones.size(), 1u);
+        EXPECT_EQ(tones[0].divisor, 595u);
+        EXPECT_FALSE(tones[0].sounding);
+        EXPECT_EQ(tones[0].stop_tick - tones[0].start_tick, 50u);
+        EXPECT_EQ(platform::refused_port_accesses(), refused);
+        EXPECT_EQ(m().fault_count(), 0u);
+    };
+
+    expect_refused("before the grant");
+    grant_and_beep();
+    ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 0));
+    expect_refused("after map 0");
+    grant_and_beep();
+    ASSERT_TRUE(Ke386IoSetAccessProcess(PsGetCurrentProcess(), 2));
+    expect_refused("after a map that denies the speaker port");
+    grant_and_beep();
+    platform::nt::reset();
+    expect_refused("after a kernel reset");
 }
 
 } // namespace

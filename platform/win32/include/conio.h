@@ -1,5 +1,5 @@
 // Byte port I/O of the x86 console runtime, as the station calls it for the PC speaker.
-// Served by the port handler the machine stand-in registers once the kernel has granted the
+// Served by the port handler the kernel stand-in registers once it has granted the
 // process port access (platform/ports.h); without one every access is refused.
 #pragma once
 

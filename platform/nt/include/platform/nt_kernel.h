@@ -16,8 +16,8 @@ namespace platform::nt {
 // service-manager open does this too).
 void boot();
 bool booted();
-// Stops every loaded driver (DriverUnload and its unload report) and forgets the boot, so the
-// next touch boots again. Tests call it between cases.
+// Stops every loaded driver (DriverUnload and its unload report), withdraws the process's port
+// access and forgets the boot, so the next touch boots again. Tests call it between cases.
 void reset();
 // Sends IRP_MJ_SHUTDOWN to every device registered for shutdown notification.
 void system_shutdown();

@@ -1,5 +1,5 @@
 // The process's x86 port I/O (_outp/_inp of conio.h) goes to one registered handler. The
-// machine stand-in registers it when the kernel grants the process port access; until then,
+// kernel stand-in registers it when it grants the process port access; until then,
 // and after it is removed, every access is refused: counted, reported once on stderr, with no
 // effect, and a read gives 0xFF.
 #pragma once
