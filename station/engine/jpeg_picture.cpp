@@ -21,6 +21,14 @@ void jump_out(j_common_ptr cinfo) {
 
 void no_message(j_common_ptr) {}
 
+// The error manager of `err`: a fatal error jumps back to `err.jump`, messages are dropped.
+jpeg_error_mgr* quiet_errors(ErrorJump& err) {
+    jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jump_out;
+    err.mgr.output_message = no_message;
+    return &err.mgr;
+}
+
 bool size_ok(std::int64_t w, std::int64_t h) {
     return w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide &&
            w * h <= kMaxPicturePixels;
@@ -53,9 +61,7 @@ bool jpeg_decode_into(const std::uint8_t* data, std::size_t size, std::vector<st
     jpeg_decompress_struct cinfo;
     ErrorJump err;
     std::memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jump_out;
-    err.mgr.output_message = no_message;
+    cinfo.err = quiet_errors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -94,9 +100,7 @@ bool jpeg_encode_into(const Picture& pic, int quality, const std::uint8_t* rgb_r
     jpeg_compress_struct cinfo;
     ErrorJump err;
     std::memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jump_out;
-    err.mgr.output_message = no_message;
+    cinfo.err = quiet_errors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;
