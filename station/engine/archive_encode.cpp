@@ -118,14 +118,9 @@ Picture to_picture(std::span<const std::uint8_t> rows, int w, int h, int bpp) {
             case 8:
                 dst[0] = dst[1] = dst[2] = src[x];
                 break;
-            case 16: {
-                const unsigned v = unsigned(src[2 * x]) | unsigned(src[2 * x + 1]) << 8;
-                const unsigned b5 = v & 31, g5 = (v >> 5) & 31, r5 = (v >> 10) & 31;
-                dst[0] = std::uint8_t(b5 << 3 | b5 >> 2);
-                dst[1] = std::uint8_t(g5 << 3 | g5 >> 2);
-                dst[2] = std::uint8_t(r5 << 3 | r5 >> 2);
+            case 16:
+                rgb555_to_bgr(src + 2 * x, dst);
                 break;
-            }
             default:
                 std::memcpy(dst, src + std::size_t(x) * std::size_t(bpp / 8), 3);
                 break;

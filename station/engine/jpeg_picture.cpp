@@ -21,6 +21,14 @@ void jump_out(j_common_ptr cinfo) {
 
 void no_message(j_common_ptr) {}
 
+// The error manager of `err`: a fatal error jumps back to `err.jump`, messages are dropped.
+jpeg_error_mgr* quiet_errors(ErrorJump& err) {
+    jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jump_out;
+    err.mgr.output_message = no_message;
+    return &err.mgr;
+}
+
 bool size_ok(std::int64_t w, std::int64_t h) {
     return w > 0 && h > 0 && w <= kMaxPictureSide && h <= kMaxPictureSide &&
            w * h <= kMaxPicturePixels;
@@ -53,9 +61,7 @@ bool jpeg_decode_into(const std::uint8_t* data, std::size_t size, std::vector<st
     jpeg_decompress_struct cinfo;
     ErrorJump err;
     std::memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jump_out;
-    err.mgr.output_message = no_message;
+    cinfo.err = quiet_errors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_decompress(&cinfo);
         return false;
@@ -94,9 +100,7 @@ bool jpeg_encode_into(const Picture& pic, int quality, const std::uint8_t* rgb_r
     jpeg_compress_struct cinfo;
     ErrorJump err;
     std::memset(&cinfo, 0, sizeof cinfo);
-    cinfo.err = jpeg_std_error(&err.mgr);
-    err.mgr.error_exit = jump_out;
-    err.mgr.output_message = no_message;
+    cinfo.err = quiet_errors(err);
     if (setjmp(err.jump)) {
         jpeg_destroy_compress(&cinfo);
         return false;
@@ -187,14 +191,9 @@ std::optional<Picture> load_bmp(std::span<const std::uint8_t> b) {
             case 8:
                 std::memcpy(dst, palette[src[x]], 3);
                 break;
-            case 16: {
-                const unsigned v = unsigned(src[2 * x]) | unsigned(src[2 * x + 1]) << 8;
-                const unsigned b5 = v & 31, g5 = (v >> 5) & 31, r5 = (v >> 10) & 31;
-                dst[0] = std::uint8_t(b5 << 3 | b5 >> 2);
-                dst[1] = std::uint8_t(g5 << 3 | g5 >> 2);
-                dst[2] = std::uint8_t(r5 << 3 | r5 >> 2);
+            case 16:
+                rgb555_to_bgr(src + 2 * x, dst);
                 break;
-            }
             default:
                 std::memcpy(dst, src + std::size_t(x) * (bpp / 8), 3);
                 break;

@@ -16,6 +16,16 @@ struct Picture {
     std::vector<std::uint8_t> bgr;
 };
 
+// One 16-bit 5:5:5 pixel (little-endian at `src`) as blue, green, red at `dst`, each 5-bit
+// channel widened to 8 bits by repeating its top bits.
+inline void rgb555_to_bgr(const std::uint8_t* src, std::uint8_t* dst) {
+    const unsigned v = unsigned(src[0]) | unsigned(src[1]) << 8;
+    const unsigned b5 = v & 31, g5 = (v >> 5) & 31, r5 = (v >> 10) & 31;
+    dst[0] = std::uint8_t(b5 << 3 | b5 >> 2);
+    dst[1] = std::uint8_t(g5 << 3 | g5 >> 2);
+    dst[2] = std::uint8_t(r5 << 3 | r5 >> 2);
+}
+
 // Pictures larger than this on either side, or in pixels, are refused when decoding.
 constexpr int kMaxPictureSide = 16384;
 constexpr std::int64_t kMaxPicturePixels = 64ll * 1024 * 1024;

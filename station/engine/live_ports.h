@@ -16,7 +16,7 @@ namespace station {
 
 struct FrameFormat;
 
-// The part of the capture layer's status record the hand-off reads.
+// What the hand-off reads of the capture layer's status record.
 struct CaptureStatusInfo {
     bool CapturingNow = false;        // fCapturingNow
     std::uint32_t VideoAllocated = 0; // wNumVideoAllocated

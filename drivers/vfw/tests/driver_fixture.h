@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "driver_copy.h"
 #include "vfw.h"
 #include "win32/winsvc.h"
 
@@ -19,7 +20,7 @@ namespace capdrv_test {
 
 // Copies tarvovfw0.dll into the system directory as `file` with its device digit patched.
 std::filesystem::path install_copy(const std::string& file, int digit);
-void register_slot(unsigned slot, const std::string& file);
+using vfw_test::register_slot;
 // Puts a kernel image at <system>\drivers\Tarvo.sys, where the capture driver registers it.
 void install_kernel_image(const char* image);
 // Creates the service "Tarvo" (demand start) for the image in the drivers folder.

@@ -15,6 +15,15 @@ namespace {
 constexpr std::size_t kRegisterEntries = 16;
 constexpr std::size_t kProgramEntries = 4096;
 
+// The snapshot takes `words` when they were read, and holds nothing otherwise.
+void take_or_forget(WordSnapshot& snapshot, bool read, std::span<const std::uint32_t> words) {
+    if (read) {
+        snapshot.take(words);
+    } else {
+        snapshot.forget();
+    }
+}
+
 SHORT report(std::span<const WordDifference> found, LONG* addresses, LONG* old_values,
              LONG* new_values) {
     for (std::size_t i = 0; i < found.size(); ++i) {
@@ -33,11 +42,8 @@ using namespace boardctl;
 TARVO_EXPORT void WINAPI TarvoReadAllRegs(LONG chip) {
     on_chip(chip, 0, [](Chip& c) {
         std::uint32_t r[kAllRegisterWords];
-        if (c.device.read_all_registers(r)) {
-            c.registers.take(std::span<const std::uint32_t>(r, kDecoderRegisters));
-        } else {
-            c.registers.forget();
-        }
+        const bool read = c.device.read_all_registers(r);
+        take_or_forget(c.registers, read, std::span<const std::uint32_t>(r, kDecoderRegisters));
         return 0;
     });
 }
@@ -62,11 +68,8 @@ TARVO_EXPORT SHORT WINAPI TarvoCompareRegs(LONG* addresses, LONG* old_values, LO
 TARVO_EXPORT void WINAPI TarvoReadRisc(LONG chip) {
     on_chip(chip, 0, [](Chip& c) {
         std::vector<std::uint32_t> words(kRiscWords);
-        if (c.device.read_risc(words)) {
-            c.program.take(words);
-        } else {
-            c.program.forget();
-        }
+        const bool read = c.device.read_risc(words);
+        take_or_forget(c.program, read, words);
         return 0;
     });
 }

@@ -1,55 +1,9 @@
 #include "capture_fixture.h"
 
-#include "platform/paths.h"
-#include "win32/errors.h"
-#include "win32/registry.h"
-
-#include <atomic>
-#include <fstream>
-#include <iterator>
-#include <unistd.h>
-#include <vector>
-
 namespace vfw_test {
 
-std::filesystem::path install_driver_copy(const std::string& file, int digit) {
-    std::ifstream in(TEST_DRIVER_PATH, std::ios::binary);
-    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    // The description is UTF-16LE in the file: "...Device0".
-    const std::u16string marker = u"Driver Device0";
-    const std::string needle(reinterpret_cast<const char*>(marker.data()), marker.size() * 2);
-    auto at = std::search(bytes.begin(), bytes.end(), needle.begin(), needle.end());
-    EXPECT_NE(at, bytes.end()) << "no description in the test driver";
-    if (at != bytes.end()) {
-        *(at + static_cast<std::ptrdiff_t>(needle.size()) - 2) = static_cast<char>('0' + digit);
-    }
-    const auto path = platform::system_directory() / file;
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    return path;
-}
-
-void register_slot(unsigned slot, const std::string& value) {
-    HKEY key = nullptr;
-    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
-                              "SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", 0,
-                              nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
-              ERROR_SUCCESS);
-    const std::string name = slot == 0 ? "MSVIDEO" : "MSVIDEO" + std::to_string(slot);
-    ASSERT_EQ(RegSetValueExA(key, name.c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(key);
-}
-
 CaptureTest::CaptureTest() {
-    static std::atomic<int> serial{0};
-    root_ = std::filesystem::temp_directory_path() /
-            ("tolm-vfw-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    platform::set_system_root(root_);
+    root_ = make_system_root("tolm-vfw");
     vfw_probe::reset();
 }
 
@@ -60,7 +14,7 @@ CaptureTest::~CaptureTest() {
 
 std::filesystem::path CaptureTest::install(unsigned slot, int digit) {
     const std::string file = "testcap" + std::to_string(digit) + ".dll";
-    auto path = install_driver_copy(file, digit);
+    auto path = install_driver_copy(TEST_DRIVER_PATH, file, digit);
     register_slot(slot, file);
     return path;
 }

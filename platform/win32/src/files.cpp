@@ -109,7 +109,7 @@ Opener& device_opener() {
     return o;
 }
 
-// The part after a device prefix ("\\.\" or "//./"), or null when `name` has none.
+// The rest of the name after a device prefix ("\\.\" or "//./"), or null when `name` has none.
 const char* device_name(const char* name) {
     const auto sep = [](char c) { return c == '\\' || c == '/'; };
     if (sep(name[0]) && sep(name[1]) && name[2] == '.' && sep(name[3])) {

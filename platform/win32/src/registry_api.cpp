@@ -77,6 +77,15 @@ std::string join(const std::string& base, const char* subkey) {
     return base.empty() ? std::string(subkey) : base + '\\' + subkey;
 }
 
+// target_of with `subkey` joined to the key's path.
+LONG target_under(HKEY key, LPCSTR subkey, Target& out) {
+    const LONG r = target_of(key, out);
+    if (r == ERROR_SUCCESS) {
+        out.path = join(out.path, subkey);
+    }
+    return r;
+}
+
 HKEY new_handle(Root root, std::string path, REGSAM access) {
     return reinterpret_cast<HKEY>(
         make_handle(std::make_shared<KeyObject>(root, std::move(path), map_access(access))));
@@ -124,15 +133,14 @@ LONG WINAPI RegOpenKeyExA(HKEY key, LPCSTR subkey, DWORD options, REGSAM access,
         return ERROR_INVALID_PARAMETER;
     }
     *result = nullptr;
-    reg::Target base;
-    LONG r = reg::target_of(key, base);
+    reg::Target t;
+    LONG r = reg::target_under(key, subkey, t);
     if (r != ERROR_SUCCESS) {
         return r;
     }
-    std::string path = reg::join(base.path, subkey);
-    r = reg::open_key(base.root, path);
+    r = reg::open_key(t.root, t.path);
     if (r == ERROR_SUCCESS) {
-        *result = reg::new_handle(base.root, std::move(path), access);
+        *result = reg::new_handle(t.root, std::move(t.path), access);
     }
     return r;
 }
@@ -144,16 +152,15 @@ LONG WINAPI RegCreateKeyExA(HKEY key, LPCSTR subkey, DWORD reserved, LPSTR key_c
         return ERROR_INVALID_PARAMETER;
     }
     *result = nullptr;
-    reg::Target base;
-    LONG r = reg::target_of(key, base);
+    reg::Target t;
+    LONG r = reg::target_under(key, subkey, t);
     if (r != ERROR_SUCCESS) {
         return r;
     }
-    std::string path = reg::join(base.path, subkey);
     bool created = false;
-    r = reg::create_key(base.root, path, &created);
+    r = reg::create_key(t.root, t.path, &created);
     if (r == ERROR_SUCCESS) {
-        *result = reg::new_handle(base.root, std::move(path), access);
+        *result = reg::new_handle(t.root, std::move(t.path), access);
         if (disposition) {
             *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
         }
@@ -192,11 +199,11 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey) {
         return ERROR_INVALID_PARAMETER;
     }
     reg::Target t;
-    const LONG r = reg::target_of(key, t);
+    const LONG r = reg::target_under(key, subkey, t);
     if (r != ERROR_SUCCESS) {
         return r;
     }
-    return reg::delete_key(t.root, reg::join(t.path, subkey));
+    return reg::delete_key(t.root, t.path);
 }
 
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,
