@@ -194,9 +194,11 @@ TEST_F(ProgramRun, CrashMarker) {
     {
         Station s(program_, root_, err, 1500);
         ASSERT_TRUE(s.started());
-        EXPECT_TRUE(wait_for(s, [&] { return fs::exists(marker()); }));
-        const std::string text = read_file(marker());
-        EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 1) << text;
+        // The marker is created, then its line written: wait for the line.
+        EXPECT_TRUE(wait_for(s, [&] {
+            const std::string text = fs::exists(marker()) ? read_file(marker()) : std::string();
+            return std::count(text.begin(), text.end(), '\n') == 1;
+        })) << read_file(marker());
         EXPECT_EQ(s.wait(), 0);
         EXPECT_FALSE(fs::exists(marker()));
         EXPECT_EQ(boxes(err), (std::vector<std::string>{no_driver_box()}));
