@@ -23,9 +23,11 @@ struct Block {
 };
 
 std::mutex mutex;
+// Never destroyed: a driver still loaded when the process ends keeps its pool (as a running
+// service keeps it), and frees during the process's own end still find the table.
 std::map<void*, Block>& blocks() {
-    static std::map<void*, Block> b;
-    return b;
+    static auto* b = new std::map<void*, Block>;
+    return *b;
 }
 
 bool paged(POOL_TYPE type) {

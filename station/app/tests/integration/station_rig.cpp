@@ -13,6 +13,8 @@
 #include <QEventLoop>
 #include <QTimer>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <stdexcept>
 #include <sys/wait.h>
 
@@ -104,7 +106,9 @@ std::string StationRig::InstallDrivers() {
                                 " --manual-clock > " + quoted(root_ / "install.log") + " 2>&1";
     const int status = std::system(command.c_str());
     if (status != 0) {
-        return "setup-install ended with status " + std::to_string(WEXITSTATUS(status));
+        std::ifstream log(root_ / "install.log");
+        return "setup-install ended with status " + std::to_string(WEXITSTATUS(status)) + ":\n" +
+               std::string(std::istreambuf_iterator<char>(log), std::istreambuf_iterator<char>());
     }
     return {};
 }
