@@ -1,10 +1,52 @@
 #!/usr/bin/env bash
-# Builds the program folder and runs the station on the virtual board.
+# Builds the program folder, prepares a fresh system root under build/ and runs the station on
+# the virtual board for a few seconds (TOLM_RUN_MS, default 5000; 0 runs until it is closed).
+# Without a display it runs under a virtual X server, with its messages written to the terminal.
+# Afterwards it prints the station's messages and today's work log, and a screenshot of the main
+# form is in build/screenshots/station.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" "$root/build"
-if [[ ! -x "$root/build/bin/tolm" ]]; then
-    echo "The station program is not built yet: build/bin holds what exists so far."
-    ls "$root/build/bin"
-    exit 0
+bin=$root/build/bin
+sysroot=$root/build/sysroot
+shots=$root/build/screenshots
+rm -rf "$sysroot"
+mkdir -p "$sysroot" "$shots"
+
+# The driver stack goes into the fresh system root with the installer's operations. Where a
+# part of it is not built yet, the station starts without a capture driver (no capture board).
+if [[ -x "$bin/setup-install" ]]; then
+    echo "Installing the drivers into $sysroot:"
+    if ! "$bin/setup-install" --root "$sysroot" --source "$bin"; then
+        echo "The drivers are not installed: the station runs without a capture driver."
+    fi
+else
+    echo "No driver installer built yet: the station runs without a capture driver."
 fi
+
+export TOLM_SYSROOT=$sysroot
+export TOLM_SCREENSHOT=$shots/station.png
+export TOLM_RUN_MS=${TOLM_RUN_MS:-5000}
+rm -f "$TOLM_SCREENSHOT"
+log=$root/build/station-run.log
+echo "Running $bin/tolm for $((TOLM_RUN_MS / 1000)) s ..."
+status=0
+if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
+    "$bin/tolm" 2> "$log" || status=$?
+else
+    TOLM_MESSAGES=stderr xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/tolm" 2> "$log" || status=$?
+fi
+echo "The station ended with status $status."
+grep -E '^\[(message box|beep)\]' "$log" || true
+
+today=$bin/$(date +%Y%m%d).rpt
+if [[ -f "$today" ]]; then
+    echo "Work log $today:"
+    iconv -f CP1251 -t UTF-8 "$today"
+else
+    echo "No work-log lines today (the work log is switched on by a stored configuration)."
+fi
+if [[ -f "$TOLM_SCREENSHOT" ]]; then
+    echo "Screenshot of the main form: $TOLM_SCREENSHOT"
+fi
+exit "$status"

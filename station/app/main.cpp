@@ -1,0 +1,84 @@
+// The station program: one instance per machine, the main form with its two-stage start-up,
+// the recording viewer and the diagnostics window, then the message loop.
+//
+// For a run without an operator (the run script, the tests), the environment may ask for:
+//   TOLM_MESSAGES=stderr   message boxes and beeps written to stderr, answered with the
+//                          default button, instead of shown;
+//   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened, once the second
+//                          start-up stage has run;
+//   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
+#include "form_snapshot.h"
+#include "main_form.h"
+#include "qt_ui_sink.h"
+#include "startup.h"
+#include "station_program.h"
+
+#include "platform/named_objects.h"
+#include "win32/handleapi.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QPointer>
+#include <QTimer>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+namespace {
+
+const char* env(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0' ? value : nullptr;
+}
+
+// The unattended-run requests of the environment.
+void schedule_unattended_steps(TMain_Kastrel_Form& form) {
+    QPointer<TMain_Kastrel_Form> target(&form);
+    if (const char* file = env("TOLM_SCREENSHOT")) {
+        const QString path = QString::fromLocal8Bit(file);
+        QTimer::singleShot(600, &form, [target, path] {
+            if (target) {
+                station::MainFormSnapshot(*target).save(path, "PNG");
+            }
+        });
+    }
+    const char* ms = env("TOLM_RUN_MS");
+    if (ms != nullptr && std::atoi(ms) > 0) {
+        QTimer::singleShot(std::atoi(ms), &form, [target] {
+            if (target) {
+                target->close();
+            }
+        });
+    }
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // A second instance ends at once, silently, before any form exists.
+    HANDLE instance =
+        platform::create_event_exclusive(station::kSingleInstanceEventName, false, false);
+    if (instance == nullptr) {
+        return 0;
+    }
+
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        QApplication::setQuitOnLastWindowClosed(false);
+        std::unique_ptr<platform::ScopedUiSink> sink;
+        const char* messages = env("TOLM_MESSAGES");
+        if (messages == nullptr || std::string(messages) != "stderr") {
+            sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<station::QtUiSink>());
+        }
+
+        auto program = std::make_unique<station::StationProgram>();
+        if (program->Start()) {
+            schedule_unattended_steps(program->Form());
+        }
+        status = QApplication::exec();
+        program.reset();
+    }
+    CloseHandle(instance);
+    return status;
+}
