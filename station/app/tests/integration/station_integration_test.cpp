@@ -5,6 +5,7 @@
 // the capture driver's worker, the capture layer and the hand-off.
 #include "station_rig.h"
 
+#include "camera_windows_run.h"
 #include "mes_form.h"
 
 #include "platform/nt_kernel.h"
@@ -14,6 +15,8 @@
 #include <array>
 #include <chrono>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace station {
 namespace {
@@ -137,6 +140,31 @@ TEST_F(StationOnBoard, WindowsShowTheirCamerasWithFieldTimingAndBoardDevicesFoll
     platform::nt::reset();
     for (const auto& report : platform::nt::unload_reports()) {
         EXPECT_TRUE(report.clean()) << report.service;
+    }
+}
+
+} // namespace
+} // namespace station
+
+namespace station {
+namespace {
+
+// The run's camera list comes from the environment: a bad entry is left out, never a crash.
+TEST(CameraList, KeepsTheWellFormedEntriesInRange) {
+    using List = std::vector<std::pair<int, int>>;
+    const struct {
+        const char* text;
+        List want;
+    } cases[] = {
+        {"1:3,2:7,3:10,4:16", {{1, 3}, {2, 7}, {3, 10}, {4, 16}}},
+        {"", {}},
+        {"1:1,,2:2,", {{1, 1}, {2, 2}}},
+        {"0:1,5:1,1:0,1:17", {}},
+        {"1:2x,x1:2,1:,:2,12,1:2:3,-1:2", {}},
+        {"4:16,99999999999:1", {{4, 16}}},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseCameraList(c.text), c.want) << c.text;
     }
 }
 
