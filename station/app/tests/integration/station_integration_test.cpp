@@ -10,6 +10,7 @@
 
 #include "platform/nt_kernel.h"
 
+#include <QTableWidget>
 #include <gtest/gtest.h>
 
 #include <array>
@@ -92,6 +93,17 @@ TEST_F(StationOnBoard, WindowsShowTheirCamerasWithFieldTimingAndBoardDevicesFoll
         EXPECT_GE(period(k).Mean, 36) << "chip " << k;
         EXPECT_LE(period(k).Mean, 48) << "chip " << k;
         EXPECT_GE(period(k).Last, 20) << "chip " << k;
+    }
+    // The window's grid shows them: column 2k the mean of chip k, row c camera c.
+    mes->Refresh();
+    for (int k = 1; k <= 4; ++k) {
+        const QTableWidgetItem* cell =
+            mes->DG1()->item(kCameraOfChip[static_cast<std::size_t>(k - 1)], 2 * k);
+        ASSERT_NE(cell, nullptr) << k;
+        bool number = false;
+        const double shown = QString(cell->text()).replace(',', '.').toDouble(&number);
+        EXPECT_TRUE(number) << cell->text().toStdString();
+        EXPECT_NEAR(shown, static_cast<double>(period(k).Mean), 1.0) << "chip " << k;
     }
 
     // Automatic level control: a camera started at the brightest level is brought down by the
