@@ -14,7 +14,7 @@
 #include "chanel_form.h"
 #include "form_snapshot.h"
 #include "main_form.h"
-#include "qt_ui_sink.h"
+#include "platform/qt_ui_sink.h"
 #include "startup.h"
 #include "station_program.h"
 
@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         std::unique_ptr<platform::ScopedUiSink> sink;
         const char* messages = env("TOLM_MESSAGES");
         if (messages == nullptr || std::string(messages) != "stderr") {
-            sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<station::QtUiSink>());
+            sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<platform::QtUiSink>());
         }
 
         auto program = std::make_unique<station::StationProgram>();

@@ -1,6 +1,6 @@
-#include "qt_ui_sink.h"
+#include "platform/qt_ui_sink.h"
 
-#include "qt_text.h"
+#include "platform/cp1251.h"
 
 #include "win32/dialogs.h"
 
@@ -8,8 +8,12 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-namespace station {
+namespace platform {
 namespace {
+
+QString text_of(std::string_view cp1251) {
+    return QString::fromStdString(cp1251::to_utf8(cp1251));
+}
 
 QMessageBox::Icon icon_of(UINT type) {
     switch (type & MB_ICONMASK) {
@@ -54,7 +58,8 @@ std::vector<Button> buttons_of(UINT type) {
 } // namespace
 
 int QtUiSink::message_box(HWND, std::string_view text, std::string_view caption, UINT type) {
-    QMessageBox box(icon_of(type), QtText(caption), QtText(text));
+    QMessageBox box(icon_of(type), text_of(caption), text_of(text), QMessageBox::NoButton,
+                    QApplication::activeWindow());
     const std::vector<Button> buttons = buttons_of(type);
     for (const Button& b : buttons) {
         box.addButton(b.qt);
@@ -88,4 +93,4 @@ void QtUiSink::beep(DWORD, DWORD) {
     QApplication::beep();
 }
 
-} // namespace station
+} // namespace platform
