@@ -172,6 +172,17 @@ std::shared_ptr<ServiceHandle> service_of(SC_HANDLE h) {
     return s;
 }
 
+// The service behind `h` while its registry key still exists; null (with the last error set)
+// for an unknown handle or a service deleted under it.
+std::shared_ptr<ServiceHandle> existing_service_of(SC_HANDLE h) {
+    auto s = service_of(h);
+    if (s && !service_exists(s->name)) {
+        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+        return nullptr;
+    }
+    return s;
+}
+
 bool valid_name(LPCSTR name) {
     if (name == nullptr || name[0] == '\0' || std::strlen(name) > 256) {
         return false;
@@ -432,12 +443,8 @@ BOOL WINAPI QueryServiceStatus(SC_HANDLE service, LPSERVICE_STATUS status) {
 }
 
 BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
-    const auto s = service_of(service);
+    const auto s = existing_service_of(service);
     if (!s) {
-        return FALSE;
-    }
-    if (!service_exists(s->name)) {
-        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return FALSE;
     }
     DWORD e = ERROR_SUCCESS;
@@ -466,15 +473,11 @@ BOOL WINAPI ControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS st
 BOOL WINAPI ChangeServiceConfigA(SC_HANDLE service, DWORD type, DWORD start, DWORD error_control,
                                  LPCSTR binary, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
                                  LPCSTR account, LPCSTR, LPCSTR display) {
-    const auto s = service_of(service);
+    const auto s = existing_service_of(service);
     if (!s) {
         return FALSE;
     }
     const std::string& n = s->name;
-    if (!service_exists(n)) {
-        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
-        return FALSE;
-    }
     if (read_dword(n, "DeleteFlag", 0) != 0) {
         SetLastError(ERROR_SERVICE_MARKED_FOR_DELETE);
         return FALSE;
@@ -520,12 +523,8 @@ BOOL WINAPI ChangeServiceConfigA(SC_HANDLE service, DWORD type, DWORD start, DWO
 }
 
 BOOL WINAPI DeleteService(SC_HANDLE service) {
-    const auto s = service_of(service);
+    const auto s = existing_service_of(service);
     if (!s) {
-        return FALSE;
-    }
-    if (!service_exists(s->name)) {
-        SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
         return FALSE;
     }
     if (read_dword(s->name, "DeleteFlag", 0) != 0) {
