@@ -1,9 +1,9 @@
 // The frame archive's readers and position steps over index, group, record and data files
 // that come from the input (see memory_archive.h for its form). The first byte picks the
 // viewer's filters.
-#include "archive_files.h"
-#include "archive_reader.h"
-#include "archive_search.h"
+#include "archive/archive_files.h"
+#include "archive/archive_reader.h"
+#include "archive/archive_search.h"
 #include "fuzz_target.h"
 #include "memory_archive.h"
 

@@ -1,7 +1,7 @@
 // The language file: split into lines from memory and from a file, which must agree; every
 // line number, in range or not, gives a text.
 #include "fuzz_target.h"
-#include "language.h"
+#include "base/language.h"
 
 #include <string_view>
 

@@ -1,6 +1,6 @@
 #include "memory_archive.h"
 
-#include "archive_files.h"
+#include "archive/archive_files.h"
 #include "fuzz_target.h"
 
 #include <algorithm>

@@ -4,8 +4,8 @@
 // and the four files of their groups 1 to 3.
 #pragma once
 
-#include "archive_context.h"
-#include "archive_io.h"
+#include "archive/archive_context.h"
+#include "archive/archive_io.h"
 
 #include <map>
 #include <string>

@@ -1,12 +1,12 @@
 // Writes the seed corpora: a few valid inputs per target, made with the system's own savers
 // and serialisers where it has them. Usage: fuzz_seeds <corpus folder>
-#include "archive_writer.h"
+#include "archive/archive_writer.h"
 #include "fuzz_target.h"
 #include "memory_archive.h"
-#include "program_dir.h"
+#include "base/program_dir.h"
 #include "registry_hive.h"
 #include "resource_format.h"
-#include "settings_files.h"
+#include "settings/settings_files.h"
 
 #include <elf.h>
 

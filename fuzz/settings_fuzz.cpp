@@ -2,8 +2,8 @@
 // loader reads it from the program folder (a scratch folder here). A file that loads must
 // save and load back to the same tables.
 #include "fuzz_target.h"
-#include "program_dir.h"
-#include "settings_files.h"
+#include "base/program_dir.h"
+#include "settings/settings_files.h"
 
 #include <tuple>
 

@@ -1,6 +1,6 @@
 // The WAV header parser over whole files and over the first bytes of a longer file.
 #include "fuzz_target.h"
-#include "wav_file.h"
+#include "alarm/wav_file.h"
 
 #include <algorithm>
 

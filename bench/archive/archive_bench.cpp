@@ -1,6 +1,6 @@
 // Archive writer throughput for 768 x 576 YUY2 frames, against its two parts measured alone.
-#include "archive_encode.h"
-#include "archive_writer.h"
+#include "archive/archive_encode.h"
+#include "archive/archive_writer.h"
 
 #include <benchmark/benchmark.h>
 

@@ -4,7 +4,7 @@
 // Figures are printed as ratios to one pass of FramePixelLuma over the same points, and for 32
 // windows of 4000 points as a share of the 20 ms field and 40 ms frame period.
 
-#include "detector.h"
+#include "detector/detector.h"
 
 #include <benchmark/benchmark.h>
 

@@ -6,7 +6,7 @@
 // them.
 #include "station_rig.h"
 
-#include "mes_form.h"
+#include "ui/live/mes_form.h"
 
 #include <benchmark/benchmark.h>
 

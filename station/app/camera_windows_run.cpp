@@ -1,6 +1,6 @@
 #include "camera_windows_run.h"
 
-#include "chanel_form.h"
+#include "ui/live/chanel_form.h"
 #include "station_program.h"
 
 #include <QAction>

@@ -1,8 +1,8 @@
 #include "form_snapshot.h"
 
 #include "camera_windows_run.h"
-#include "chanel_form.h"
-#include "main_form.h"
+#include "ui/live/chanel_form.h"
+#include "ui/main/main_form.h"
 
 #include <QMenu>
 #include <QMenuBar>

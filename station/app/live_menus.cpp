@@ -38,7 +38,7 @@ void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, FormMenus& me
         QObject::connect(add, &QAction::triggered, &form,
                          [&live, &form, hooks] { AddChanelClick(live, hooks, &form); });
     }
-    for (int k = 1; k <= kLiveChips; ++k) {
+    for (int k = 1; k <= kChipCount; ++k) {
         if (QAction* res = form.MenuItem("ResMenuItem" + std::to_string(k))) {
             QObject::connect(res, &QAction::triggered, &form,
                              [&live, k] { live.Handoff.ResMenuItemClick(k); });

@@ -3,10 +3,10 @@
 // `FormMenus` is the hand-off's and the main cycle's view of those menus.
 #pragma once
 
-#include "chanel_form.h"
-#include "live_ports.h"
-#include "live_station.h"
-#include "main_form.h"
+#include "ui/live/chanel_form.h"
+#include "live/live_ports.h"
+#include "live/live_station.h"
+#include "ui/main/main_form.h"
 
 #include <functional>
 

@@ -11,7 +11,7 @@ LiveTimers::LiveTimers(LiveStation& live, QObject* parent) : QObject(parent), li
     restart_.setInterval(100);
     connect(&main_cycle_, &QTimer::timeout, this, [this] { live_.Cycle.MainCycleTimerTimer(); });
     connect(&restart_, &QTimer::timeout, this, [this] { live_.Cycle.RestartTimerTimer(); });
-    for (int k = 1; k <= kLiveChips; ++k) {
+    for (int k = 1; k <= kChipCount; ++k) {
         QTimer& start = StartCaptureTimer(k);
         start.setInterval(1);
         start.setTimerType(Qt::PreciseTimer);
@@ -55,7 +55,7 @@ void LiveTimers::set(QTimer& timer, bool on) {
 void LiveTimers::Sync() {
     set(main_cycle_, live_.Cycle.MainCycleTimerEnabled);
     set(restart_, live_.Cycle.RestartTimerEnabled);
-    for (int k = 1; k <= kLiveChips; ++k) {
+    for (int k = 1; k <= kChipCount; ++k) {
         const ChipCapture& chip = live_.Handoff.Chip(k);
         set(StartCaptureTimer(k), chip.StartCaptureTimerEnabled);
         set(DialogTimer(k), chip.DialogTimerActive != station::DialogTimer::None);

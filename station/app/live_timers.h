@@ -5,7 +5,7 @@
 // the GUI thread as soon as one is queued.
 #pragma once
 
-#include "live_station.h"
+#include "live/live_station.h"
 
 #include <QObject>
 #include <QTimer>
@@ -32,8 +32,8 @@ private:
     LiveStation& live_;
     QTimer main_cycle_;
     QTimer restart_;
-    std::array<QTimer, kLiveChips + 1> start_capture_;
-    std::array<QTimer, kLiveChips + 1> dialog_;
+    std::array<QTimer, kChipCount + 1> start_capture_;
+    std::array<QTimer, kChipCount + 1> dialog_;
 };
 
 } // namespace station

@@ -11,11 +11,11 @@
 //                          windows, once they have shown live video for a while);
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
 #include "camera_windows_run.h"
-#include "chanel_form.h"
+#include "ui/live/chanel_form.h"
 #include "form_snapshot.h"
-#include "main_form.h"
+#include "ui/main/main_form.h"
 #include "platform/qt_ui_sink.h"
-#include "startup.h"
+#include "lifecycle/startup.h"
 #include "station_program.h"
 
 #include "platform/named_objects.h"

@@ -1,7 +1,7 @@
 #include "startup_form.h"
 
-#include "main_form.h"
-#include "view_form.h"
+#include "ui/main/main_form.h"
+#include "ui/viewer/view_form.h"
 
 #include <QApplication>
 #include <QCloseEvent>

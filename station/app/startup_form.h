@@ -4,8 +4,8 @@
 // forms are freed with deferred deletion.
 #pragma once
 
-#include "startup.h"
-#include "view_form.h"
+#include "lifecycle/startup.h"
+#include "ui/viewer/view_form.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,9 +1,9 @@
 #include "station_program.h"
 
 #include "camera_windows_run.h"
-#include "chanel_form.h"
-#include "live_startup.h"
-#include "mes_form.h"
+#include "ui/live/chanel_form.h"
+#include "live/live_startup.h"
+#include "ui/live/mes_form.h"
 
 namespace station {
 
@@ -63,7 +63,7 @@ StartupHooks StationProgram::hooks() {
         const std::uint32_t start = life_->Startup().StartTick;
         live_->Cycle.RestartTick = start;
         live_->Cycle.RiscCheckTick = start;
-        for (int k = 1; k <= kLiveChips; ++k) {
+        for (int k = 1; k <= kChipCount; ++k) {
             live_->Handoff.ResetChip(k);
         }
     };
@@ -92,7 +92,7 @@ bool StationProgram::Start() {
 void StationProgram::stop_live_timers() {
     live_->Cycle.MainCycleTimerEnabled = false;
     live_->Cycle.RestartTimerEnabled = false;
-    for (int k = 1; k <= kLiveChips; ++k) {
+    for (int k = 1; k <= kChipCount; ++k) {
         live_->Handoff.Chip(k).StartCaptureTimerEnabled = false;
         live_->Handoff.Chip(k).DialogTimerActive = DialogTimer::None;
     }

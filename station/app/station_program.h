@@ -3,14 +3,14 @@
 // diagnostics window. The program's main block makes one and runs the message loop.
 #pragma once
 
-#include "capture_windows.h"
+#include "live/capture_windows.h"
 #include "live_menus.h"
-#include "live_station.h"
+#include "live/live_station.h"
 #include "live_timers.h"
-#include "main_form.h"
-#include "startup_capture.h"
+#include "ui/main/main_form.h"
+#include "lifecycle/startup_capture.h"
 #include "startup_form.h"
-#include "station_board.h"
+#include "board/station_board.h"
 
 #include <memory>
 

@@ -1,15 +1,15 @@
 // The camera window and diagnostics window widgets offscreen: adding windows, rights on the
 // buttons, drawing through DrawDib, the monitor menu, the single-instance dialogs and the
 // diagnostics figures; screenshots of both windows.
-#include "chanel_form.h"
+#include "ui/live/chanel_form.h"
 #include "live_menus.h"
 #include "live_timers.h"
-#include "mes_form.h"
-#include "single_dialog.h"
+#include "ui/live/mes_form.h"
+#include "ui/common/single_dialog.h"
 
-#include "language.h"
-#include "live_fakes.h"
-#include "qt_text.h"
+#include "base/language.h"
+#include "live/tests/live_fakes.h"
+#include "ui/common/qt_text.h"
 
 #include <pixaro/colorspace.h>
 
@@ -70,7 +70,7 @@ protected:
 TEST_F(LiveForms, AddChanelFillsSlotsInOrderAndReusesAClosedOne) {
     rights = {1, 14};
     std::vector<TFormChanel*> forms;
-    for (int i = 1; i <= kLiveSlots; ++i) {
+    for (int i = 1; i <= kSlotCount; ++i) {
         TFormChanel* f = AddChanelClick(live, hooks, &owner);
         ASSERT_NE(f, nullptr);
         EXPECT_EQ(f->Window().ChanelNumber, i);

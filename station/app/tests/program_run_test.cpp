@@ -1,7 +1,7 @@
 // The real program `tolm`, copied into temporary program folders with a temporary system
 // root, run offscreen with its message boxes written to stderr and closed after a while.
-#include "language.h"
-#include "startup.h"
+#include "base/language.h"
+#include "lifecycle/startup.h"
 
 #include "platform/cp1251.h"
 

@@ -5,10 +5,10 @@
 #include "station_program.h"
 
 #include "capture_fixture.h"
-#include "fake_board.h"
-#include "language.h"
-#include "program_dir.h"
-#include "settings_files.h"
+#include "board/tests/fake_board.h"
+#include "base/language.h"
+#include "base/program_dir.h"
+#include "settings/settings_files.h"
 
 #include "platform/paths.h"
 #include "platform/ui_recorder.h"

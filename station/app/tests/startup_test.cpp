@@ -1,18 +1,18 @@
 // The station's life cycle in process: first and second start-up stage and shut-down against
 // fake capture windows and the recording board-control library, loaded by name from a
 // temporary system directory; the main form's timers and close in the window system.
-#include "startup.h"
+#include "lifecycle/startup.h"
 #include "startup_form.h"
 
-#include "codepage.h"
-#include "fake_board.h"
-#include "language.h"
-#include "local_clock.h"
-#include "main_form.h"
-#include "main_menu.h"
-#include "program_dir.h"
-#include "settings_files.h"
-#include "work_log.h"
+#include "base/codepage.h"
+#include "board/tests/fake_board.h"
+#include "base/language.h"
+#include "base/local_clock.h"
+#include "ui/main/main_form.h"
+#include "lifecycle/main_menu.h"
+#include "base/program_dir.h"
+#include "settings/settings_files.h"
+#include "base/work_log.h"
 
 #include "platform/clock.h"
 #include "platform/paths.h"

@@ -6,7 +6,7 @@
 #include "station_rig.h"
 
 #include "camera_windows_run.h"
-#include "mes_form.h"
+#include "ui/live/mes_form.h"
 
 #include "platform/nt_kernel.h"
 

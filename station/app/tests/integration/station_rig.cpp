@@ -1,8 +1,8 @@
 #include "station_rig.h"
 
 #include "camera_windows_run.h"
-#include "language.h"
-#include "program_dir.h"
+#include "base/language.h"
+#include "base/program_dir.h"
 
 #include "machine/camera_code.h"
 #include "machine/config.h"

@@ -4,7 +4,7 @@
 // running event loop. The integration test and the pipeline benchmark share it.
 #pragma once
 
-#include "chanel_form.h"
+#include "ui/live/chanel_form.h"
 #include "station_program.h"
 
 #include "machine/machine.h"

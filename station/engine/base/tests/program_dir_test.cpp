@@ -1,0 +1,30 @@
+#include "base/program_dir.h"
+
+#include "program_dir_fixture.h"
+
+namespace station {
+namespace {
+
+TEST(ProgramDir, DefaultsToTheFolderOfTheProgramFile) {
+    SetProgramDir("");
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe");
+    EXPECT_EQ(ProgramDir(), exe.parent_path().string());
+    SetProgramDir("/some/where//");
+    EXPECT_EQ(ProgramDir(), "/some/where");
+    SetProgramDir("");
+}
+
+class ProgramFiles : public test::ProgramDirTest {};
+
+TEST_F(ProgramFiles, ReadAndReplaceByName) {
+    EXPECT_FALSE(ReadProgramFile("a.pdt").has_value());
+    ASSERT_TRUE(ReplaceProgramFile("a.pdt", {1, 2, 3}));
+    EXPECT_EQ(ReadProgramFile("A.PDT"), (std::vector<std::uint8_t>{1, 2, 3}));
+    ASSERT_TRUE(ReplaceProgramFile("A.pdt", {}));
+    EXPECT_EQ(ReadProgramFile("a.pdt"), std::vector<std::uint8_t>{});
+    EXPECT_EQ(ProgramFile("A.Pdt"), dir_ / "a.pdt");
+    EXPECT_FALSE(std::filesystem::exists(path("a.pdt.tmp")));
+}
+
+} // namespace
+} // namespace station

@@ -1,0 +1,57 @@
+#include "host_bridge.h"
+
+#include "base/language.h"
+#include "base/language_lines.h"
+#include "base/work_log.h"
+
+#include <cstdio>
+#include <string>
+
+namespace station {
+namespace {
+
+constexpr int kHardwareCategory = 5;
+constexpr DWORD kPciFixBits = 6;
+
+void log_value(int line, DWORD value) {
+    char hex[9];
+    std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(value));
+    WriteReport(kHardwareCategory, LangList[line] + " " + hex);
+}
+
+} // namespace
+
+void HostBridge::Read(const BoardLibrary& library) {
+    if (!library.BoardControlOn()) {
+        return;
+    }
+    BridgePresent = library.Table().TarvoIsBridge() != 0;
+    if (BridgePresent) {
+        BridgeValue = library.Table().TarvoReadBridgePCIInfo();
+    }
+}
+
+void HostBridge::ReportAndFix(const BoardLibrary& library, bool pci_fix) {
+    if (!BridgePresent || !library.BoardControlOn()) {
+        WriteReport(kHardwareCategory, LangList[kLineNoHostBridge]);
+        return;
+    }
+    log_value(kLineHostBridgeFound, BridgeValue);
+    if (pci_fix && (BridgeValue & kPciFixBits) != kPciFixBits) {
+        const DWORD fixed = BridgeValue | kPciFixBits;
+        library.Table().TarvoWriteBridgePCIInfo(fixed);
+        log_value(kLineHostBridgeWritten, fixed);
+    }
+}
+
+void HostBridge::Restore(const BoardLibrary& library) {
+    if (!BridgePresent || !library.BoardControlOn()) {
+        return;
+    }
+    if (library.Table().TarvoReadBridgePCIInfo() != BridgeValue) {
+        library.Table().TarvoWriteBridgePCIInfo(BridgeValue);
+        log_value(kLineHostBridgeRestored, BridgeValue);
+    }
+}
+
+} // namespace station

@@ -1,0 +1,285 @@
+#include "startup.h"
+
+#include "base/language.h"
+#include "base/language_lines.h"
+#include "base/local_clock.h"
+#include "main_menu.h"
+#include "base/program_dir.h"
+#include "settings/settings_files.h"
+#include "alarm/speaker.h"
+#include "base/work_log.h"
+
+#include "platform/clock.h"
+#include "win32/dialogs.h"
+#include "win32/modules.h"
+#include "win32/profile.h"
+#include "win32/timeapi.h"
+
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+namespace station {
+namespace {
+
+constexpr int kOtherCategory = 6;
+
+void call(const std::function<void()>& hook) {
+    if (hook) {
+        hook();
+    }
+}
+
+// A message box of language line `line`. The texts are copied first: the station may close
+// while the box is up, and the close frees the language texts.
+void message_of_line(int line, const std::string& caption, UINT type) {
+    const std::string text = LangList[line];
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
+}
+
+std::size_t chip_index(int k) {
+    return static_cast<std::size_t>(k - 1);
+}
+
+// The current date and time in the system's short format, as the crash marker holds it.
+std::string short_date_time(const LocalDateTime& t) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%02d.%02d.%04d %d:%02d:%02d", t.day, t.month, t.year, t.hour,
+                  t.minute, t.second);
+    return text;
+}
+
+} // namespace
+
+std::filesystem::path StationIniPath(const std::filesystem::path& program_file) {
+    std::filesystem::path ini = program_file;
+    const std::string name = program_file.filename().string();
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot > 0 && name.size() - dot == 4) {
+        ini.replace_extension(".ini");
+    } else {
+        ini += ".ini";
+    }
+    return ini;
+}
+
+I2CSettings ReadI2CSettings(const std::filesystem::path& ini_file) {
+    const std::string file = ini_file.string();
+    const auto read = [&](const char* key, INT fallback) {
+        return static_cast<std::int32_t>(GetPrivateProfileIntA("I2C", key, fallback, file.c_str()));
+    };
+    I2CSettings s;
+    s.Delay = read("Delay", 1);
+    s.AutoRepeat = read("AutoRepeat", 20);
+    s.UseCommReady = read("UseCommReady", 0);
+    s.UseCheckComm = read("UseCheckComm", 1);
+    return s;
+}
+
+StationStartup::StationStartup(StartupCapture& capture, StationBoard& board, StartupHooks hooks)
+    : Station(board), Library(board.Library), Board(board.Control), Bridge(board.Bridge),
+      ChipPresent(board.ChipPresent), capture_(capture), hooks_(std::move(hooks)) {}
+
+bool StationStartup::FormCreate() {
+    // Start of the ten-minute restart period and of the DMA-program check; I2C counters zero.
+    StartTick = platform::clock::now();
+    Board.Counters = {};
+    timeBeginPeriod(1);
+
+    ProgramClosing = false;
+    Bridge = HostBridge{};
+    PciFix = false;
+    HrdMap = kHrdMapProvisional;
+    Board.I2CLastTick.fill(timeGetTime());
+    ChipPresent.fill(false);
+    call(hooks_.ResetFrameLoops);
+    ReportFlags.fill(false);
+    RemPorts.fill(kDefaultPort);
+    RemAddresses.fill(std::string());
+
+    char program_file[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, program_file, sizeof program_file);
+    Board.Settings = ReadI2CSettings(StationIniPath(program_file));
+
+    if (!LoadLanguageFile()) {
+        MessageBoxA(nullptr, kLanguageFailureText, kLanguageFailureCaption, MB_ICONWARNING);
+        call(hooks_.Terminate);
+        return false;
+    }
+    LoadBufIni();
+    create_crash_marker_or_report();
+    if (closed_) {
+        return true;
+    }
+    call(hooks_.SetCaptions);
+
+    Board.SensorWord = -1;
+    Station.Sound.Reset();
+    StealthActive = false;
+    LoadStealth();
+    LoadAutoRun();
+
+    call(hooks_.ShowMainForm);
+    capture_.CreateWindows();
+    call(hooks_.HideMainForm);
+    for (int k = 1; k <= kChipCount; ++k) {
+        DriverConnected[chip_index(k)] = capture_.ConnectDriver(k);
+    }
+
+    Library.Load(DriverConnected);
+    Bridge.Read(Library);
+    for (int k = 1; k <= kChipCount; ++k) {
+        if (DriverConnected[chip_index(k)]) {
+            ReadCaptureFormat(k);
+        }
+    }
+    call(hooks_.EnableConfigInitTimer);
+    return true;
+}
+
+void StationStartup::create_crash_marker_or_report() {
+    CrashMarkerKept = false;
+    const std::filesystem::path marker = ProgramFile(kCrashMarkerName);
+    std::error_code ec;
+    if (std::filesystem::exists(marker, ec)) {
+        CrashMarkerKept = true;
+        message_of_line(kLineCrashMarkerFound, LangList[kLineProgramName], MB_OK);
+        return;
+    }
+    std::ofstream out(marker, std::ios::binary | std::ios::trunc);
+    out << short_date_time(LocalNow()) << "\r\n";
+}
+
+void StationStartup::ReadCaptureFormat(int k) {
+    std::vector<std::uint8_t>& format = CaptureFormat[chip_index(k)];
+    format = capture_.ReadVideoFormat(k);
+    CaptureFormatSize = format.size();
+    Station.ReadColourFormat(k);
+}
+
+void StationStartup::ConfigInitTimerTimer() {
+    if (second_stage_done_ || closed_) {
+        return;
+    }
+    second_stage_done_ = true;
+    ChipPresent = DriverConnected;
+    call(hooks_.TakePresentChips);
+
+    bool any_chip = false;
+    for (const bool present : ChipPresent) {
+        any_chip = any_chip || present;
+    }
+    const std::string caption = StationCaption();
+    if (!any_chip && !StealthAtStart && !AutoStart) {
+        message_of_line(kLineNoCaptureDriver, caption, MB_ICONWARNING);
+        // The operator may have closed the station while the message was up.
+        if (ProgramClosing || closed_) {
+            return;
+        }
+    }
+
+    LoadHrdIni();
+    Board.ResetMuxBookkeeping();
+    call(hooks_.ResetStationTables);
+
+    LoadNetIni();
+    call(hooks_.CreateRemoteStations);
+
+    const bool listening = !hooks_.OpenServerSocket || hooks_.OpenServerSocket();
+    if (!listening && !StealthAtStart && !AutoStart) {
+        message_of_line(kLineNoListeningSocket, caption, MB_ICONWARNING);
+        if (ProgramClosing || closed_) {
+            return;
+        }
+    }
+
+    NetworkOn = true;
+    Station.Sound.Reset();
+    LoadConfTable();
+    Station.LevelSteps = {};
+    call(hooks_.LoadScheduledConfiguration);
+
+    WriteReport(kOtherCategory, LangList[kLineStationStarted]);
+
+    if (StealthAtStart) {
+        call(hooks_.EnterStealth);
+        StealthActive = true;
+    } else {
+        if (hooks_.LeaveStealth) {
+            hooks_.LeaveStealth();
+        } else {
+            call(hooks_.ShowMainForm);
+        }
+        StealthActive = false;
+    }
+
+    for (int k = 1; k <= kChipCount; ++k) {
+        if (ChipPresent[chip_index(k)]) {
+            Board.SetAdcRegister(k);
+            Board.SetScalingLoop(k);
+        }
+    }
+    call(hooks_.EnableCycleTimers);
+    for (int k = 1; k <= kChipCount; ++k) {
+        Board.SwitchCaptureMux(false, k);
+        Board.SwitchMonitorMux(k);
+    }
+
+    Bridge.ReportAndFix(Library, PciFix);
+
+    for (int k = 1; k <= kChipCount; ++k) {
+        if (ChipPresent[chip_index(k)] && hooks_.EnableStartCaptureTimer) {
+            hooks_.EnableStartCaptureTimer(k);
+        }
+    }
+}
+
+void StationStartup::FormCloseQuery() {
+    ProgramClosing = true;
+    call(hooks_.CloseQuery);
+}
+
+void StationStartup::FormClose() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    if (!ProgramClosing) {
+        FormCloseQuery();
+    }
+    // No timer handler may run on what the steps below take down.
+    call(hooks_.StopAllTimers);
+
+    WriteReport(kOtherCategory, LangList[kLineStationStopped]);
+    Bridge.Restore(Library);
+    SpeakerOff();
+
+    // The relays go off while the board-control library is still bound.
+    Board.WriteAllRelaysOff();
+    Library.Release();
+
+    for (int k = 1; k <= kChipCount; ++k) {
+        if (DriverConnected[chip_index(k)]) {
+            capture_.DisconnectDriver(k);
+            DriverConnected[chip_index(k)] = false;
+        }
+    }
+    for (auto& format : CaptureFormat) {
+        format.clear();
+        format.shrink_to_fit();
+    }
+
+    call(hooks_.CloseNetwork);
+    SaveBufIni();
+    call(hooks_.FreeCameraWindows);
+    call(hooks_.FreeForms);
+    LangList.Clear();
+
+    if (!CrashMarkerKept) {
+        std::error_code ec;
+        std::filesystem::remove(ProgramFile(kCrashMarkerName), ec);
+    }
+    timeBeginPeriod(5);
+}
+
+} // namespace station

@@ -1,0 +1,16 @@
+#include "qt_text.h"
+
+#include "base/codepage.h"
+#include "base/language.h"
+
+namespace station {
+
+QString QtText(std::string_view cp1251) {
+    return QString::fromStdString(Cp1251ToUtf8(cp1251));
+}
+
+QString LangText(int line) {
+    return QtText(LangList[line]);
+}
+
+} // namespace station
