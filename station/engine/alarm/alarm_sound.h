@@ -4,7 +4,7 @@
 // main form's media player. A request is cleared when its sound has ended.
 #pragma once
 
-#include "alarm/camera_alarm_fields.h"
+#include "camera_alarm_fields.h"
 
 #include <cstdint>
 #include <filesystem>
