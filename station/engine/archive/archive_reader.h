@@ -5,6 +5,7 @@
 // against the files they point into; anything that does not fit reads as nothing (-1).
 #pragma once
 
+#include "base/limits.h"
 #include "archive_context.h"
 #include "archive_files.h"
 #include "jpeg_picture.h"
@@ -23,9 +24,9 @@ constexpr std::int32_t kNothingRead = -1;
 // The viewer's filters: RequestFiltr and AlarmFiltr for cameras 1..16 (index 0..15),
 // SystemFiltr for stations 0..20.
 struct ArchFilters {
-    std::array<bool, 16> request{};
-    std::array<bool, 16> alarm{};
-    std::array<bool, 21> system{};
+    std::array<bool, station::kCameraCount> request{};
+    std::array<bool, station::kCameraCount> alarm{};
+    std::array<bool, station::kRemoteStationCount + 1> system{};
 };
 
 // ((alarm and AlarmFiltr[camera]) or (manual and RequestFiltr[camera])) and SystemFiltr[station];

@@ -3,6 +3,8 @@
 // is applied only when it agrees in sign with the two steps before it.
 #pragma once
 
+#include "base/limits.h"
+
 #include <array>
 #include <cstdint>
 #include <functional>
@@ -23,7 +25,7 @@ struct LevelStepHistory {
 };
 
 // Per board 1..4 and camera 1..16 (entries [board - 1][camera - 1]).
-using LevelStepTable = std::array<std::array<LevelStepHistory, 16>, 4>;
+using LevelStepTable = std::array<std::array<LevelStepHistory, kCameraCount>, kChipCount>;
 
 // 0 unless all three history entries have the sign of `step` (negative, or zero and positive).
 std::int32_t DampLevelStep(const LevelStepHistory& history, std::int32_t step);

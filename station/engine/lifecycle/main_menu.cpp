@@ -2,6 +2,7 @@
 
 #include "base/language.h"
 #include "base/language_lines.h"
+#include "base/limits.h"
 
 namespace station {
 namespace {
@@ -17,7 +18,7 @@ MenuEntry separator(const char* name) {
 // A board sub-menu: items <prefix>1 .. <prefix>4 captioned with their board number.
 MenuEntry board_menu(const char* name, int line, const std::string& prefix) {
     MenuEntry menu = item(name, line);
-    for (int k = 1; k <= 4; ++k) {
+    for (int k = 1; k <= kChipCount; ++k) {
         menu.items.push_back(MenuEntry{
             prefix + std::to_string(k), MenuEntry::Kind::Item, -1, std::to_string(k), {}});
     }

@@ -116,7 +116,7 @@ public:
     std::int32_t AlarmInputNumber = 1;
     std::int32_t AlarmInputState = 0;
     std::uint8_t AlarmMon = 0;
-    std::array<std::uint8_t, 4> AlarmMonNumber{}; // monitor m is entry m - 1
+    std::array<std::uint8_t, kMonitorCount> AlarmMonNumber{}; // monitor m is entry m - 1
     std::uint8_t HoldActive = 0;
     std::uint32_t HoldTick = 0;
     std::string RemCaptionBase; // CP1251
