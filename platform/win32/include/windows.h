@@ -5,6 +5,8 @@
 #include "win32/errors.h"
 #include "win32/security.h"
 #include "win32/handleapi.h"
+#include "win32/memory.h"
+#include "win32/codepage.h"
 #include "win32/synch.h"
 #include "win32/threads.h"
 #include "win32/sysinfo.h"

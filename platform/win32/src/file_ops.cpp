@@ -153,3 +153,73 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
     return platform::attributes_of(st);
 }
 }
+
+namespace {
+
+// Makes a rename in `folder` durable.
+void sync_folder(const std::filesystem::path& folder) {
+    platform::UniqueFd dir(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags) {
+    const auto from = platform::host_path(existing);
+    const auto to = platform::host_path(new_name);
+    if (from.empty() || to.empty()) {
+        return fail(ERROR_PATH_NOT_FOUND);
+    }
+    struct stat src {};
+    if (::lstat(from.c_str(), &src) != 0) {
+        return fail(platform::win32_error_from_errno(errno, from));
+    }
+    struct stat dst {};
+    if (::lstat(to.c_str(), &dst) == 0) {
+        const bool same = dst.st_dev == src.st_dev && dst.st_ino == src.st_ino;
+        if (!same && (flags & MOVEFILE_REPLACE_EXISTING) == 0) {
+            return fail(ERROR_ALREADY_EXISTS);
+        }
+        if (!same && (S_ISDIR(dst.st_mode) || S_ISDIR(src.st_mode))) {
+            return fail(ERROR_ACCESS_DENIED);
+        }
+        if (!same && platform::is_loaded_image(dst)) {
+            return fail(ERROR_SHARING_VIOLATION);
+        }
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        if (err != EXDEV) {
+            return fail(err == ENOTEMPTY ? DWORD(ERROR_ACCESS_DENIED)
+                                         : platform::win32_error_from_errno(err, to));
+        }
+        if ((flags & MOVEFILE_COPY_ALLOWED) == 0 || S_ISDIR(src.st_mode)) {
+            return fail(ERROR_NOT_SAME_DEVICE);
+        }
+        if (!CopyFileA(existing, new_name, FALSE)) {
+            return FALSE;
+        }
+        if ((flags & MOVEFILE_WRITE_THROUGH) != 0) {
+            platform::UniqueFd copy(::open(to.c_str(), O_RDONLY | O_CLOEXEC));
+            if (copy.valid()) {
+                ::fsync(copy.get());
+            }
+        }
+        if (::unlink(from.c_str()) != 0) {
+            return fail(platform::win32_error_from_errno(errno, from));
+        }
+    }
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0) {
+        sync_folder(to.parent_path());
+        if (from.parent_path() != to.parent_path()) {
+            sync_folder(from.parent_path());
+        }
+    }
+    return TRUE;
+}
+}

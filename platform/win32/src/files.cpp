@@ -42,6 +42,19 @@ public:
                         true);
     }
 
+    // Cuts or extends the file at the current position.
+    DWORD set_end() {
+        if (!writable_) {
+            return ERROR_ACCESS_DENIED;
+        }
+        const off_t here = ::lseek(fd_.get(), 0, SEEK_CUR);
+        if (here < 0 || ::ftruncate(fd_.get(), here) != 0) {
+            return errno == ENOSPC || errno == EFBIG ? DWORD(ERROR_DISK_FULL)
+                                                     : DWORD(ERROR_WRITE_FAULT);
+        }
+        return ERROR_SUCCESS;
+    }
+
     DWORD flush() override {
         if (!writable_) {
             return ERROR_ACCESS_DENIED;
@@ -337,6 +350,20 @@ BOOL WINAPI FlushFileBuffers(HANDLE file) {
         return FALSE;
     }
     const DWORD error = object->flush();
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetEndOfFile(HANDLE file) {
+    auto object = platform::lookup_handle_as<platform::FileObject>(file);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const DWORD error = object->set_end();
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;

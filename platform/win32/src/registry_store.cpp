@@ -270,7 +270,10 @@ LONG create_key(Root root, std::string_view path, bool* created) {
     return r;
 }
 
-LONG delete_key(Root root, std::string_view path) {
+namespace {
+
+// Deletes the key at `path`; one with subkeys only when `tree` is set.
+LONG remove_key(Root root, std::string_view path, bool tree) {
     auto parts = split_path(path);
     if (parts.empty()) {
         return ERROR_ACCESS_DENIED;
@@ -284,13 +287,23 @@ LONG delete_key(Root root, std::string_view path) {
         if (key == nullptr) {
             return ERROR_FILE_NOT_FOUND;
         }
-        if (!key->subkeys.empty()) {
+        if (!tree && !key->subkeys.empty()) {
             return ERROR_ACCESS_DENIED;
         }
         parent->remove_subkey(parts.back());
         changed = true;
         return ERROR_SUCCESS;
     });
+}
+
+} // namespace
+
+LONG delete_key(Root root, std::string_view path) {
+    return remove_key(root, path, false);
+}
+
+LONG delete_tree(Root root, std::string_view path) {
+    return remove_key(root, path, true);
 }
 
 LONG query_value(Root root, std::string_view path, std::string_view name, Value& out) {
