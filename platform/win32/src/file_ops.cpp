@@ -1,6 +1,6 @@
 // System folders and the path-level file calls: copy, delete, create folder, attributes.
 #include "file_support.h"
-#include "unique_fd.h"
+#include "win32_owners/unique_fd.h"
 
 #include "platform/paths.h"
 #include "win32/errors.h"
@@ -74,7 +74,7 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
     if (from.empty() || to.empty()) {
         return fail(ERROR_PATH_NOT_FOUND);
     }
-    platform::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    win32_owners::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat src {};
     if (!in.valid()) {
         return fail(platform::win32_error_from_errno(errno, from));
@@ -96,7 +96,8 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
         }
     }
     const int create = fail_if_exists ? (O_CREAT | O_EXCL) : (O_CREAT | O_TRUNC);
-    platform::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CLOEXEC | create, src.st_mode & 07777));
+    win32_owners::UniqueFd out(
+        ::open(to.c_str(), O_WRONLY | O_CLOEXEC | create, src.st_mode & 07777));
     if (!out.valid()) {
         return fail(platform::win32_error_from_errno(errno, to));
     }
@@ -158,7 +159,7 @@ namespace {
 
 // Makes a rename in `folder` durable.
 void sync_folder(const std::filesystem::path& folder) {
-    platform::UniqueFd dir(
+    win32_owners::UniqueFd dir(
         ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.valid()) {
         ::fsync(dir.get());
@@ -205,7 +206,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags) {
             return FALSE;
         }
         if ((flags & MOVEFILE_WRITE_THROUGH) != 0) {
-            platform::UniqueFd copy(::open(to.c_str(), O_RDONLY | O_CLOEXEC));
+            win32_owners::UniqueFd copy(::open(to.c_str(), O_RDONLY | O_CLOEXEC));
             if (copy.valid()) {
                 ::fsync(copy.get());
             }

@@ -1,6 +1,6 @@
 // CreateFileA and the calls on file handles.
 #include "file_support.h"
-#include "unique_fd.h"
+#include "win32_owners/unique_fd.h"
 
 #include "platform/io_object.h"
 #include "platform/paths.h"
@@ -20,7 +20,7 @@ namespace {
 // An open file of the host.
 class FileObject : public IoObject {
 public:
-    FileObject(UniqueFd fd, bool readable, bool writable)
+    FileObject(win32_owners::UniqueFd fd, bool readable, bool writable)
         : fd_(std::move(fd)), readable_(readable), writable_(writable) {}
 
     int fd() const { return fd_.get(); }
@@ -107,7 +107,7 @@ private:
         return result;
     }
 
-    UniqueFd fd_;
+    win32_owners::UniqueFd fd_;
     bool readable_;
     bool writable_;
 };
@@ -233,7 +233,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     // CREATE_ALWAYS and OPEN_ALWAYS report whether the file was there (ERROR_ALREADY_EXISTS);
     // the exclusive create tells that without a race. The loop covers a file removed between
     // the two opens.
-    platform::UniqueFd fd;
+    win32_owners::UniqueFd fd;
     DWORD existed = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 8 && !fd.valid(); ++attempt) {
         switch (disposition) {

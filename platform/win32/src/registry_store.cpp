@@ -1,7 +1,7 @@
 // The hive files: cached per process, re-read when another process rewrote them, rewritten
 // atomically under a file lock.
 #include "registry_hive.h"
-#include "unique_fd.h"
+#include "win32_owners/unique_fd.h"
 
 #include "platform/paths.h"
 #include "platform/registry_store.h"
@@ -75,7 +75,7 @@ public:
     bool ok() const { return ok_; }
 
 private:
-    UniqueFd fd_;
+    win32_owners::UniqueFd fd_;
     bool ok_ = false;
 };
 
@@ -128,7 +128,7 @@ void report_corrupt(Hive& h, const std::filesystem::path& file, const FileId& id
 
 // Brings `h` up to the file's current version.
 LONG refresh(Hive& h, const std::filesystem::path& file) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    win32_owners::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno != ENOENT) {
             return ERROR_CANTREAD;
@@ -175,7 +175,7 @@ LONG save(Hive& h, const std::filesystem::path& file, unsigned serial) {
     const std::vector<BYTE> bytes = serialize(h.root, generation);
     const std::string temp =
         file.string() + ".new." + std::to_string(::getpid()) + "." + std::to_string(serial);
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    win32_owners::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     bool ok = fd.valid();
     for (std::size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
