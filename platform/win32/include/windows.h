@@ -18,3 +18,5 @@
 #include "win32/registry.h"
 #include "win32/profile.h"
 #include "win32/dialogs.h"
+#include "win32/gdi.h"
+#include "win32/window.h"

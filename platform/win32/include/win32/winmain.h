@@ -4,8 +4,7 @@
 #pragma once
 
 #include "win32/types.h"
-
-#define SW_SHOWDEFAULT 10
+#include "win32/window.h"
 
 // Defined by the program. `command_line` holds the arguments after the program name, joined by
 // blanks; `previous` is always null.
