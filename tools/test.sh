@@ -1,12 +1,16 @@
 #!/usr/bin/env bash
-# Builds and runs the whole test suite twice: a normal build in build/ and an
-# address+undefined sanitizer build in build-asan/.
+# Checks the system code's includes and calls (tools/check-system-code.sh), then builds and
+# runs the whole test suite twice: a normal build in build/ and an address+undefined sanitizer
+# build in build-asan/.
 # Usage: tools/test.sh [ctest args...]   e.g. tools/test.sh -L machine
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 jobs=$(nproc)
 export QT_QPA_PLATFORM=offscreen
 status=0
+
+# Fails fast when system code reaches past the documented interface.
+"$root/tools/check-system-code.sh"
 
 "$root/tools/build.sh" "$root/build"
 (cd "$root/build" && ctest --output-on-failure -j "$jobs" "$@") || status=1

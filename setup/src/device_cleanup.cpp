@@ -3,15 +3,17 @@
 #include "installer_support.h"
 #include "string_search.h"
 #include "wildcard.h"
-#include "win32_handles.h"
 
 #include <win32/setupapi.h>
 
 #include <cstring>
 #include <memory>
 #include <new>
+#include <win32_owners/unique_handle.h>
 
 namespace setup {
+
+using win32_owners::UniqueHandle;
 namespace {
 
 // Sub-folders deeper than this are not scanned (a folder linked into itself ends the descent).
@@ -57,8 +59,8 @@ bool ids_name_a_chip(const std::vector<BYTE>& multi, const std::vector<std::stri
 
 // The whole file, or nothing when it cannot be read.
 std::vector<unsigned char> read_file(const std::string& path) {
-    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         return {};
     }

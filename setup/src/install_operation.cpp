@@ -7,15 +7,22 @@
 #include "registry_tree.h"
 #include "string_search.h"
 #include "texts.h"
-#include "win32_handles.h"
 
 #include <win32/restart.h>
+#include <win32/shlwapi.h>
 #include <win32/winsvc.h>
 
 #include <memory>
 #include <new>
+#include <win32_owners/unique_handle.h>
+#include <win32_owners/reg_key.h>
+#include <win32_owners/sc_handle.h>
 
 namespace setup {
+
+using win32_owners::RegKey;
+using win32_owners::ScHandle;
+using win32_owners::UniqueHandle;
 
 void Installer::fail(const std::string& text) {
     error_beep();
@@ -71,8 +78,8 @@ void Installer::OnInstall() {
 // Reads the capture driver library and writes one copy per device, each with its device digit
 // at the end of its file description.
 bool Installer::copy_capture_driver(const std::string& system_dir) {
-    FileHandle source(CreateFileA(names::kCaptureSource, GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle source(CreateFileA(names::kCaptureSource, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!source.valid()) {
         fail(text::kSourceNotFound);
         return false;
@@ -104,8 +111,8 @@ bool Installer::copy_capture_driver(const std::string& system_dir) {
             ask(format(text::kCopyExistsReplace, destination.c_str())) == IDNO) {
             continue;
         }
-        FileHandle copy(CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle copy(CreateFileA(destination.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
         if (!copy.valid() || !WriteFile(copy.get(), image.get(), size, &written, nullptr) ||
             written != size) {
@@ -148,7 +155,7 @@ bool Installer::write_registry() {
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, names::kMsvideoResources, 0, KEY_ALL_ACCESS,
                           msvideo.out()) == ERROR_SUCCESS) {
             RegDeleteValueA(msvideo.get(), names::kVfwWdm);
-            DeleteRegistryTree(msvideo.get(), names::kVfwWdm);
+            SHDeleteKeyA(msvideo.get(), names::kVfwWdm);
         }
     }
     for (int i = 0; i < settings.device_count; ++i) {

@@ -1,12 +1,9 @@
 // The installer program: one modal dialog; the program ends when it closes.
-#include "platform/qt_ui_sink.h"
 #include "setup_dialog.h"
 
-#include <QApplication>
+#include <win32/winmain.h>
 
-int main(int argc, char** argv) {
-    QApplication app(argc, argv);
-    platform::ScopedUiSink sink(std::make_shared<platform::QtUiSink>());
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     setup::SetupDialog dialog;
     dialog.exec();
     return 0;

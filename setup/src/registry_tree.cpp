@@ -2,25 +2,11 @@
 
 #include "installer_support.h"
 #include "names.h"
-#include "win32_handles.h"
+#include <win32_owners/reg_key.h>
 
 namespace setup {
 
-LONG DeleteRegistryTree(HKEY key, const char* subkey) {
-    RegKey sub;
-    LONG e = RegOpenKeyExA(key, subkey, 0, KEY_ALL_ACCESS, sub.out());
-    if (e != ERROR_SUCCESS) {
-        return e;
-    }
-    char name[256];
-    while (RegEnumKeyA(sub.get(), 0, name, sizeof name) == ERROR_SUCCESS) {
-        if (DeleteRegistryTree(sub.get(), name) != ERROR_SUCCESS) {
-            break;
-        }
-    }
-    sub.reset();
-    return RegDeleteKeyA(key, subkey);
-}
+using win32_owners::RegKey;
 
 std::int32_t ReadDeviceValue(long device, const char* name, std::int32_t fallback) {
     RegKey key;

@@ -6,13 +6,18 @@
 #include "names.h"
 #include "registry_tree.h"
 #include "texts.h"
-#include "win32_handles.h"
 
+#include <win32/shlwapi.h>
 #include <win32/winsvc.h>
 
 #include <cstring>
+#include <win32_owners/reg_key.h>
+#include <win32_owners/sc_handle.h>
 
 namespace setup {
+
+using win32_owners::RegKey;
+using win32_owners::ScHandle;
 namespace {
 
 // The slot that holds the copy of device 0 ("tarvovfw0.dll", any case), or -1.
@@ -87,7 +92,7 @@ void Installer::remove_registry_values(int first, int count) {
         RegKey capture;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, names::kVideoCaptureUser, 0, KEY_ALL_ACCESS,
                           capture.out()) == ERROR_SUCCESS) {
-            DeleteRegistryTree(capture.get(), names::kUserSettings);
+            SHDeleteKeyA(capture.get(), names::kUserSettings);
         }
     }
     {
@@ -124,7 +129,7 @@ void Installer::remove_registry_values(int first, int count) {
         if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, names::kMsvideoResources, 0, KEY_ALL_ACCESS,
                           msvideo.out()) == ERROR_SUCCESS) {
             RegDeleteValueA(msvideo.get(), names::kVfwWdm);
-            DeleteRegistryTree(msvideo.get(), names::kVfwWdm);
+            SHDeleteKeyA(msvideo.get(), names::kVfwWdm);
         }
     }
 }

@@ -2,7 +2,7 @@
 
 #include "texts.h"
 
-#include "platform/cp1251.h"
+#include <windows.h>
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -12,10 +12,18 @@
 #include <QSignalBlocker>
 #include <QStyle>
 
+#include <string>
+
 namespace setup {
 
 QString from_cp1251(const std::string& text) {
-    return QString::fromStdString(platform::cp1251::to_utf8(text));
+    if (text.empty()) {
+        return {};
+    }
+    const int size = static_cast<int>(text.size());
+    std::u16string wide(static_cast<std::size_t>(size), u'\0');
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), size);
+    return QString::fromUtf16(wide.data(), n);
 }
 
 namespace {

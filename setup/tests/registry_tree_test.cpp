@@ -36,21 +36,5 @@ TEST_F(InstallerTest, ReadDeviceValueFallsBackAsTheInstallerExpects) {
     }
 }
 
-TEST_F(InstallerTest, DeleteRegistryTreeRemovesEveryLevel) {
-    const std::string base = "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\msvideo";
-    for (const char* sub : {"\\MSVIDEO.VFWWDM\\a\\b\\c", "\\MSVIDEO.VFWWDM\\d", "\\other"}) {
-        platform::registry::create_key(Root::LocalMachine, base + sub);
-    }
-    set_string(base + "\\MSVIDEO.VFWWDM\\a\\b", "v", "x");
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, base.c_str(), 0, KEY_ALL_ACCESS, &key),
-              ERROR_SUCCESS);
-    EXPECT_EQ(setup::DeleteRegistryTree(key, "MSVIDEO.VFWWDM"), ERROR_SUCCESS);
-    EXPECT_EQ(setup::DeleteRegistryTree(key, "MSVIDEO.VFWWDM"), ERROR_FILE_NOT_FOUND);
-    RegCloseKey(key);
-    EXPECT_FALSE(key_exists(base + "\\MSVIDEO.VFWWDM"));
-    EXPECT_TRUE(key_exists(base + "\\other"));
-}
-
 } // namespace
 } // namespace setup_test

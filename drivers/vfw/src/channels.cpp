@@ -2,11 +2,10 @@
 
 #include "capture_formats.h"
 #include "device_requests.h"
+#include "global_record.h"
 #include "kernel_service.h"
 #include "stream_engine.h"
 #include "user_settings.h"
-
-#include <new>
 
 namespace tarvovfw {
 namespace {
@@ -38,7 +37,10 @@ void write_board_info(const DeviceInstance& in, const DeviceInstance* value) {
 void destroy_instance(DeviceInstance* in) {
     close_kernel_device(in->stream);
     free_translation_table(*in);
-    delete in;
+    if (in->key_brush != nullptr) {
+        DeleteObject(in->key_brush);
+    }
+    global_delete(in);
 }
 
 void release_device_instance() {
@@ -60,7 +62,7 @@ DeviceInstance* make_instance(DriverNameRecord& name, int device, DWORD& error) 
         error = DV_ERR_NOTDETECTED;
         return nullptr;
     }
-    auto* in = new (std::nothrow) DeviceInstance;
+    auto* in = global_new<DeviceInstance>();
     if (in == nullptr) {
         close_kernel_device(stream);
         error = DV_ERR_NOMEM;

@@ -1,8 +1,9 @@
-// The copy's only export, DriverProc: start-up, channel open and close, and the routing of the
-// capture messages to the channel that may answer them.
+// The copy's export DriverProc (with the entry point DllMain): start-up, channel open and close,
+// and the routing of the capture messages to the channel that may answer them.
 #include "capture_formats.h"
 #include "channels.h"
 #include "device_requests.h"
+#include "global_record.h"
 #include "kernel_service.h"
 #include "stream_engine.h"
 #include "user_settings.h"
@@ -12,7 +13,6 @@
 #include "win32/version.h"
 
 #include <cstring>
-#include <new>
 #include <vector>
 
 namespace tarvovfw {
@@ -69,7 +69,10 @@ LRESULT load(HDRVR driver) {
     GetModuleFileNameA(c.module, c.path, sizeof c.path);
     c.device = read_device_number(c.path);
     if (c.name == nullptr) {
-        c.name = new (std::nothrow) DriverNameRecord{nullptr, TARVO_SERVICE_NAME};
+        c.name = global_new<DriverNameRecord>();
+        if (c.name != nullptr) {
+            c.name->name = TARVO_SERVICE_NAME;
+        }
     }
     c.index = find_driver_index(c.device);
     return c.name != nullptr ? 1 : 0;
@@ -81,7 +84,7 @@ LRESULT free_driver() {
         if (c.name->manager != nullptr) {
             CloseServiceHandle(c.name->manager);
         }
-        delete c.name;
+        global_delete(c.name);
         c.name = nullptr;
     }
     return 1;
@@ -133,25 +136,39 @@ LRESULT channel_caps(DeviceInstance& in, DWORD channel, LPARAM p1) {
     }
 }
 
-// DVM_UPDATE: chooses the overlay key colour once. Painting the key needs GDI brushes and
-// window coordinates, which this platform's capture layer does not provide.
-LRESULT update_overlay(DeviceInstance& in) {
-    if (!in.key_made) {
-        const HANDLE device = in.stream->device;
-        const DWORD mode = get_overlay_mode(device);
-        const bool index_bit = (mode & 2) != 0, rgb_bit = (mode & 4) != 0;
-        if (index_bit && rgb_bit) {
-            in.key_colour = get_key(device) & 0x00FFFFFF;
-        } else if (index_bit) {
-            in.key_colour = 0x01000000u | (get_key(device) & 0xFFFF);
-        } else if (rgb_bit) {
-            set_key_rgb(device, 127, 0, 127);
-            in.key_colour = 127u | 127u << 16;
-        } else {
-            set_key_index(device, 5);
-            in.key_colour = 0x01000000u | 5;
-        }
-        in.key_made = true;
+// The overlay key colour the chip's overlay mode asks for, chosen at the first DVM_UPDATE.
+COLORREF choose_key_colour(HANDLE device) {
+    const DWORD mode = get_overlay_mode(device);
+    const bool index_bit = (mode & 2) != 0, rgb_bit = (mode & 4) != 0;
+    if (index_bit && rgb_bit) {
+        return get_key(device) & 0x00FFFFFF;
+    }
+    if (index_bit) {
+        return PALETTEINDEX(get_key(device) & 0xFFFF);
+    }
+    if (rgb_bit) {
+        set_key_rgb(device, 127, 0, 127);
+        return RGB(127, 0, 127);
+    }
+    set_key_index(device, 5);
+    return PALETTEINDEX(5);
+}
+
+// DVM_UPDATE: fills the destination rectangle (screen coordinates) of the overlay with the key
+// brush, in the client coordinates of `window`, into `dc`; the brush is made on first use.
+LRESULT update_overlay(DeviceInstance& in, HWND window, HDC dc) {
+    if (in.key_brush == nullptr) {
+        in.key_brush = CreateSolidBrush(choose_key_colour(in.stream->device));
+    }
+    POINT corners[2] = {{in.destination.left, in.destination.top},
+                        {in.destination.right, in.destination.bottom}};
+    ScreenToClient(window, &corners[0]);
+    ScreenToClient(window, &corners[1]);
+    const HGDIOBJ old = SelectObject(dc, in.key_brush);
+    PatBlt(dc, corners[0].x, corners[0].y, corners[1].x - corners[0].x, corners[1].y - corners[0].y,
+           PATCOPY);
+    if (old != nullptr) {
+        SelectObject(dc, old);
     }
     return DV_ERR_OK;
 }
@@ -194,7 +211,9 @@ LRESULT dvm_dispatch(DWORD channel, UINT message, LPARAM p1, LPARAM p2) {
     case DVM_GET_CHANNEL_CAPS:
         return channel_caps(*in, channel, p1);
     case DVM_UPDATE:
-        return channel == kExternalOut ? update_overlay(*in) : DV_ERR_NOTSUPPORTED;
+        return channel == kExternalOut
+                   ? update_overlay(*in, reinterpret_cast<HWND>(p1), reinterpret_cast<HDC>(p2))
+                   : DV_ERR_NOTSUPPORTED;
     case DVM_FRAME:
         return channel == kVideoIn
                    ? capture_single_frame(*in->stream, reinterpret_cast<LPVIDEOHDR>(p1))
@@ -265,4 +284,14 @@ DriverProc(DWORD_PTR id, HDRVR driver, UINT message, LPARAM p1, LPARAM p2) {
         return DefDriverProc(id, driver, message, p1, p2);
     }
     return dvm_dispatch(static_cast<DWORD>(id), message, p1, p2);
+}
+
+// The module's entry point: thread attach and detach notifications are turned off when the
+// process attaches; every notification is accepted.
+extern "C" __attribute__((visibility("default"))) BOOL WINAPI DllMain(HINSTANCE instance,
+                                                                      DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
 }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "vfw.h"
+#include "win32/gdi.h"
 #include "win32/files.h"
 #include "win32/winsvc.h"
 
@@ -54,8 +55,7 @@ struct DeviceInstance {
     std::int32_t references = 0;
     RECT destination{};
     RECT source{};
-    bool key_made = false; // the overlay key colour below was chosen
-    DWORD key_colour = 0;  // RGB, or 0x01000000 + a palette index
+    HBRUSH key_brush = nullptr; // the overlay key brush of DVM_UPDATE, made on first use
     StreamCallback callback;
     TARVO_FORMAT format{};
     TARVO_SOURCE source_record{};

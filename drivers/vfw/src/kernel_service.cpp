@@ -5,6 +5,8 @@
 #include "win32/registry.h"
 #include "win32/synch.h"
 #include "win32/sysinfo.h"
+#include "win32_owners/reg_key.h"
+#include "win32_owners/sc_handle.h"
 
 #include <cstdio>
 #include <string>
@@ -30,25 +32,8 @@ constexpr const char* kStartFailed =
 constexpr const char* kServiceName = TARVO_SERVICE_NAME;
 constexpr const char* kServiceKey = "SYSTEM\\CurrentControlSet\\Services\\" TARVO_SERVICE_NAME;
 
-// A service-manager handle closed when it goes out of scope.
-class ScHandle {
-public:
-    explicit ScHandle(SC_HANDLE h = nullptr) : h_(h) {}
-    ~ScHandle() { reset(); }
-    ScHandle(const ScHandle&) = delete;
-    ScHandle& operator=(const ScHandle&) = delete;
-    SC_HANDLE get() const { return h_; }
-    explicit operator bool() const { return h_ != nullptr; }
-    void reset(SC_HANDLE h = nullptr) {
-        if (h_ != nullptr) {
-            CloseServiceHandle(h_);
-        }
-        h_ = h;
-    }
-
-private:
-    SC_HANDLE h_;
-};
+using win32_owners::RegKey;
+using win32_owners::ScHandle;
 
 void error_box(const char* text) {
     MessageBoxA(nullptr, text, "Error", MB_OK);
@@ -78,11 +63,11 @@ bool stop_service(SC_HANDLE manager) {
 }
 
 bool delete_service(SC_HANDLE manager) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_ALL_ACCESS, &key) == ERROR_SUCCESS) {
-        RegDeleteKeyA(key, "Parameters");
-        RegFlushKey(key);
-        RegCloseKey(key);
+    RegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKey, 0, KEY_ALL_ACCESS, key.out()) ==
+        ERROR_SUCCESS) {
+        RegDeleteKeyA(key.get(), "Parameters");
+        RegFlushKey(key.get());
     }
     ScHandle service(OpenServiceA(manager, kServiceName, SERVICE_ALL_ACCESS));
     if (!service) {

@@ -1,6 +1,7 @@
 #include "stream_engine.h"
 
 #include "device_requests.h"
+#include "global_record.h"
 
 #include "win32/devio.h"
 #include "win32/errors.h"
@@ -11,7 +12,6 @@
 #include "win32/timeapi.h"
 
 #include <cstdio>
-#include <new>
 
 namespace tarvovfw {
 namespace {
@@ -297,7 +297,7 @@ LRESULT result_of(DWORD_PTR done) {
 StreamRecord* open_kernel_device(const char* name, int number) {
     char path[64];
     std::snprintf(path, sizeof path, "\\\\.\\%sDevice%d", name, number);
-    auto* s = new (std::nothrow) StreamRecord;
+    auto* s = global_new<StreamRecord>();
     if (s == nullptr) {
         return nullptr;
     }
@@ -327,7 +327,7 @@ void close_kernel_device(StreamRecord* s) {
             CloseHandle(e);
         }
     }
-    delete s;
+    global_delete(s);
 }
 
 LRESULT video_stream_message(DeviceInstance& instance, UINT message, LPARAM p1, LPARAM p2) {

@@ -8,6 +8,8 @@
 #include "win32/handleapi.h"
 #include "win32/errors.h"
 #include "win32/registry.h"
+#include "win32_owners/reg_key.h"
+#include "win32_owners/unique_handle.h"
 
 #include <cstdio>
 #include <cstring>
@@ -54,15 +56,14 @@ void take(const BYTE* at, const Range& range, DWORD& field) {
 
 DWORD read_driver_setting(const DriverNameRecord& name, const char* value, DWORD fallback,
                           int index, DWORD low, DWORD high) {
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path(name, index).c_str(), 0, KEY_QUERY_VALUE, &key) !=
-        ERROR_SUCCESS) {
+    win32_owners::RegKey key;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, key_path(name, index).c_str(), 0, KEY_QUERY_VALUE,
+                      key.out()) != ERROR_SUCCESS) {
         return fallback;
     }
     DWORD type = 0, data = 0, size = sizeof data;
     const LONG e =
-        RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<LPBYTE>(&data), &size);
-    RegCloseKey(key);
+        RegQueryValueExA(key.get(), value, nullptr, &type, reinterpret_cast<LPBYTE>(&data), &size);
     if (e != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data || data < low ||
         data > high) {
         return fallback;
@@ -71,16 +72,14 @@ DWORD read_driver_setting(const DriverNameRecord& name, const char* value, DWORD
 }
 
 bool write_driver_setting(const DriverNameRecord& name, const char* value, DWORD data, int index) {
-    HKEY key = nullptr;
+    win32_owners::RegKey key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, key_path(name, index).c_str(), 0, nullptr,
-                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key,
+                        REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.out(),
                         nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    const LONG e =
-        RegSetValueExA(key, value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data), sizeof data);
-    RegCloseKey(key);
-    return e == ERROR_SUCCESS;
+    return RegSetValueExA(key.get(), value, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                          sizeof data) == ERROR_SUCCESS;
 }
 
 void apply_device_settings(DeviceInstance& in) {
@@ -160,23 +159,23 @@ LRESULT configure_storage(DeviceInstance& in, LPCSTR path, DWORD flags) {
     if (path == nullptr) {
         return DV_ERR_OK;
     }
-    HANDLE file = CreateFileA(path, get_flag ? GENERIC_READ : GENERIC_WRITE, 0, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const win32_owners::UniqueHandle file(CreateFileA(path, get_flag ? GENERIC_READ : GENERIC_WRITE,
+                                                      0, nullptr, OPEN_EXISTING, 0, nullptr));
+    if (!file) {
         return DV_ERR_OK;
     }
     if (get_flag) {
         std::array<BYTE, kStorageBytes> bytes{};
         DWORD done = 0;
-        if (ReadFile(file, bytes.data(), kStorageBytes, &done, nullptr) && done == kStorageBytes) {
+        if (ReadFile(file.get(), bytes.data(), kStorageBytes, &done, nullptr) &&
+            done == kStorageBytes) {
             decode_storage(bytes, in);
         }
     } else {
         const auto bytes = encode_storage(in);
         DWORD done = 0;
-        WriteFile(file, bytes.data(), kStorageBytes, &done, nullptr);
+        WriteFile(file.get(), bytes.data(), kStorageBytes, &done, nullptr);
     }
-    CloseHandle(file);
     return DV_ERR_OK;
 }
 

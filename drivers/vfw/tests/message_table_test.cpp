@@ -2,6 +2,13 @@
 // sends to the fake device.
 #include "fake_device_fixture.h"
 
+#include "platform/gdi_recorder.h"
+#include "platform/modules.h"
+#include "platform/window_table.h"
+#include "win32/modules.h"
+
+#include <memory>
+
 namespace capdrv_test {
 namespace {
 
@@ -250,6 +257,72 @@ TEST_F(MessageTable, ExternalOutWithOverlayReportsTheOverlayCapability) {
     EXPECT_EQ(proc(2, nullptr, DVM_UPDATE, 0, 0), 0);
     EXPECT_TRUE(codes().empty());
     EXPECT_EQ(proc(2, nullptr, DRV_CLOSE, 0, 0), 1);
+}
+
+// DVM_UPDATE fills the destination rectangle, in the window's client coordinates, with a brush
+// of the key colour the overlay mode asks for, into the context it is given, and puts the
+// context's brush back. The brush lives as long as the device instance.
+TEST_F(MessageTable, UpdatePaintsTheKeyColourIntoTheContext) {
+    struct Plain : platform::Window {
+        LRESULT send(UINT, WPARAM, LPARAM) override { return 0; }
+    };
+    const HWND window =
+        platform::register_window(std::make_shared<Plain>(), {true, 100, 50, 640, 480});
+    const struct {
+        DWORD mode;
+        COLORREF key;
+        std::vector<std::uint32_t> requests;
+    } rows[] = {
+        {6, RGB(0, 0, 0), {IOCTL_TARVO_GET_OVERLAY_MODE, IOCTL_TARVO_GET_KEY}},
+        {2, PALETTEINDEX(0), {IOCTL_TARVO_GET_OVERLAY_MODE, IOCTL_TARVO_GET_KEY}},
+        {4, RGB(127, 0, 127), {IOCTL_TARVO_GET_OVERLAY_MODE, IOCTL_TARVO_SET_KEY_RGB}},
+        {0, PALETTEINDEX(5), {IOCTL_TARVO_GET_OVERLAY_MODE, IOCTL_TARVO_SET_KEY_INDEX}},
+    };
+    DRIVERPROC proc = driver_proc();
+    const std::size_t objects = platform::gdi::live_objects();
+    // The kernel driver serves no overlay rectangles; this device takes them.
+    fake_device::state().failing.erase(IOCTL_TARVO_SET_OVERLAY_RECTS);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        fake_device::state().overlay_mode = row.mode;
+        ASSERT_EQ(open_direct(2), 2);
+        RECT destination{120, 60, 440, 300}; // screen coordinates
+        EXPECT_EQ(proc(2, nullptr, DVM_DST_RECT, reinterpret_cast<LPARAM>(&destination), 0x1000),
+                  0);
+        const HDC dc = platform::gdi::create_dc();
+        const HGDIOBJ before = platform::gdi::selected_brush(dc);
+        fake_device::clear_requests();
+        EXPECT_EQ(proc(2, nullptr, DVM_UPDATE, reinterpret_cast<LPARAM>(window),
+                       reinterpret_cast<LPARAM>(dc)),
+                  0);
+        EXPECT_EQ(codes(), row.requests);
+        EXPECT_EQ(proc(2, nullptr, DVM_UPDATE, reinterpret_cast<LPARAM>(window),
+                       reinterpret_cast<LPARAM>(dc)),
+                  0);
+        const auto fills = platform::gdi::fills(dc);
+        ASSERT_EQ(fills.size(), 2u);
+        for (const auto& fill : fills) {
+            EXPECT_EQ(fill.rect.left, 20);
+            EXPECT_EQ(fill.rect.top, 10);
+            EXPECT_EQ(fill.rect.right, 340);
+            EXPECT_EQ(fill.rect.bottom, 250);
+            EXPECT_EQ(fill.colour, row.key);
+        }
+        EXPECT_EQ(platform::gdi::selected_brush(dc), before) << "the old brush is put back";
+        EXPECT_EQ(platform::gdi::live_objects(), objects + 1) << "one brush, made once";
+        platform::gdi::delete_dc(dc);
+        EXPECT_EQ(proc(2, nullptr, DRV_CLOSE, 0, 0), 1);
+        EXPECT_EQ(platform::gdi::live_objects(), objects) << "freed with the instance";
+    }
+    DestroyWindow(window);
+}
+
+// The copy turns off thread notifications when it is loaded.
+TEST_F(MessageTable, TheCopyTurnsOffThreadNotificationsAtLoad) {
+    driver_proc();
+    const HMODULE module = GetModuleHandleA("tarvovfw0.dll");
+    ASSERT_NE(module, nullptr);
+    EXPECT_FALSE(platform::thread_library_calls_enabled(module));
 }
 
 TEST_F(MessageTable, InstallableDriverMessagesWithoutAChannel) {

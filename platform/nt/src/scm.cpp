@@ -84,14 +84,7 @@ LONG write_multi(const std::string& name, const char* value, LPCSTR list) {
 }
 
 LONG delete_tree(const std::string& path) {
-    std::string sub;
-    while (platform::registry::enum_key(Root::LocalMachine, path, 0, sub) == ERROR_SUCCESS) {
-        const LONG e = delete_tree(path + "\\" + sub);
-        if (e != ERROR_SUCCESS) {
-            return e;
-        }
-    }
-    return platform::registry::delete_key(Root::LocalMachine, path);
+    return platform::registry::delete_tree(Root::LocalMachine, path);
 }
 
 bool is_driver(DWORD type) {

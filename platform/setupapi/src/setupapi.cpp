@@ -146,14 +146,7 @@ const Member* member_of(HDEVINFO set, PSP_DEVINFO_DATA data, std::shared_ptr<Dev
 }
 
 LONG delete_tree(const std::string& path) {
-    std::string sub;
-    while (platform::registry::enum_key(Root::LocalMachine, path, 0, sub) == ERROR_SUCCESS) {
-        const LONG e = delete_tree(path + "\\" + sub);
-        if (e != ERROR_SUCCESS) {
-            return e;
-        }
-    }
-    return platform::registry::delete_key(Root::LocalMachine, path);
+    return platform::registry::delete_tree(Root::LocalMachine, path);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "mmsystem.h"
-#include "vfw/gdi_types.h"
+#include "win32/gdi_types.h"
 #include "win32/types.h"
 
 typedef DWORD FOURCC;

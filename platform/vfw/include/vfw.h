@@ -3,8 +3,8 @@
 
 #include "win32/types.h"
 
-#include "vfw/gdi_types.h"
-#include "vfw/window_messages.h"
+#include "win32/gdi_types.h"
+#include "win32/window.h"
 #include "mmsystem.h"
 #include "msvideo.h"
 #include "vfw/capture.h"

@@ -2,7 +2,7 @@
 #include "mmsystem.h"
 
 #include "platform/sync.h"
-#include "vfw/window_messages.h"
+#include "win32/window.h"
 
 extern "C" BOOL WINAPI DriverCallback(DWORD_PTR dwCallback, DWORD dwFlags, HDRVR hDevice,
                                       DWORD dwMsg, DWORD_PTR dwUser, DWORD_PTR dwParam1,

@@ -29,8 +29,10 @@ private:
     iconv_t cd_;
 };
 
-// Both directions as tables, built once from iconv. A byte iconv does not know keeps its own
-// value as code point (C1 control), as the system's own code page tables do.
+// Both directions as tables, built once from iconv. The byte iconv does not know (0x98, which
+// code page 1251 leaves undefined) becomes U+FFFD, and no character converts back to it.
+constexpr char32_t kUndefined = 0xFFFD;
+
 struct Tables {
     std::array<char32_t, 256> to_unicode{};
     std::unordered_map<char32_t, unsigned char> from_unicode;
@@ -38,7 +40,7 @@ struct Tables {
     Tables() {
         Converter cv("UTF-32LE", "CP1251");
         for (unsigned b = 0; b < 256; ++b) {
-            char32_t cp = b;
+            char32_t cp = b < 0x80 ? b : kUndefined;
             if (cv.ok()) {
                 char in = static_cast<char>(b);
                 unsigned char out[8] = {};
@@ -54,7 +56,9 @@ struct Tables {
                 }
             }
             to_unicode[b] = cp;
-            from_unicode.emplace(cp, static_cast<unsigned char>(b));
+            if (cp != kUndefined) {
+                from_unicode.emplace(cp, static_cast<unsigned char>(b));
+            }
         }
     }
 };

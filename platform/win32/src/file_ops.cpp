@@ -1,6 +1,6 @@
 // System folders and the path-level file calls: copy, delete, create folder, attributes.
 #include "file_support.h"
-#include "unique_fd.h"
+#include "win32_owners/unique_fd.h"
 
 #include "platform/paths.h"
 #include "win32/errors.h"
@@ -74,7 +74,7 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
     if (from.empty() || to.empty()) {
         return fail(ERROR_PATH_NOT_FOUND);
     }
-    platform::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
+    win32_owners::UniqueFd in(::open(from.c_str(), O_RDONLY | O_CLOEXEC));
     struct stat src {};
     if (!in.valid()) {
         return fail(platform::win32_error_from_errno(errno, from));
@@ -96,7 +96,8 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
         }
     }
     const int create = fail_if_exists ? (O_CREAT | O_EXCL) : (O_CREAT | O_TRUNC);
-    platform::UniqueFd out(::open(to.c_str(), O_WRONLY | O_CLOEXEC | create, src.st_mode & 07777));
+    win32_owners::UniqueFd out(
+        ::open(to.c_str(), O_WRONLY | O_CLOEXEC | create, src.st_mode & 07777));
     if (!out.valid()) {
         return fail(platform::win32_error_from_errno(errno, to));
     }
@@ -151,5 +152,75 @@ DWORD WINAPI GetFileAttributesA(LPCSTR name) {
         return INVALID_FILE_ATTRIBUTES;
     }
     return platform::attributes_of(st);
+}
+}
+
+namespace {
+
+// Makes a rename in `folder` durable.
+void sync_folder(const std::filesystem::path& folder) {
+    win32_owners::UniqueFd dir(
+        ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.valid()) {
+        ::fsync(dir.get());
+    }
+}
+
+} // namespace
+
+extern "C" {
+
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags) {
+    const auto from = platform::host_path(existing);
+    const auto to = platform::host_path(new_name);
+    if (from.empty() || to.empty()) {
+        return fail(ERROR_PATH_NOT_FOUND);
+    }
+    struct stat src {};
+    if (::lstat(from.c_str(), &src) != 0) {
+        return fail(platform::win32_error_from_errno(errno, from));
+    }
+    struct stat dst {};
+    if (::lstat(to.c_str(), &dst) == 0) {
+        const bool same = dst.st_dev == src.st_dev && dst.st_ino == src.st_ino;
+        if (!same && (flags & MOVEFILE_REPLACE_EXISTING) == 0) {
+            return fail(ERROR_ALREADY_EXISTS);
+        }
+        if (!same && (S_ISDIR(dst.st_mode) || S_ISDIR(src.st_mode))) {
+            return fail(ERROR_ACCESS_DENIED);
+        }
+        if (!same && platform::is_loaded_image(dst)) {
+            return fail(ERROR_SHARING_VIOLATION);
+        }
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) {
+        const int err = errno;
+        if (err != EXDEV) {
+            return fail(err == ENOTEMPTY ? DWORD(ERROR_ACCESS_DENIED)
+                                         : platform::win32_error_from_errno(err, to));
+        }
+        if ((flags & MOVEFILE_COPY_ALLOWED) == 0 || S_ISDIR(src.st_mode)) {
+            return fail(ERROR_NOT_SAME_DEVICE);
+        }
+        if (!CopyFileA(existing, new_name, FALSE)) {
+            return FALSE;
+        }
+        if ((flags & MOVEFILE_WRITE_THROUGH) != 0) {
+            win32_owners::UniqueFd copy(::open(to.c_str(), O_RDONLY | O_CLOEXEC));
+            if (copy.valid()) {
+                ::fsync(copy.get());
+            }
+        }
+        if (::unlink(from.c_str()) != 0) {
+            return fail(platform::win32_error_from_errno(errno, from));
+        }
+    }
+    if ((flags & MOVEFILE_WRITE_THROUGH) != 0) {
+        sync_folder(to.parent_path());
+        if (from.parent_path() != to.parent_path()) {
+            sync_folder(from.parent_path());
+        }
+    }
+    return TRUE;
 }
 }

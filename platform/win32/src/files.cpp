@@ -1,6 +1,6 @@
 // CreateFileA and the calls on file handles.
 #include "file_support.h"
-#include "unique_fd.h"
+#include "win32_owners/unique_fd.h"
 
 #include "platform/io_object.h"
 #include "platform/paths.h"
@@ -20,7 +20,7 @@ namespace {
 // An open file of the host.
 class FileObject : public IoObject {
 public:
-    FileObject(UniqueFd fd, bool readable, bool writable)
+    FileObject(win32_owners::UniqueFd fd, bool readable, bool writable)
         : fd_(std::move(fd)), readable_(readable), writable_(writable) {}
 
     int fd() const { return fd_.get(); }
@@ -40,6 +40,19 @@ public:
         }
         return transfer(static_cast<char*>(const_cast<void*>(buffer)), size, done, overlapped,
                         true);
+    }
+
+    // Cuts or extends the file at the current position.
+    DWORD set_end() {
+        if (!writable_) {
+            return ERROR_ACCESS_DENIED;
+        }
+        const off_t here = ::lseek(fd_.get(), 0, SEEK_CUR);
+        if (here < 0 || ::ftruncate(fd_.get(), here) != 0) {
+            return errno == ENOSPC || errno == EFBIG ? DWORD(ERROR_DISK_FULL)
+                                                     : DWORD(ERROR_WRITE_FAULT);
+        }
+        return ERROR_SUCCESS;
     }
 
     DWORD flush() override {
@@ -94,7 +107,7 @@ private:
         return result;
     }
 
-    UniqueFd fd_;
+    win32_owners::UniqueFd fd_;
     bool readable_;
     bool writable_;
 };
@@ -220,7 +233,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     // CREATE_ALWAYS and OPEN_ALWAYS report whether the file was there (ERROR_ALREADY_EXISTS);
     // the exclusive create tells that without a race. The loop covers a file removed between
     // the two opens.
-    platform::UniqueFd fd;
+    win32_owners::UniqueFd fd;
     DWORD existed = ERROR_SUCCESS;
     for (int attempt = 0; attempt < 8 && !fd.valid(); ++attempt) {
         switch (disposition) {
@@ -337,6 +350,20 @@ BOOL WINAPI FlushFileBuffers(HANDLE file) {
         return FALSE;
     }
     const DWORD error = object->flush();
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI SetEndOfFile(HANDLE file) {
+    auto object = platform::lookup_handle_as<platform::FileObject>(file);
+    if (!object) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    const DWORD error = object->set_end();
     if (error != ERROR_SUCCESS) {
         SetLastError(error);
         return FALSE;

@@ -17,6 +17,7 @@ namespace {
 struct Module {
     std::filesystem::path path;
     std::size_t loads = 0; // LoadLibraryA calls not yet matched by FreeLibrary
+    bool thread_calls = true;
 };
 
 struct Registry {
@@ -85,7 +86,8 @@ link_map* map_of(void* handle) {
 }
 
 // Enters a handle the loader gave; counts a load when `load` is set.
-void enter(void* handle, const std::filesystem::path& path, bool load) {
+// Answers the loads now counted.
+std::size_t enter(void* handle, const std::filesystem::path& path, bool load) {
     Registry& r = registry();
     std::lock_guard lock(r.mutex);
     Module& m = r.modules[handle];
@@ -95,6 +97,17 @@ void enter(void* handle, const std::filesystem::path& path, bool load) {
     if (load) {
         ++m.loads;
     }
+    return m.loads;
+}
+
+// Calls the module's exported entry point, if it has one; TRUE without one.
+BOOL call_entry(void* handle, DWORD reason) {
+    using Entry = BOOL (*)(HINSTANCE, DWORD, LPVOID);
+    void* entry = dlsym(handle, "DllMain");
+    if (entry == nullptr) {
+        return TRUE;
+    }
+    return reinterpret_cast<Entry>(entry)(static_cast<HINSTANCE>(handle), reason, nullptr);
 }
 
 bool known(void* handle) {
@@ -197,6 +210,13 @@ HMODULE module_of_address(const void* address) {
     return reinterpret_cast<HMODULE>(h);
 }
 
+bool thread_library_calls_enabled(HMODULE module) {
+    Registry& r = registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.modules.find(static_cast<void*>(module));
+    return it != r.modules.end() && it->second.thread_calls;
+}
+
 std::string module_load_error() {
     return load_error;
 }
@@ -231,7 +251,17 @@ HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName) {
         return nullptr;
     }
     platform::load_error.clear();
-    platform::enter(h, file, true);
+    if (platform::enter(h, file, true) == 1 && !platform::call_entry(h, DLL_PROCESS_ATTACH)) {
+        // A refused load leaves nothing behind; the entry point gets no detach call.
+        {
+            platform::Registry& r = platform::registry();
+            std::lock_guard lock(r.mutex);
+            r.modules.erase(h);
+        }
+        dlclose(h);
+        SetLastError(ERROR_DLL_INIT_FAILED);
+        return nullptr;
+    }
     return reinterpret_cast<HMODULE>(h);
 }
 
@@ -241,6 +271,7 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
         return TRUE;
     }
     bool close = false;
+    bool last = false;
     {
         platform::Registry& r = platform::registry();
         std::lock_guard lock(r.mutex);
@@ -251,10 +282,14 @@ BOOL WINAPI FreeLibrary(HMODULE hLibModule) {
         }
         if (it->second.loads > 0) {
             close = true;
-            if (--it->second.loads == 0) {
+            last = --it->second.loads == 0;
+            if (last) {
                 r.modules.erase(it);
             }
         }
+    }
+    if (last) {
+        platform::call_entry(h, DLL_PROCESS_DETACH);
     }
     if (close) {
         dlclose(h); // outside the lock: finalisers may call back
@@ -334,5 +369,17 @@ DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize) 
     std::memcpy(lpFilename, path.data(), path.size() + 1);
     SetLastError(ERROR_SUCCESS);
     return DWORD(path.size());
+}
+
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule) {
+    platform::Registry& r = platform::registry();
+    std::lock_guard lock(r.mutex);
+    const auto it = r.modules.find(static_cast<void*>(hLibModule));
+    if (it == r.modules.end()) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    it->second.thread_calls = false;
+    return TRUE;
 }
 }

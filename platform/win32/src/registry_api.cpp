@@ -5,6 +5,7 @@
 #include "platform/registry_store.h"
 #include "win32/errors.h"
 #include "win32/registry.h"
+#include "win32/shlwapi.h"
 
 #include <cstring>
 #include <string>
@@ -204,6 +205,18 @@ LONG WINAPI RegDeleteKeyA(HKEY key, LPCSTR subkey) {
         return r;
     }
     return reg::delete_key(t.root, t.path);
+}
+
+LONG WINAPI SHDeleteKeyA(HKEY key, LPCSTR subkey) {
+    if (subkey == nullptr || *subkey == '\0') {
+        return ERROR_INVALID_PARAMETER;
+    }
+    reg::Target t;
+    const LONG r = reg::target_under(key, subkey, t);
+    if (r != ERROR_SUCCESS) {
+        return r;
+    }
+    return reg::delete_tree(t.root, t.path);
 }
 
 LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data,

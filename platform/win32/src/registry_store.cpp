@@ -1,7 +1,7 @@
 // The hive files: cached per process, re-read when another process rewrote them, rewritten
 // atomically under a file lock.
 #include "registry_hive.h"
-#include "unique_fd.h"
+#include "win32_owners/unique_fd.h"
 
 #include "platform/paths.h"
 #include "platform/registry_store.h"
@@ -75,7 +75,7 @@ public:
     bool ok() const { return ok_; }
 
 private:
-    UniqueFd fd_;
+    win32_owners::UniqueFd fd_;
     bool ok_ = false;
 };
 
@@ -128,7 +128,7 @@ void report_corrupt(Hive& h, const std::filesystem::path& file, const FileId& id
 
 // Brings `h` up to the file's current version.
 LONG refresh(Hive& h, const std::filesystem::path& file) {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
+    win32_owners::UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC));
     if (!fd.valid()) {
         if (errno != ENOENT) {
             return ERROR_CANTREAD;
@@ -175,7 +175,7 @@ LONG save(Hive& h, const std::filesystem::path& file, unsigned serial) {
     const std::vector<BYTE> bytes = serialize(h.root, generation);
     const std::string temp =
         file.string() + ".new." + std::to_string(::getpid()) + "." + std::to_string(serial);
-    UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
+    win32_owners::UniqueFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
     bool ok = fd.valid();
     for (std::size_t done = 0; ok && done < bytes.size();) {
         const ssize_t n = ::write(fd.get(), bytes.data() + done, bytes.size() - done);
@@ -270,7 +270,10 @@ LONG create_key(Root root, std::string_view path, bool* created) {
     return r;
 }
 
-LONG delete_key(Root root, std::string_view path) {
+namespace {
+
+// Deletes the key at `path`; one with subkeys only when `tree` is set.
+LONG remove_key(Root root, std::string_view path, bool tree) {
     auto parts = split_path(path);
     if (parts.empty()) {
         return ERROR_ACCESS_DENIED;
@@ -284,13 +287,23 @@ LONG delete_key(Root root, std::string_view path) {
         if (key == nullptr) {
             return ERROR_FILE_NOT_FOUND;
         }
-        if (!key->subkeys.empty()) {
+        if (!tree && !key->subkeys.empty()) {
             return ERROR_ACCESS_DENIED;
         }
         parent->remove_subkey(parts.back());
         changed = true;
         return ERROR_SUCCESS;
     });
+}
+
+} // namespace
+
+LONG delete_key(Root root, std::string_view path) {
+    return remove_key(root, path, false);
+}
+
+LONG delete_tree(Root root, std::string_view path) {
+    return remove_key(root, path, true);
 }
 
 LONG query_value(Root root, std::string_view path, std::string_view name, Value& out) {

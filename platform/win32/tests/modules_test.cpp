@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 
 namespace fs = std::filesystem;
@@ -170,6 +171,48 @@ TEST_F(Modules, TheProgramItself) {
     EXPECT_EQ(GetModuleFileNameA(nullptr, small, sizeof small), DWORD(sizeof small));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_INSUFFICIENT_BUFFER));
     EXPECT_EQ(std::string(small), exe.substr(0, 4)) << "cut and zero-terminated";
+}
+
+} // namespace
+
+namespace {
+
+std::string entry_log() {
+    const char* log = std::getenv("ENTRY_MODULE_LOG");
+    return log ? log : "";
+}
+
+// The entry point runs at the first load and the last free; a refusal fails the load.
+TEST_F(Modules, EntryPointSeesAttachAndDetachAndMayRefuse) {
+    const fs::path dir = root.path() / "entry";
+    fs::create_directories(dir);
+    fs::copy_file(ENTRY_MODULE_PATH, dir / "entry.dll");
+    fs::copy_file(ENTRY_MODULE_PATH, dir / "refuse.dll");
+    setenv("ENTRY_MODULE_LOG", "", 1);
+
+    const HMODULE h = LoadLibraryA((dir / "entry.dll").c_str());
+    ASSERT_NE(h, nullptr) << platform::module_load_error();
+    EXPECT_EQ(entry_log(), "1");
+    EXPECT_FALSE(platform::thread_library_calls_enabled(h)) << "switched off at attach";
+    EXPECT_EQ(LoadLibraryA((dir / "entry.dll").c_str()), h);
+    EXPECT_TRUE(FreeLibrary(h));
+    EXPECT_EQ(entry_log(), "1") << "no call for a second load or its free";
+    EXPECT_TRUE(FreeLibrary(h));
+    EXPECT_EQ(entry_log(), "10");
+
+    setenv("ENTRY_MODULE_LOG", "", 1);
+    EXPECT_EQ(LoadLibraryA((dir / "refuse.dll").c_str()), nullptr);
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_DLL_INIT_FAILED));
+    EXPECT_EQ(entry_log(), "1") << "a refused load gets no detach";
+    EXPECT_EQ(GetModuleHandleA((dir / "refuse.dll").c_str()), nullptr);
+
+    // Modules without an entry point load as before; unknown handles are refused.
+    const HMODULE plain = LoadLibraryA(TEST_MODULE_PATH);
+    ASSERT_NE(plain, nullptr);
+    EXPECT_TRUE(platform::thread_library_calls_enabled(plain));
+    EXPECT_TRUE(FreeLibrary(plain));
+    EXPECT_FALSE(DisableThreadLibraryCalls(reinterpret_cast<HMODULE>(&entry_log)));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_HANDLE));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "platform/registry_store.h"
 #include "win32/errors.h"
 #include "win32/registry.h"
+#include "win32/shlwapi.h"
 
 #include <cstring>
 #include <fstream>
@@ -186,6 +187,34 @@ TEST(Registry, DeletingKeysAndUsingDeletedOnes) {
     EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, path, 0, KEY_READ, &gone.h), ERROR_FILE_NOT_FOUND);
     EXPECT_EQ(gone.h, nullptr);
     EXPECT_EQ(RegFlushKey(service.h), ERROR_SUCCESS);
+}
+
+// SHDeleteKeyA removes every level below the key in one go; its siblings stay.
+TEST(Registry, ShellDeleteRemovesTheWholeTree) {
+    TempRoot root;
+    using platform::registry::Root;
+    const std::string base = "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\msvideo";
+    for (const char* sub : {"\\MSVIDEO.VFWWDM\\a\\b\\c", "\\MSVIDEO.VFWWDM\\d", "\\other"}) {
+        ASSERT_EQ(platform::registry::create_key(Root::LocalMachine, base + sub), ERROR_SUCCESS);
+    }
+    ASSERT_EQ(platform::registry::set_value(Root::LocalMachine, base + "\\MSVIDEO.VFWWDM\\a\\b",
+                                            "v", REG_SZ, "x", 2),
+              ERROR_SUCCESS);
+    Key key;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, base.c_str(), 0, KEY_ALL_ACCESS, &key.h),
+              ERROR_SUCCESS);
+    Key inner;
+    ASSERT_EQ(RegOpenKeyExA(key.h, "msvideo.vfwwdm\\A", 0, KEY_ALL_ACCESS, &inner.h),
+              ERROR_SUCCESS);
+    EXPECT_EQ(SHDeleteKeyA(key.h, "msvideo.vfwwdm"), ERROR_SUCCESS);
+    EXPECT_EQ(SHDeleteKeyA(key.h, "MSVIDEO.VFWWDM"), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(SHDeleteKeyA(key.h, ""), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(platform::registry::open_key(Root::LocalMachine, base + "\\MSVIDEO.VFWWDM"),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(platform::registry::open_key(Root::LocalMachine, base + "\\other"), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(inner.h, "v", 0, REG_SZ, bytes("y"), 2), ERROR_KEY_DELETED);
+    EXPECT_EQ(platform::registry::delete_tree(Root::LocalMachine, ""), ERROR_ACCESS_DENIED)
+        << "never the hive's root";
 }
 
 TEST(Registry, AccessAndHandleChecks) {

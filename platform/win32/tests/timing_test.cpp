@@ -1,10 +1,14 @@
 #include "platform/clock.h"
+#include "platform/local_time.h"
 #include "platform/sync.h"
 #include "windows.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <chrono>
 #include <thread>
 
@@ -104,6 +108,32 @@ TEST(MultimediaTimer, PeriodsOutsideTheRangeAreRefused) {
     }
     EXPECT_EQ(timeBeginPeriod(0), TIMERR_NOCANDO);
     EXPECT_EQ(timeEndPeriod(1000001), TIMERR_NOCANDO);
+}
+
+} // namespace
+
+namespace {
+
+TEST(LocalTime, FixedByATestOrTheHostsLocalTime) {
+    const SYSTEMTIME fixed{2026, 2, 6, 28, 23, 59, 58, 999};
+    platform::local_time::set_fixed(fixed);
+    SYSTEMTIME t{};
+    GetLocalTime(&t);
+    EXPECT_EQ(std::memcmp(&t, &fixed, sizeof t), 0);
+    platform::local_time::use_real();
+
+    const std::time_t now = std::time(nullptr);
+    std::tm host{};
+    localtime_r(&now, &host);
+    GetLocalTime(&t);
+    EXPECT_EQ(t.wYear, host.tm_year + 1900);
+    EXPECT_EQ(t.wMonth, host.tm_mon + 1);
+    EXPECT_EQ(t.wDayOfWeek, host.tm_wday);
+    EXPECT_LT(t.wMilliseconds, 1000);
+    // Within a few seconds of the host's reading (a minute boundary may lie between them).
+    const int seconds = t.wHour * 3600 + t.wMinute * 60 + t.wSecond;
+    const int host_seconds = host.tm_hour * 3600 + host.tm_min * 60 + host.tm_sec;
+    EXPECT_LE(std::abs(seconds - host_seconds) % (24 * 3600 - 5), 5);
 }
 
 } // namespace

@@ -1,6 +1,6 @@
 // NT base definitions for kernel drivers: status type, large integers, counted strings, list
-// heads, object attributes. The Win32 base types (ULONG, PVOID, HANDLE...) are shared with the
-// user-mode side. 64-bit rule: address and handle fields are pointer-sized.
+// heads, object attributes. The Win32 base types (ULONG, PVOID, HANDLE, LARGE_INTEGER...) are
+// shared with the user-mode side. 64-bit rule: address and handle fields are pointer-sized.
 #pragma once
 
 #include "win32/types.h"
@@ -38,33 +38,6 @@ typedef ACCESS_MASK* PACCESS_MASK;
 #define NT_INFORMATION(Status) ((static_cast<ULONG>(Status) >> 30) == 1)
 #define NT_WARNING(Status) ((static_cast<ULONG>(Status) >> 30) == 2)
 #define NT_ERROR(Status) ((static_cast<ULONG>(Status) >> 30) == 3)
-
-#ifndef TOLM_LARGE_INTEGER_DEFINED
-#define TOLM_LARGE_INTEGER_DEFINED
-typedef union _LARGE_INTEGER {
-    __extension__ struct {
-        ULONG LowPart;
-        LONG HighPart;
-    };
-    struct {
-        ULONG LowPart;
-        LONG HighPart;
-    } u;
-    LONGLONG QuadPart;
-} LARGE_INTEGER, *PLARGE_INTEGER;
-
-typedef union _ULARGE_INTEGER {
-    __extension__ struct {
-        ULONG LowPart;
-        ULONG HighPart;
-    };
-    struct {
-        ULONG LowPart;
-        ULONG HighPart;
-    } u;
-    ULONGLONG QuadPart;
-} ULARGE_INTEGER, *PULARGE_INTEGER;
-#endif
 
 typedef LARGE_INTEGER PHYSICAL_ADDRESS, *PPHYSICAL_ADDRESS;
 

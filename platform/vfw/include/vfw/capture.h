@@ -5,9 +5,14 @@
 #pragma once
 
 #include "msvideo.h"
-#include "vfw/gdi_types.h"
-#include "vfw/window_messages.h"
+#include "win32/gdi_types.h"
+#include "win32/window.h"
 #include "win32/types.h"
+
+#ifndef VFWAPI
+#define VFWAPI WINAPI
+#define VFWAPIV
+#endif
 
 // Capture-window messages.
 #define WM_CAP_START WM_USER

@@ -3,8 +3,13 @@
 // tolm_drawdib.
 #pragma once
 
-#include "vfw/gdi_types.h"
+#include "win32/gdi_types.h"
 #include "win32/types.h"
+
+#ifndef VFWAPI
+#define VFWAPI WINAPI
+#define VFWAPIV
+#endif
 
 typedef HANDLE HDRAWDIB;
 

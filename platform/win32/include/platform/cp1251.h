@@ -1,6 +1,8 @@
 // Code page 1251 <-> Unicode. User texts stay CP1251 bytes inside the system; they are converted
-// where they meet Qt, the terminal or UTF-16 data. Every one of the 256 bytes has its own code
-// point (the one unassigned byte, 0x98, maps to U+0098), so CP1251 -> Unicode -> CP1251 is exact.
+// where they meet Qt, the terminal or UTF-16 data, with glibc iconv's table: every byte but
+// 0x98 has its own character and converts back exactly; 0x98, which code page 1251 leaves
+// undefined, becomes U+FFFD (and so '?' on the way back). System code converts through
+// MultiByteToWideChar / WideCharToMultiByte (win32/codepage.h), which use these.
 #pragma once
 
 #include <string>

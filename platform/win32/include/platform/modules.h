@@ -18,6 +18,8 @@ std::filesystem::path module_file(HMODULE module);
 // The module that holds `address` (code or data), for a module that needs its own handle;
 // the program for an address in the main executable; null when no module holds it.
 HMODULE module_of_address(const void* address);
+// False once the module called DisableThreadLibraryCalls (and for an unknown module).
+bool thread_library_calls_enabled(HMODULE module);
 // Why the calling thread's last LoadLibraryA failed to load a file it found (the loader's
 // message), or empty.
 std::string module_load_error();

@@ -13,7 +13,7 @@
 //   ERROR_FILE_NOT_FOUND     the key (open, delete) or the value is not there
 //   ERROR_KEY_DELETED        a value or enumeration call on a key that is not there
 //   ERROR_NO_MORE_ITEMS      an enumeration index past the end
-//   ERROR_ACCESS_DENIED      deleting a key that has subkeys, or the root
+//   ERROR_ACCESS_DENIED      deleting a key that has subkeys (delete_key), or the root
 //   ERROR_INVALID_PARAMETER  a name too long (key 255, value 16383 bytes) or keys nested
 //                            deeper than 512 levels
 //   ERROR_REGISTRY_CORRUPT   the hive file cannot be read as a hive; it is reported on
@@ -55,6 +55,8 @@ LONG open_key(Root root, std::string_view path);
 LONG create_key(Root root, std::string_view path, bool* created = nullptr);
 // Deletes a key without subkeys, with its values.
 LONG delete_key(Root root, std::string_view path);
+// Deletes a key with everything below it, in one rewrite of the hive.
+LONG delete_tree(Root root, std::string_view path);
 
 // `name` empty is the key's default value.
 LONG query_value(Root root, std::string_view path, std::string_view name, Value& out);

@@ -52,6 +52,11 @@
 #define INVALID_SET_FILE_POINTER 0xFFFFFFFFu
 #define INVALID_FILE_SIZE 0xFFFFFFFFu
 
+// MoveFileExA.
+#define MOVEFILE_REPLACE_EXISTING 0x00000001u
+#define MOVEFILE_COPY_ALLOWED 0x00000002u
+#define MOVEFILE_WRITE_THROUGH 0x00000008u
+
 // 100-ns intervals since 1 January 1601 (UTC).
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
@@ -103,11 +108,32 @@ BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD to_write, LPDWORD writt
 DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high);
 DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high, DWORD method);
 BOOL WINAPI FlushFileBuffers(HANDLE file);
+// Cuts or extends the file at its current position.
+BOOL WINAPI SetEndOfFile(HANDLE file);
 
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists);
 BOOL WINAPI DeleteFileA(LPCSTR name);
 BOOL WINAPI CreateDirectoryA(LPCSTR name, LPSECURITY_ATTRIBUTES security);
 DWORD WINAPI GetFileAttributesA(LPCSTR name);
+// Only an empty folder: ERROR_DIR_NOT_EMPTY otherwise, ERROR_DIRECTORY for a file.
+BOOL WINAPI RemoveDirectoryA(LPCSTR name);
+
+// Renames a file or folder in one step. An existing target fails with ERROR_ALREADY_EXISTS
+// unless MOVEFILE_REPLACE_EXISTING (a folder is never replaced: ERROR_ACCESS_DENIED). Across
+// file systems only with MOVEFILE_COPY_ALLOWED (copy, then delete), else
+// ERROR_NOT_SAME_DEVICE. MOVEFILE_WRITE_THROUGH returns once the new name is on disk.
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags);
+
+// The space of the file system holding `directory` (null: the current folder). Each output
+// may be null.
+BOOL WINAPI GetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER free_to_caller,
+                                PULARGE_INTEGER total, PULARGE_INTEGER total_free);
+
+// The process's current folder, against which relative names resolve. GetCurrentDirectoryA
+// answers the length without the terminating zero, or the size needed including it when
+// `size` is too small.
+DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR name);
 
 // Wildcards '*' and '?' in the last component, matched case-insensitively; a pattern ending
 // in ".*" also matches names without a dot. "." and ".." are listed like on Windows.

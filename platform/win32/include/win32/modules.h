@@ -8,6 +8,15 @@
 
 #include "win32/types.h"
 
+// The reasons a module's entry point DllMain(HINSTANCE, DWORD reason, LPVOID) is called with.
+// LoadLibraryA calls an exported DllMain with DLL_PROCESS_ATTACH at the first load (FALSE
+// refuses the load: ERROR_DLL_INIT_FAILED), FreeLibrary with DLL_PROCESS_DETACH at the last
+// free. Thread notifications are not delivered.
+#define DLL_PROCESS_DETACH 0u
+#define DLL_PROCESS_ATTACH 1u
+#define DLL_THREAD_ATTACH 2u
+#define DLL_THREAD_DETACH 3u
+
 extern "C" {
 // Null with ERROR_MOD_NOT_FOUND when no file is found or a library it needs is missing,
 // ERROR_PROC_NOT_FOUND when a function it imports is missing, ERROR_BAD_FORMAT when the file is
@@ -24,4 +33,8 @@ HMODULE WINAPI GetModuleHandleA(LPCSTR lpModuleName);
 // terminating zero; when the buffer is too small the path is cut, still zero-terminated, the
 // result is nSize and the last error ERROR_INSUFFICIENT_BUFFER.
 DWORD WINAPI GetModuleFileNameA(HMODULE hModule, LPSTR lpFilename, DWORD nSize);
+// Turns off the module's thread attach and detach notifications (recorded per module,
+// platform::thread_library_calls_enabled). FALSE with ERROR_INVALID_HANDLE for an unknown
+// module.
+BOOL WINAPI DisableThreadLibraryCalls(HMODULE hLibModule);
 }

@@ -1,4 +1,5 @@
-// System information: the tick count and the version of the system (an NT-line 5.1).
+// System information: the tick count, the local date and time, and the version of the system (an
+// NT-line 5.1).
 #pragma once
 
 #include "win32/types.h"
@@ -31,11 +32,25 @@ typedef struct _OSVERSIONINFOEXA {
     BYTE wReserved;
 } OSVERSIONINFOEXA, *POSVERSIONINFOEXA, *LPOSVERSIONINFOEXA;
 
+typedef struct _SYSTEMTIME {
+    WORD wYear;
+    WORD wMonth;     // 1..12
+    WORD wDayOfWeek; // 0 Sunday .. 6 Saturday
+    WORD wDay;
+    WORD wHour;
+    WORD wMinute;
+    WORD wSecond;
+    WORD wMilliseconds;
+} SYSTEMTIME, *PSYSTEMTIME, *LPSYSTEMTIME;
+
+static_assert(sizeof(SYSTEMTIME) == 16);
 static_assert(sizeof(OSVERSIONINFOA) == 148 && sizeof(OSVERSIONINFOEXA) == 156);
 
 extern "C" {
 // Milliseconds of the platform clock; wraps at 2^32.
 DWORD WINAPI GetTickCount();
+// The local date and time: the host's, or the fixed one a test set (platform/local_time.h).
+void WINAPI GetLocalTime(LPSYSTEMTIME lpSystemTime);
 // Low byte major version (5), next byte minor version (1), high word the build number with
 // its top bit clear (the NT line).
 DWORD WINAPI GetVersion();

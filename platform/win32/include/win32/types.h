@@ -93,6 +93,31 @@ typedef HINSTANCE HMODULE;
 typedef HANDLE HGLOBAL;
 typedef HKEY* PHKEY;
 
+// 64-bit values as two 32-bit halves (also named directly, as the compilers allow).
+typedef union _LARGE_INTEGER {
+    __extension__ struct {
+        ULONG LowPart;
+        LONG HighPart;
+    };
+    struct {
+        ULONG LowPart;
+        LONG HighPart;
+    } u;
+    LONGLONG QuadPart;
+} LARGE_INTEGER, *PLARGE_INTEGER;
+
+typedef union _ULARGE_INTEGER {
+    __extension__ struct {
+        ULONG LowPart;
+        ULONG HighPart;
+    };
+    struct {
+        ULONG LowPart;
+        ULONG HighPart;
+    } u;
+    ULONGLONG QuadPart;
+} ULARGE_INTEGER, *PULARGE_INTEGER;
+
 typedef LONG HRESULT;
 typedef DWORD COLORREF;
 // Returns nothing, so a cast to the real function type draws no cast-function-type warning.
@@ -117,4 +142,5 @@ typedef void (*FARPROC)();
     (static_cast<LONG>((static_cast<WORD>(a)) | (static_cast<DWORD>(static_cast<WORD>(b)) << 16)))
 
 static_assert(sizeof(DWORD) == 4 && sizeof(LONG) == 4 && sizeof(WORD) == 2);
+static_assert(sizeof(ULARGE_INTEGER) == 8 && sizeof(LARGE_INTEGER) == 8);
 static_assert(sizeof(DWORD_PTR) == sizeof(void*) && sizeof(LPARAM) == sizeof(void*));

@@ -1,6 +1,6 @@
 // The window table and the message calls on it.
 #include "platform/window_table.h"
-#include "vfw/window_messages.h"
+#include "win32/window.h"
 
 #include <map>
 #include <mutex>
@@ -116,6 +116,26 @@ BOOL WINAPI DestroyWindow(HWND hWnd) {
     }
     window->destroy();
     platform::unregister_window(hWnd);
+    return TRUE;
+}
+
+BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint) {
+    platform::WindowPlacement p;
+    if (lpPoint == nullptr || !platform::window_placement(hWnd, p)) {
+        return FALSE;
+    }
+    lpPoint->x -= p.x;
+    lpPoint->y -= p.y;
+    return TRUE;
+}
+
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
+    platform::WindowPlacement p;
+    if (lpPoint == nullptr || !platform::window_placement(hWnd, p)) {
+        return FALSE;
+    }
+    lpPoint->x += p.x;
+    lpPoint->y += p.y;
     return TRUE;
 }
 }

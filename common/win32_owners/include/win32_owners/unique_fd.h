@@ -1,10 +1,10 @@
-// An owned POSIX file descriptor.
+// An owned POSIX file descriptor, for the platform stand-ins (system code uses no descriptors).
 #pragma once
 
 #include <unistd.h>
 #include <utility>
 
-namespace platform {
+namespace win32_owners {
 
 class UniqueFd {
 public:
@@ -35,4 +35,4 @@ private:
     int fd_ = -1;
 };
 
-} // namespace platform
+} // namespace win32_owners

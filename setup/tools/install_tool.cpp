@@ -1,6 +1,7 @@
 // setup-install: runs the installer's Install (or Remove) operation without the dialog, for
-// scripts that prepare a system root. Status lines go to stdout; questions to replace a file
-// are answered Yes, the restart question No.
+// scripts and tests that prepare a system root. A tool of the project, not part of the
+// installer: it drives the platform stand-ins directly (system root, clock, message boxes). Status
+// lines go to stdout; questions to replace a file are answered Yes, the restart question No.
 //
 //   setup-install [--root DIR] [--source DIR] [--count N] [--first N] [--remove-devices]
 //                 [--remove] [--manual-clock]
@@ -15,6 +16,7 @@
 
 #include "platform/clock.h"
 #include "platform/cp1251.h"
+#include "platform/modules.h"
 #include "platform/paths.h"
 #include "platform/ui_sink.h"
 
@@ -23,7 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
+#include <system_error>
 
 namespace {
 
@@ -77,7 +79,7 @@ bool number(const char* text, int low, int high, int& out) {
 } // namespace
 
 int main(int argc, char** argv) {
-    std::filesystem::path source = std::filesystem::read_symlink("/proc/self/exe").parent_path();
+    std::filesystem::path source = platform::program_directory();
     ConsoleControls controls;
     setup::Installer installer(controls);
     bool remove = false;
@@ -115,7 +117,9 @@ int main(int argc, char** argv) {
         installer.settings.windows_major = version.dwMajorVersion;
     }
     installer.settings.pci_ids.assign(setup::names::kPciIds.begin(), setup::names::kPciIds.end());
-    if (::chdir(source.c_str()) != 0) {
+    std::error_code entered;
+    std::filesystem::current_path(source, entered);
+    if (entered) {
         std::fprintf(stderr, "setup-install: cannot enter %s\n", source.c_str());
         return 2;
     }

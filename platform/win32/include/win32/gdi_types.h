@@ -1,14 +1,9 @@
-// The GDI records the capture layer and DrawDib exchange: points, rectangles, palette entries
-// and device-independent bitmap headers. None of them holds an address, so every size is the
-// same on 32 and 64 bits.
+// GDI records: points, rectangles, palette entries and device-independent bitmap headers (the
+// capture layer, DrawDib and the GDI calls of win32/gdi.h use them). None of them holds an address,
+// so every size is the same on 32 and 64 bits.
 #pragma once
 
 #include "win32/types.h"
-
-#ifndef VFWAPI
-#define VFWAPI WINAPI
-#define VFWAPIV
-#endif
 
 TOLM_DECLARE_HANDLE(HPALETTE);
 

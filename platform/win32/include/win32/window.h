@@ -1,8 +1,10 @@
-// Window handles and messages, as far as the platform's windows need them: the capture windows
-// of the capture layer (vfw.h) answer SendMessageA; PostMessageA is how a driver's window
-// callback reaches a window.
+// Windows (user32): handles and messages, as far as the platform's windows need them. Every
+// HWND names a window of the platform's window table (platform/window_table.h): the capture
+// windows of the capture layer (vfw.h) answer SendMessageA; PostMessageA is how a driver's
+// window callback reaches a window.
 #pragma once
 
+#include "win32/gdi_types.h"
 #include "win32/types.h"
 
 #define WM_USER 0x0400u
@@ -16,6 +18,7 @@
 #define SW_HIDE 0
 #define SW_SHOWNORMAL 1
 #define SW_SHOW 5
+#define SW_SHOWDEFAULT 10
 
 // SetWindowPos flags.
 #define SWP_NOSIZE 0x0001u
@@ -41,4 +44,9 @@ BOOL WINAPI SetWindowPos(HWND hWnd, HWND hWndInsertAfter, int X, int Y, int cx, 
 // A capture window first ends its capture and disconnects its driver. FALSE for an unknown
 // window.
 BOOL WINAPI DestroyWindow(HWND hWnd);
+// Between screen and client coordinates. A window's client area starts at its placement's
+// x and y, which are taken as screen coordinates (windows here have no frames and no nesting).
+// FALSE for an unknown window.
+BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
+BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
 }
