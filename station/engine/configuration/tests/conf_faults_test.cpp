@@ -58,14 +58,6 @@ ChanelPoints sample_points() {
     return p;
 }
 
-CameraLevels levels_of(const ConfMain& c) {
-    CameraLevels l{};
-    for (int i = 0; i < kConfCameras; ++i) {
-        l[i] = c.Cameras[i].Level;
-    }
-    return l;
-}
-
 void no_change(Stored&) {}
 
 // The window fields from SoundFile on at their defaults.
@@ -337,7 +329,7 @@ TEST(ConfFaults, DamagedFilesLoadWithDefaults) {
         Loaded want{test::SampleParams(), test::SampleMain(), sample_set(), sample_points()};
         f.expect(want);
         EXPECT_EQ(DecodeChanelParams(bytes(File::Window, window)), want.window);
-        EXPECT_EQ(DecodeConfMain(bytes(File::Main, main), levels_of(test::SampleMain())),
+        EXPECT_EQ(DecodeConfMain(bytes(File::Main, main), test::ConfLevels(test::SampleMain())),
                   want.main);
         EXPECT_EQ(DecodeChannelSet(bytes(File::Set, set)), want.set);
         EXPECT_EQ(DecodeChanelPoints(bytes(File::Points, points)), want.points);

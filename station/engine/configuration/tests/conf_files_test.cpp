@@ -22,22 +22,17 @@ using test::Bytes;
 
 class ConfFiles : public test::ProgramDirTest {
 protected:
+    // Loading a configuration sets the work log's flags and days.
     void TearDown() override {
         LangList.Clear();
+        ReportFlags.fill(false);
+        ReportDays = 7;
         test::ProgramDirTest::TearDown();
     }
 };
 
 std::unique_ptr<ChanelWindow> new_window(int slot) {
     return std::make_unique<ChanelWindow>(slot, ChanelContext{});
-}
-
-CameraLevels levels_of(const ConfMain& c) {
-    CameraLevels l{};
-    for (int i = 0; i < kConfCameras; ++i) {
-        l[i] = c.Cameras[i].Level;
-    }
-    return l;
 }
 
 CameraLevels all_levels(std::int32_t level) {
@@ -105,7 +100,7 @@ TEST_F(ConfFiles, EveryFieldComesBackThroughTheFiles) {
     ASSERT_TRUE(WriteChanelPointsFile(99, 32, sample_points()));
 
     EXPECT_EQ(ReadChannelSetFile(99), set);
-    EXPECT_EQ(ReadConfMainFile(99, levels_of(test::SampleMain())), test::SampleMain());
+    EXPECT_EQ(ReadConfMainFile(99, test::ConfLevels(test::SampleMain())), test::SampleMain());
     EXPECT_EQ(ReadChanelParamsFile(99, 32), test::SampleParams());
     EXPECT_EQ(ReadChanelPointsFile(99, 32), sample_points());
 
@@ -125,7 +120,7 @@ TEST_F(ConfFiles, EveryFieldComesBackThroughTheLiveTablesAndAWindow) {
     EXPECT_EQ(tables.AdcRange[3][2], sample.Cameras[1].Level[2]);
     EXPECT_EQ(tables.SwitchDelay[3], 300);
     EXPECT_EQ(ReportDays, 30);
-    EXPECT_EQ(LevelsOf(tables), levels_of(sample));
+    EXPECT_EQ(LevelsOf(tables), test::ConfLevels(sample));
 
     // What the tables and the work log hold comes back; the rest stays with the caller's copy.
     ConfMain collected = DefaultConfMain();
@@ -142,8 +137,6 @@ TEST_F(ConfFiles, EveryFieldComesBackThroughTheLiveTablesAndAWindow) {
     collected.SystemFiltr = sample.SystemFiltr;
     collected.PciFix = sample.PciFix;
     EXPECT_EQ(collected, sample) << "a value did not go through the live tables";
-    ReportFlags.fill(false);
-    ReportDays = 7;
 
     auto window = new_window(5);
     ApplyChanelParams(test::SampleParams(), *window);
@@ -244,7 +237,7 @@ TEST_F(ConfFiles, VersionGatesStopReadingAtTheFirstFieldTooNew) {
             }
         }
         EXPECT_EQ(DecodeConfMain(test::MainFile(test::SampleMain(), v).bytes.get(),
-                                 levels_of(test::SampleMain())),
+                                 test::ConfLevels(test::SampleMain())),
                   want_main)
             << "main file version " << v;
     }
@@ -349,8 +342,6 @@ TEST_F(ConfFiles, AutoGainOnKeepsTheLevelInForce) {
     ApplyConfMain(ReadConfMainFile(3, LevelsOf(tables)), tables);
     EXPECT_EQ(tables.AdcRange[2][1], 53);
     EXPECT_EQ(tables.AdcRange[4][16], 53);
-    ReportFlags.fill(false);
-    ReportDays = 7;
 }
 
 TEST_F(ConfFiles, PointsFileOnlyForAWindowWithPoints) {

@@ -97,6 +97,14 @@ ConfMain SampleMain() {
     return c;
 }
 
+CameraLevels ConfLevels(const ConfMain& c) {
+    CameraLevels l{};
+    for (int i = 0; i < kConfCameras; ++i) {
+        l[i] = c.Cameras[i].Level;
+    }
+    return l;
+}
+
 LayoutBytes WindowFile(const ChanelParams& p, const std::string& sigma, std::int32_t version) {
     LayoutBytes l;
     Bytes& b = l.bytes;

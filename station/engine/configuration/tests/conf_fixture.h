@@ -30,6 +30,9 @@ ChanelParams SampleParams();
 // Every field differs from its default; AutoGain is off on boards 1 and 3, on for 2 and 4.
 ConfMain SampleMain();
 
+// The levels of `c`, as loading keeps them for pairs with AutoGain on.
+CameraLevels ConfLevels(const ConfMain& c);
+
 // "p<N>c<M>" as the layout describes it, with `sigma` as the SigmaFactor text. Marked: each
 // gated group by its first field name, "LiveVideo", "CamNumber", "PointCount", "SoundFile",
 // "SigmaFactor".
