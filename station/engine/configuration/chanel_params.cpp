@@ -1,6 +1,6 @@
 #include "chanel_params.h"
 
-#include "conf_read.h"
+#include "conf_fields.h"
 #include "sigma_text.h"
 #include "station_settings.h"
 

@@ -1,6 +1,6 @@
 #include "channel_set.h"
 
-#include "conf_read.h"
+#include "conf_fields.h"
 #include "station_settings.h"
 
 namespace station {

@@ -1,6 +1,6 @@
 #include "conf_main.h"
 
-#include "conf_read.h"
+#include "conf_fields.h"
 #include "language.h"
 #include "station_settings.h"
 

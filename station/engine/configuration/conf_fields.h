@@ -1,6 +1,6 @@
-// Reading helpers of the configuration decoders, over the settings-file encoding. Like the
-// encoding's own reads, each answers false once the data has ended or broken, and then leaves
-// its field as it was (the decoder's default).
+// Field helpers of the configuration decoders and encoders, over the settings-file encoding.
+// Like the encoding's own reads, each read answers false once the data has ended or broken,
+// and then leaves its field as it was (the decoder's default).
 #pragma once
 
 #include "station_settings.h"

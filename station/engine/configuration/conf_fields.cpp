@@ -1,4 +1,4 @@
-#include "conf_read.h"
+#include "conf_fields.h"
 
 namespace station {
 
