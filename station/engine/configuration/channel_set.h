@@ -2,6 +2,8 @@
 // Layout: the version word (written 26, not tested), then 32 booleans, slot 1 first.
 #pragma once
 
+#include "live_limits.h"
+
 #include <array>
 #include <cstdint>
 #include <span>
@@ -9,11 +11,9 @@
 
 namespace station {
 
-inline constexpr int kConfSlots = 32;
-
 struct ChannelSet {
     // Entry m - 1 is slot m. A missing file: no slot used.
-    std::array<bool, kConfSlots> Present{};
+    std::array<bool, kLiveSlots> Present{};
     bool operator==(const ChannelSet&) const = default;
 };
 

@@ -16,6 +16,7 @@
 // are not a permutation of 1..16 become 1..16.
 #pragma once
 
+#include "live_limits.h"
 #include "window_place.h"
 
 #include <array>
@@ -27,10 +28,10 @@
 
 namespace station {
 
-inline constexpr int kConfCameras = 16;
-inline constexpr int kConfBoards = 4;
-inline constexpr int kConfMonitors = 4;
-inline constexpr int kConfStations = 21; // this station (0) and remote stations 1..20
+inline constexpr int kConfCameras = kLiveCameras;
+inline constexpr int kConfBoards = kLiveChips;
+inline constexpr int kConfMonitors = kLiveMonitors;
+inline constexpr int kConfStations = kLiveRemotes + 1; // this station (0), remote 1..20
 inline constexpr int kConfReportFlags = 6;
 
 inline constexpr std::int32_t kDefaultCameraLevel = 53;

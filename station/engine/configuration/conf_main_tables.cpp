@@ -5,8 +5,7 @@
 
 namespace station {
 
-static_assert(kConfCameras == kLiveCameras && kConfBoards == kLiveChips &&
-              kConfMonitors == kLiveMonitors && kConfReportFlags == 6);
+static_assert(kConfReportFlags == std::tuple_size_v<decltype(ReportFlags)>);
 
 CameraLevels LevelsOf(const LiveTables& tables) {
     CameraLevels levels{};

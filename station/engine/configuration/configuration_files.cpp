@@ -10,11 +10,11 @@ namespace station {
 namespace {
 
 bool valid_conf(int n) {
-    return n >= 1 && n <= kStoredConfigurations;
+    return n >= 1 && n <= kConfigurationCount;
 }
 
 bool valid_slot(int m) {
-    return m >= 1 && m <= kConfSlots;
+    return m >= 1 && m <= kLiveSlots;
 }
 
 // The file's bytes when the numbers are valid and the file is there.

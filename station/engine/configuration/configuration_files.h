@@ -10,14 +10,13 @@
 #include "chanel_params.h"
 #include "chanel_points.h"
 #include "conf_main.h"
+#include "settings_files.h"
 
 #include <string>
 
 namespace station {
 
 class ChanelWindow;
-
-inline constexpr int kStoredConfigurations = 99;
 
 std::string ChannelSetFileName(int n);
 std::string ConfMainFileName(int n);
