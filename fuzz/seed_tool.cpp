@@ -1,6 +1,7 @@
 // Writes the seed corpora: a few valid inputs per target, made with the system's own savers
 // and serialisers where it has them. Usage: fuzz_seeds <corpus folder>
 #include "archive/archive_writer.h"
+#include "configuration/configuration_files.h"
 #include "fuzz_target.h"
 #include "memory_archive.h"
 #include "base/program_dir.h"
@@ -88,6 +89,64 @@ void settings_seeds() {
     });
     settings_seed("net2", 7, "net2.pdt", [] { station::SavePasswordFile(1, "secret"); });
     settings_seed("net3", 8, "net3.pdt", [] { station::SavePasswordFile(2, ""); });
+}
+
+// ---- stored configurations: the file kind, then the file the encoder wrote ------------------
+void configuration_seed(const char* name, std::uint8_t kind, const Bytes& prefix,
+                        const std::vector<std::uint8_t>& file) {
+    Bytes b{kind};
+    b.insert(b.end(), prefix.begin(), prefix.end());
+    b.insert(b.end(), file.begin(), file.end());
+    put("configuration", name, b);
+}
+
+void configuration_seeds() {
+    station::ChannelSet set;
+    set.Present[0] = set.Present[5] = set.Present[31] = true;
+    configuration_seed("nch", 0, {}, station::EncodeChannelSet(set));
+
+    station::ConfMain conf = station::DefaultConfMain();
+    conf.Cameras[0].Name = "\xCA\xE0\xEC\xE5\xF0\xE0 1";
+    conf.Cameras[2].AutoGain[1] = false;
+    conf.Cameras[2].Level[1] = 40;
+    conf.Cameras[0].Priority = 2;
+    conf.Cameras[1].Priority = 1;
+    conf.SwitchDelay[3] = 120;
+    conf.ReportDays = 14;
+    conf.PciFix = true;
+    configuration_seed("per", 1, {}, station::EncodeConfMain(conf));
+
+    station::ChanelParams params;
+    params.CamNumber = 5;
+    params.PointCount = 4000;
+    params.SigmaFactor = 4.5;
+    params.RemNumber = 2;
+    params.ChNumber = 3;
+    params.AlarmMonNumber[1] = true;
+    configuration_seed("pc", 2, {}, station::EncodeChanelParams(params));
+    auto old = station::EncodeChanelParams(params);
+    old[0] = 4; // an old window file: the fields after SigmaFactor are not read
+    configuration_seed("pc-v4", 2, {}, old);
+
+    station::ChanelPoints points;
+    for (int k = 0; k < 4000; ++k) {
+        points.X[k] = (k % 80) * 25 / 2 + 6;
+        points.Y[k] = 20 * (k / 80 + 1) - 9;
+    }
+    configuration_seed("pt", 3, {}, station::EncodeChanelPoints(points));
+
+    station::SetProgramDir(fuzz::scratch_dir().string());
+    station::ConfSchedule = {};
+    station::ConfSchedule[2] = {8, 0, true, "Day", 1, 1, 2000, 1};
+    station::ConfSchedule[6] = {20, 0, true, "Night", 1, 1, 2000, 3};
+    station::ConfSchedule[10] = {7, 5, true, "Once", 5, 3, 2002, 0};
+    station::SaveConfTable();
+    const auto cnf = station::ReadProgramFile("cnf.pdt");
+    if (!cnf) {
+        fuzz::fail("no file cnf.pdt");
+    }
+    // 2002-03-05 07:05: year 2002, month 3, day 5, hour 7, minute 5.
+    configuration_seed("cnf", 4, {2, 2, 4, 7, 5}, *cnf);
 }
 
 // ---- archive: files the archive writer wrote ------------------------------------------------
@@ -304,5 +363,6 @@ int main(int argc, char** argv) {
     registry_seeds();
     resource_seeds();
     text_seeds();
+    configuration_seeds();
     return 0;
 }
