@@ -16,12 +16,14 @@ inline constexpr ULONG kOddProgramOffset = 8192;
 inline constexpr ULONG kMasterPageSize = 8192;
 inline constexpr ULONG kMasterWords = 14;
 inline constexpr ULONG kFieldProgramSize = 8192;
+inline constexpr ULONG kTablePageSize = PAGE_SIZE;
+static_assert(sizeof(TARVO_FRAME_DESCRIPTOR) * TARVO_MAX_BUFFERS <= kTablePageSize);
 
 // One registered capture buffer.
 struct BufferRecord {
     ULONG unused[2];
     ULONG valid;
-    PUCHAR live;   // 16 KB: even-field program, odd-field program 8 KB in
+    PUCHAR live;   // 16 KB contiguous: even-field program, odd-field program 8 KB in
     PUCHAR backup; // exact copy made at registration
     ULONG even_phys;
     ULONG odd_phys;

@@ -69,16 +69,22 @@ int InitChip(ChipState& chip) {
     for (ULONG i = 0; i < kMaxBuffers; ++i) {
         new (&chip.records[i]) BufferRecord{};
     }
+    // Every open maps the table's page into its process: the table has a page to itself, so
+    // the view shows nothing else of the kernel's memory.
     chip.table = static_cast<TARVO_FRAME_DESCRIPTOR*>(
-        ddk::allocate(NonPagedPoolCacheAligned, sizeof(TARVO_FRAME_DESCRIPTOR) * kMaxBuffers));
+        ddk::allocate(NonPagedPoolCacheAligned, kTablePageSize));
     if (chip.table == nullptr) {
         return -1;
     }
-    RtlZeroMemory(chip.table, sizeof(TARVO_FRAME_DESCRIPTOR) * kMaxBuffers);
+    RtlZeroMemory(chip.table, kTablePageSize);
     for (ULONG i = 0; i < kMaxBuffers; ++i) {
         BufferRecord& r = chip.records[i];
         r.unused[0] = r.unused[1] = 0;
-        r.live = static_cast<PUCHAR>(ddk::allocate(NonPagedPoolCacheAligned, kProgramPoolSize));
+        // The engine runs each field program straight through, over page ends: pool pages are
+        // scattered physically, so the programs live in contiguous memory.
+        PHYSICAL_ADDRESS highest;
+        highest.QuadPart = 0xFFFFFFFF;
+        r.live = static_cast<PUCHAR>(MmAllocateContiguousMemory(kProgramPoolSize, highest));
         r.backup = static_cast<PUCHAR>(ddk::allocate(NonPagedPoolCacheAligned, kProgramPoolSize));
         if (r.live == nullptr || r.backup == nullptr) {
             return -1;

@@ -311,7 +311,9 @@ void ChipDevice::free_chip() {
     ChipState& c = *chip_;
     if (c.records != nullptr) {
         for (ULONG i = 0; i < kMaxBuffers; ++i) {
-            ddk::release(c.records[i].live);
+            if (c.records[i].live != nullptr) {
+                MmFreeContiguousMemory(c.records[i].live);
+            }
             ddk::release(c.records[i].backup);
             c.records[i].~BufferRecord();
         }

@@ -55,8 +55,27 @@ INSTANTIATE_TEST_SUITE_P(Pal, StreamFormats,
                          ::testing::Values(StreamCase{"Yuy2_768x576", {4, 768, 576}},
                                            StreamCase{"Packed411_384x288", {5, 384, 288}},
                                            StreamCase{"Rgb24_640x480", {1, 640, 480}},
-                                           StreamCase{"Rgb32_320x240", {0, 320, 240}}),
+                                           StreamCase{"Rgb32_320x240", {0, 320, 240}},
+                                           // Field programs longer than a page.
+                                           StreamCase{"Rgb32_1000x576", {0, 1000, 576}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The process's view of the descriptor table maps a whole page: the table has that page to
+// itself, so the view shows nothing of the kernel's other memory.
+TEST_F(StreamTest, TableViewShowsOnlyTheTable) {
+    bring_up(7);
+    start_stream({4, 384, 288}, 3);
+    const auto table = reinterpret_cast<std::uintptr_t>(table_);
+    const auto* page = reinterpret_cast<const std::uint8_t*>(table & ~std::uintptr_t(4095));
+    const std::uintptr_t end = table + sizeof(TARVO_FRAME_DESCRIPTOR) * TARVO_MAX_BUFFERS;
+    int foreign = 0;
+    for (std::uintptr_t a = table & ~std::uintptr_t(4095); a < (table | 4095) + 1; ++a) {
+        foreign += (a < table || a >= end) && page[a - reinterpret_cast<std::uintptr_t>(page)] != 0;
+    }
+    EXPECT_EQ(foreign, 0);
+    close(device_);
+    stop_and_check_clean();
+}
 
 // NTSC from a 525-line camera: the decoder format and norm from the source request, the PLL off,
 // 640 x 480 interlaced frames of the camera.

@@ -268,6 +268,8 @@ void Chip::set_dma_ctl(std::uint32_t value) {
     if (on && !was) {
         pc_ = regs_[reg::RISC_STRT_ADD / 4] & ~3u;
         engine_ = Engine::Running;
+        touched_.clear();
+        last_touched_ = ~0u;
         executed_ = 0;
         line_open_ = false;
         irq_pause_ = false;
@@ -276,6 +278,19 @@ void Chip::set_dma_ctl(std::uint32_t value) {
         line_open_ = false;
         irq_pause_ = false;
     }
+}
+
+bool Chip::dma_holds(const std::vector<std::uint32_t>& pfns) const {
+    if (!(regs_[reg::GPIO_DMA_CTL / 4] & 2) || engine_ == Engine::Stopped ||
+        engine_ == Engine::Halted) {
+        return false;
+    }
+    for (std::uint32_t pfn : pfns) {
+        if (touched_.count(pfn) != 0) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void Chip::i2c_write(std::uint32_t value, std::uint32_t now) {

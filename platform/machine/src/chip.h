@@ -5,6 +5,7 @@
 
 #include <array>
 #include <cstdint>
+#include <unordered_set>
 #include <vector>
 
 #include "board.h"
@@ -70,6 +71,10 @@ public:
     bool runnable() const;
     // Runs the engine until it waits, halts, or completes an instruction with its IRQ bit.
     void run();
+
+    // True while the DMA engine is enabled and not halted, and has written to one of `pfns`
+    // since it was last started: unlocking those pages now leaves it writing into freed memory.
+    bool dma_holds(const std::vector<std::uint32_t>& pfns) const;
 
     void inject_error_bits(std::uint32_t bits);
     // Latches error bits at the next field start (machine.ini injection).
@@ -149,6 +154,8 @@ private:
     std::uint32_t consumed_ = 0;
     std::uint32_t executed_ = 0;
     bool irq_pause_ = false;
+    std::unordered_set<std::uint32_t> touched_; // pages written since the engine started
+    std::uint32_t last_touched_ = ~0u;
     std::vector<std::uint8_t> line_;
     LineRenderer renderer_;
     std::vector<Span> spans_, last_spans_;

@@ -251,6 +251,10 @@ void Chip::exec_write(std::uint32_t cmd, std::uint32_t address) {
                       cmd, address, hex("WRITE to", address));
             return;
         }
+        if (address >> 12 != last_touched_) {
+            last_touched_ = address >> 12;
+            touched_.insert(last_touched_);
+        }
     }
     consumed_ += n;
     if (cmd & kEol) {

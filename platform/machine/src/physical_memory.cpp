@@ -35,7 +35,31 @@ MemoryBlock PhysicalMemory::allocate(std::size_t bytes) {
     for (std::size_t off = 0; off < size; off += kPageSize) {
         pages_[(phys + PhysAddr(off)) >> 12] = Page{host + off, 0, kPageSize, PageState::Ram};
     }
-    blocks_[phys] = Block{phys, host, size};
+    blocks_[phys] = Block{phys, host, size, {}};
+    block_hosts_[reinterpret_cast<std::uintptr_t>(host)] = phys;
+    return MemoryBlock{phys, host, size};
+}
+
+MemoryBlock PhysicalMemory::allocate_scattered(std::size_t bytes) {
+    const std::size_t size =
+        std::max<std::size_t>(kPageSize, (bytes + kPageSize - 1) & ~std::size_t(kPageSize - 1));
+    if (size / kPageSize > kScatteredPfns / 4) {
+        return {};
+    }
+    auto* host = static_cast<std::uint8_t*>(std::aligned_alloc(kPageSize, size));
+    if (host == nullptr) {
+        return {};
+    }
+    std::memset(host, 0, size);
+    Block block{0, host, size, {}};
+    for (std::size_t off = 0; off < size; off += kPageSize) {
+        const std::uint32_t pfn = scattered_pfn();
+        pages_[pfn] = Page{host + off, 0, kPageSize, PageState::Ram};
+        block.pfns.push_back(pfn);
+    }
+    block.phys = block.pfns[0] << 12;
+    const PhysAddr phys = block.phys;
+    blocks_[phys] = std::move(block);
     block_hosts_[reinterpret_cast<std::uintptr_t>(host)] = phys;
     return MemoryBlock{phys, host, size};
 }
@@ -45,8 +69,13 @@ void PhysicalMemory::free(PhysAddr phys) {
     if (it == blocks_.end()) {
         return;
     }
-    for (std::size_t off = 0; off < it->second.size; off += kPageSize) {
-        pages_.erase((phys + PhysAddr(off)) >> 12);
+    if (it->second.pfns.empty()) {
+        for (std::size_t off = 0; off < it->second.size; off += kPageSize) {
+            pages_.erase((phys + PhysAddr(off)) >> 12);
+        }
+    }
+    for (std::uint32_t pfn : it->second.pfns) {
+        pages_.erase(pfn);
     }
     block_hosts_.erase(reinterpret_cast<std::uintptr_t>(it->second.host));
     std::free(it->second.host);
@@ -106,6 +135,11 @@ void PhysicalMemory::unlock(std::uint32_t id) {
     locks_.erase(it);
 }
 
+std::vector<std::uint32_t> PhysicalMemory::lock_pfns(std::uint32_t id) const {
+    const auto it = locks_.find(id);
+    return it == locks_.end() ? std::vector<std::uint32_t>{} : it->second.pfns;
+}
+
 std::optional<PhysAddr> PhysicalMemory::physical_address(const void* host) const {
     const auto h = reinterpret_cast<std::uintptr_t>(host);
     auto b = block_hosts_.upper_bound(h);
@@ -113,7 +147,11 @@ std::optional<PhysAddr> PhysicalMemory::physical_address(const void* host) const
         --b;
         const Block& block = blocks_.at(b->second);
         if (h - b->first < block.size) {
-            return block.phys + PhysAddr(h - b->first);
+            const std::size_t off = h - b->first;
+            if (!block.pfns.empty()) {
+                return (block.pfns[off / kPageSize] << 12) | PhysAddr(off % kPageSize);
+            }
+            return block.phys + PhysAddr(off);
         }
     }
     auto l = lock_hosts_.upper_bound(h);
@@ -132,7 +170,8 @@ void* PhysicalMemory::host_address(PhysAddr phys, std::size_t length) const {
     auto b = blocks_.upper_bound(phys);
     if (b != blocks_.begin()) {
         --b;
-        if (phys - b->first < b->second.size && length <= b->second.size - (phys - b->first)) {
+        if (b->second.pfns.empty() && phys - b->first < b->second.size &&
+            length <= b->second.size - (phys - b->first)) {
             return b->second.host + (phys - b->first);
         }
     }

@@ -23,9 +23,13 @@ public:
     PhysicalMemory& operator=(const PhysicalMemory&) = delete;
 
     MemoryBlock allocate(std::size_t bytes);
+    // Virtually contiguous host memory whose 4 KB pages get scattered physical pages.
+    MemoryBlock allocate_scattered(std::size_t bytes);
     void free(PhysAddr phys);
     LockedPages lock(void* user, std::size_t length);
     void unlock(std::uint32_t id);
+    // Physical pages of a lock (empty when there is no such lock).
+    std::vector<std::uint32_t> lock_pfns(std::uint32_t id) const;
     std::optional<PhysAddr> physical_address(const void* host) const;
     void* host_address(PhysAddr phys, std::size_t length) const;
 
@@ -45,6 +49,7 @@ private:
         PhysAddr phys;
         std::uint8_t* host;
         std::size_t size;
+        std::vector<std::uint32_t> pfns; // scattered pages; empty for a contiguous block
     };
     struct Lock {
         std::uintptr_t user;
@@ -56,7 +61,7 @@ private:
     std::uint32_t scattered_pfn();
 
     std::unordered_map<std::uint32_t, Page> pages_;      // by page frame number
-    std::map<PhysAddr, Block> blocks_;                   // by physical start
+    std::map<PhysAddr, Block> blocks_;                   // by physical start (first page)
     std::map<std::uintptr_t, PhysAddr> block_hosts_;     // host start -> physical start
     std::map<std::uint32_t, Lock> locks_;                // by id
     std::map<std::uintptr_t, std::uint32_t> lock_hosts_; // user start -> id

@@ -11,6 +11,7 @@
 
 #include <conio.h>
 #include <cstring>
+#include <string>
 #include <sys/mman.h>
 #include <vector>
 
@@ -254,13 +255,21 @@ TEST_F(HalMemory, LockedUserPagesAreScatteredAndBadRangesRaise) {
     munmap(read_only, PAGE_SIZE);
 }
 
-TEST_F(HalMemory, NonPagedPoolIsDescribedContiguously) {
+// Non-paged pool is only virtually contiguous, as on NT: a block of several pages is described
+// page by page, and its pages are scattered physically.
+TEST_F(HalMemory, NonPagedPoolPagesAreScattered) {
     void* p = ExAllocatePoolWithTag(NonPagedPool, 3 * PAGE_SIZE, 0x74736554);
     ASSERT_NE(p, nullptr);
+    EXPECT_EQ(BYTE_OFFSET(p), 0u) << "a block of pages starts a page";
     PMDL mdl = IoAllocateMdl(p, 3 * PAGE_SIZE, FALSE, FALSE, nullptr);
     MmBuildMdlForNonPagedPool(mdl);
-    EXPECT_EQ(MmGetMdlPfnArray(mdl)[1], MmGetMdlPfnArray(mdl)[0] + 1);
-    EXPECT_EQ(MmGetMdlPfnArray(mdl)[2], MmGetMdlPfnArray(mdl)[0] + 2);
+    for (ULONG i = 0; i < 3; ++i) {
+        EXPECT_EQ(MmGetMdlPfnArray(mdl)[i],
+                  ULONG_PTR(MmGetPhysicalAddress(static_cast<char*>(p) + i * PAGE_SIZE).QuadPart >>
+                            PAGE_SHIFT));
+    }
+    EXPECT_NE(MmGetMdlPfnArray(mdl)[1], MmGetMdlPfnArray(mdl)[0] + 1);
+    EXPECT_NE(MmGetMdlPfnArray(mdl)[2], MmGetMdlPfnArray(mdl)[1] + 1);
     EXPECT_EQ(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority), p);
     IoFreeMdl(mdl);
     int stack_value = 0;
@@ -268,6 +277,38 @@ TEST_F(HalMemory, NonPagedPoolIsDescribedContiguously) {
     EXPECT_THROW(MmBuildMdlForNonPagedPool(not_pool), platform::nt::BugCheck);
     IoFreeMdl(not_pool);
     ExFreePool(p);
+}
+
+// Small pool blocks share pages, as on NT: a user view of one block maps its whole page, so
+// the process sees the blocks beside it and their tags. Only a block of a page of its own
+// exposes nothing else.
+TEST_F(HalMemory, UserViewOfASmallPoolBlockShowsItsPage) {
+    constexpr ULONG kSecretTag = 0x74657353; // "Sset"
+    auto* secret = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, 64, kSecretTag));
+    auto* shown = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, 256, 0x6E776F68));
+    ASSERT_TRUE(secret && shown);
+    ASSERT_EQ(PAGE_ALIGN(secret), PAGE_ALIGN(shown)) << "small blocks share a page";
+    std::memcpy(secret, "a neighbour's key", 18);
+    PMDL mdl = IoAllocateMdl(shown, 256, FALSE, FALSE, nullptr);
+    MmBuildMdlForNonPagedPool(mdl);
+    auto* view = static_cast<char*>(
+        MmMapLockedPagesSpecifyCache(mdl, UserMode, MmCached, nullptr, FALSE, NormalPagePriority));
+    ASSERT_NE(view, nullptr);
+    const std::string page(static_cast<char*>(PAGE_ALIGN(view)), PAGE_SIZE);
+    EXPECT_NE(page.find("a neighbour's key"), std::string::npos);
+    EXPECT_NE(page.find(std::string(reinterpret_cast<const char*>(&kSecretTag), 4)),
+              std::string::npos)
+        << "the pool header with the tag";
+    MmUnmapLockedPages(view, mdl);
+    IoFreeMdl(mdl);
+
+    auto* own = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, PAGE_SIZE, 0x6E65774F));
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(BYTE_OFFSET(own), 0u);
+    EXPECT_NE(PAGE_ALIGN(own), PAGE_ALIGN(secret));
+    ExFreePool(own);
+    ExFreePool(shown);
+    ExFreePool(secret);
 }
 
 TEST_F(HalMemory, PhysicalMemorySectionViewsMemoryAndRegisters) {
