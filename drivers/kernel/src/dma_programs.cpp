@@ -131,8 +131,8 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
         ddk::synchronized(interrupt_, [&] {
             current_ = 0;
             capturing_ = 1;
-            RestartCapture(0);
         });
+        RestartCapture(0);
         header->dwReserved[3] = table_user;
         irp->IoStatus.Information = answer;
         return STATUS_SUCCESS;
@@ -205,26 +205,41 @@ NTSTATUS ChipDevice::StopCapture() {
 }
 
 void ChipDevice::RestartCapture(ULONG slot) {
-    if (restart_ == 0) {
+    ChipState& c = *chip_;
+    bool restart = false;
+    ddk::synchronized(interrupt_, [&] {
+        restart = restart_ != 0;
+        if (restart) {
+            // The handler only acknowledges I2C completions while the DMA is reprogrammed.
+            c.write(INT_MASK, kMaskStopped);
+            c.write(INT_STAT, kAckAllButI2c);
+            c.clear_bits(CAP_CTL, 0x3);
+            c.clear_bits(GPIO_DMA_CTL, 0x3);
+        }
+    });
+    if (!restart) {
         return;
     }
-    ChipState& c = *chip_;
-    c.write(INT_MASK, kMaskStopped);
-    c.write(INT_STAT, kAckAllButI2c);
-    c.clear_bits(CAP_CTL, 0x3);
-    c.clear_bits(GPIO_DMA_CTL, 0x3);
+    // The wait and the program copy run outside the interrupt's synchronisation: every chip
+    // shares the line, so a wait under it would hold all of them at device level.
     busy_wait_past_one_ms(*this);
     BufferRecord& r = c.records[slot];
     RtlCopyMemory(r.live, r.backup, 4096);
-    c.even_program = c.interlaced ? r.even_phys : 0;
-    c.odd_program = r.odd_phys;
-    BuildMasterProgram(c);
-    c.write(RISC_STRT_ADD, c.master_phys);
-    c.write(INT_STAT, kAckAllButI2c);
-    c.write(INT_MASK, kMaskCapturing);
-    c.set_bits(CAP_CTL, 0x3);
-    c.set_bits(GPIO_DMA_CTL, 0x3);
-    restart_ = 0;
+    ddk::synchronized(interrupt_, [&] {
+        // The stream may have ended meanwhile: then the engine stays off.
+        if (!capturing_ || slot >= registered_ || !r.valid) {
+            return;
+        }
+        c.even_program = c.interlaced ? r.even_phys : 0;
+        c.odd_program = r.odd_phys;
+        BuildMasterProgram(c);
+        c.write(RISC_STRT_ADD, c.master_phys);
+        c.write(INT_STAT, kAckAllButI2c);
+        c.write(INT_MASK, kMaskCapturing);
+        c.set_bits(CAP_CTL, 0x3);
+        c.set_bits(GPIO_DMA_CTL, 0x3);
+        restart_ = 0;
+    });
 }
 
 void ChipDevice::AdvanceRing() {

@@ -33,6 +33,14 @@ void require_irql_at_least(KIRQL level, const char* routine);
 void lock_word(PKSPIN_LOCK lock, const char* routine);
 void unlock_word(PKSPIN_LOCK lock, const char* routine);
 
+// Spin locks (an interrupt's synchronisation included) are for a few instructions: a thread that
+// sees a millisecond pass while it holds one (reading the time, stalling) is busy-waiting under
+// it. The time the thread saw and its stalls count; a lock hold that reached the bound is a bug
+// check once the outermost lock is released and the level restored (report_long_hold).
+void note_time_seen(ULONGLONG tick);
+void note_stall(ULONG microseconds);
+void report_long_hold();
+
 // Base address of the loaded image that holds `address` (null when none).
 void* module_of(const void* address);
 

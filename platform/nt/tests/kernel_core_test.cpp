@@ -129,6 +129,62 @@ TEST_F(KernelCore, SpinLockExcludesOtherThreadsAndRestoresTheLevel) {
     EXPECT_EQ(counter, 40000);
 }
 
+// Spin locks and an interrupt's synchronisation are for a few instructions: a holder that busy
+// waits a millisecond (reading the time or stalling) is caught when it lets go, with the lock
+// free and the level back where it was.
+TEST_F(KernelCore, BusyWaitUnderALockIsCaught) {
+    KSPIN_LOCK lock;
+    KeInitializeSpinLock(&lock);
+    const auto busy_wait_ms = [](ULONG ms) {
+        LARGE_INTEGER start, now;
+        KeQueryTickCount(&start);
+        do {
+            KeQueryTickCount(&now);
+        } while (static_cast<ULONG>(now.QuadPart - start.QuadPart) < ms);
+    };
+    const auto under_spin_lock = [&](const std::function<void()>& body) {
+        KIRQL old;
+        KeAcquireSpinLock(&lock, &old);
+        body();
+        KeReleaseSpinLock(&lock, old);
+    };
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([] {}); }), 0u);
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([&] { busy_wait_ms(1); }); }),
+              ULONG(DRIVER_VERIFIER_DETECTED_VIOLATION));
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+    EXPECT_EQ(lock, 0u) << "released before the report";
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([] { KeStallExecutionProcessor(1000); }); }),
+              ULONG(DRIVER_VERIFIER_DETECTED_VIOLATION));
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([] { KeStallExecutionProcessor(50); }); }), 0u);
+
+    PKINTERRUPT interrupt = nullptr;
+    ASSERT_EQ(IoConnectInterrupt(
+                  &interrupt, [](PKINTERRUPT, PVOID) -> BOOLEAN { return FALSE; }, nullptr, nullptr,
+                  0x30 + 11, 10, 10, LevelSensitive, TRUE, 1, FALSE),
+              STATUS_SUCCESS);
+    static ULONG wait_ms;
+    const auto synchronized_wait = [&](ULONG ms) {
+        wait_ms = ms;
+        return bug_check_of([&] {
+            KeSynchronizeExecution(
+                interrupt,
+                [](PVOID) -> BOOLEAN {
+                    LARGE_INTEGER start, now;
+                    KeQueryTickCount(&start);
+                    do {
+                        KeQueryTickCount(&now);
+                    } while (static_cast<ULONG>(now.QuadPart - start.QuadPart) < wait_ms);
+                    return TRUE;
+                },
+                nullptr);
+        });
+    };
+    EXPECT_EQ(synchronized_wait(0), 0u);
+    EXPECT_EQ(synchronized_wait(1), ULONG(DRIVER_VERIFIER_DETECTED_VIOLATION));
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+    IoDisconnectInterrupt(interrupt);
+}
+
 TEST_F(KernelCore, PoolBlocksCarryTagsAndWrongFreesAreCaught) {
     const ULONG ddk = 0x206B6444; // "Ddk "
     void* a = ExAllocatePoolWithTag(NonPagedPool, 100, ddk);
