@@ -186,6 +186,29 @@ void free_block(BlockKind kind, void* p, ULONG tag, bool check_tag, const char* 
     release_memory(p, b);
 }
 
+bool is_kernel_memory(const void* address, std::size_t length) {
+    const auto a = reinterpret_cast<std::uintptr_t>(address);
+    const std::uintptr_t end = a + (length == 0 ? 1 : length);
+    std::lock_guard lock(mutex);
+    for (auto it = blocks().begin();
+         it != blocks().end() && reinterpret_cast<std::uintptr_t>(it->first) < end; ++it) {
+        const auto start = reinterpret_cast<std::uintptr_t>(it->first);
+        const std::size_t bytes = it->second.bytes == 0 ? 1 : it->second.bytes;
+        const std::size_t span =
+            it->second.shared ? bytes : (bytes + PAGE_SIZE - 1) & ~std::size_t(PAGE_SIZE - 1);
+        if (start + span > a) {
+            return true;
+        }
+    }
+    for (const auto& [phys, page] : pool_pages()) {
+        const auto start = reinterpret_cast<std::uintptr_t>(page.host);
+        if (start < end && a < start + PAGE_SIZE) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::vector<platform::nt::PoolUsage> blocks_of(void* module, bool release) {
     std::map<ULONG, platform::nt::PoolUsage> by_tag;
     std::vector<std::pair<void*, Block>> victims;

@@ -257,6 +257,51 @@ TEST_F(HalMemory, LockedUserPagesAreScatteredAndBadRangesRaise) {
 
 // Non-paged pool is only virtually contiguous, as on NT: a block of several pages is described
 // page by page, and its pages are scattered physically.
+// A driver that locks an address from a user request in user mode gets it refused when the
+// address is the kernel's: a pool block, its page, contiguous memory. In kernel mode the same
+// memory is described.
+TEST_F(HalMemory, UserModeLockRefusesKernelAddresses) {
+    auto* pool = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, 64, 0x74736554));
+    auto* paged = static_cast<char*>(ExAllocatePoolWithTag(PagedPool, 64, 0x74736554));
+    PHYSICAL_ADDRESS highest;
+    highest.QuadPart = 0xFFFFFFFF;
+    auto* contiguous = static_cast<char*>(MmAllocateContiguousMemory(2 * PAGE_SIZE, highest));
+    std::vector<char> user(256);
+    struct Case {
+        const char* what;
+        void* address;
+        KPROCESSOR_MODE mode;
+        NTSTATUS status;
+    };
+    const Case cases[] = {
+        {"pool block", pool, UserMode, STATUS_ACCESS_VIOLATION},
+        {"rest of its page", static_cast<char*>(PAGE_ALIGN(pool)) + PAGE_SIZE - 64, UserMode,
+         STATUS_ACCESS_VIOLATION},
+        {"paged pool", paged, UserMode, STATUS_ACCESS_VIOLATION},
+        {"contiguous memory", contiguous + PAGE_SIZE, UserMode, STATUS_ACCESS_VIOLATION},
+        {"pool in kernel mode", pool, KernelMode, STATUS_SUCCESS},
+        {"user memory", user.data(), UserMode, STATUS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        PMDL mdl = IoAllocateMdl(c.address, 64, FALSE, FALSE, nullptr);
+        ASSERT_NE(mdl, nullptr);
+        NTSTATUS status = STATUS_SUCCESS;
+        __try {
+            MmProbeAndLockPages(mdl, c.mode, IoWriteAccess);
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            status = GetExceptionCode();
+        }
+        EXPECT_EQ(status, c.status) << c.what;
+        if (NT_SUCCESS(status)) {
+            MmUnlockPages(mdl);
+        }
+        IoFreeMdl(mdl);
+    }
+    MmFreeContiguousMemory(contiguous);
+    ExFreePool(paged);
+    ExFreePool(pool);
+}
+
 TEST_F(HalMemory, NonPagedPoolPagesAreScattered) {
     void* p = ExAllocatePoolWithTag(NonPagedPool, 3 * PAGE_SIZE, 0x74736554);
     ASSERT_NE(p, nullptr);

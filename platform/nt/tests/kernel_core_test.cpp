@@ -370,6 +370,65 @@ NTSTATUS open_or_create(PCWSTR path, HANDLE* key, bool create, ULONG* dispositio
                   : ZwOpenKey(key, KEY_READ, &oa);
 }
 
+// What a dispatch routine returns must match what it did with the request: complete it (and
+// return its status) or mark it pending (and return STATUS_PENDING).
+TEST_F(KernelCore, DispatchMustCompleteOrPendWithTheRequestsStatus) {
+    DRIVER_OBJECT driver{};
+    PDEVICE_OBJECT device = nullptr;
+    ASSERT_EQ(IoCreateDevice(&driver, 0, nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE, &device),
+              STATUS_SUCCESS);
+    static PIRP pended;
+    struct Case {
+        const char* what;
+        PDRIVER_DISPATCH dispatch;
+        ULONG bug_check;
+    };
+    const Case cases[] = {
+        {"completes and returns its status",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             irp->IoStatus.Status = STATUS_INVALID_PARAMETER;
+             IoCompleteRequest(irp, IO_NO_INCREMENT);
+             return STATUS_INVALID_PARAMETER;
+         },
+         0},
+        {"marks pending and returns STATUS_PENDING",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             IoMarkIrpPending(irp);
+             pended = irp;
+             return STATUS_PENDING;
+         },
+         0},
+        {"returns without completing or pending",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             irp->IoStatus.Status = STATUS_SUCCESS;
+             return STATUS_SUCCESS;
+         },
+         DRIVER_VERIFIER_DETECTED_VIOLATION},
+        {"completes with one status and returns another",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             irp->IoStatus.Status = STATUS_SUCCESS;
+             IoCompleteRequest(irp, IO_NO_INCREMENT);
+             return STATUS_UNSUCCESSFUL;
+         },
+         DRIVER_VERIFIER_DETECTED_VIOLATION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pended = nullptr;
+        driver.MajorFunction[IRP_MJ_DEVICE_CONTROL] = c.dispatch;
+        PIRP irp = IoAllocateIrp(1, FALSE);
+        ASSERT_NE(irp, nullptr);
+        IoGetNextIrpStackLocation(irp)->MajorFunction = IRP_MJ_DEVICE_CONTROL;
+        EXPECT_EQ(bug_check_of([&] { IoCallDriver(device, irp); }), c.bug_check);
+        if (pended != nullptr) {
+            pended->IoStatus.Status = STATUS_SUCCESS;
+            IoCompleteRequest(pended, IO_NO_INCREMENT);
+        }
+        IoFreeIrp(irp);
+    }
+    IoDeleteDevice(device);
+}
+
 TEST_F(KernelCore, RegistryKeysAreCreatedOneLevelAtATime) {
     HANDLE key;
     EXPECT_EQ(open_or_create(u"\\Registry\\Machine\\SOFTWARE\\NtTest\\Deep", &key, true),
