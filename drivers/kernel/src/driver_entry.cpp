@@ -351,6 +351,8 @@ void ChipDevice::teardown() {
     // disabled window.
     interrupt_.disconnect();
     KeRemoveQueueDpc(&dpc_);
+    // A restart already running on another processor still uses the chip state freed below.
+    KeFlushQueuedDpcs();
     if (chip_ != nullptr && location_.slot != -1) {
         ddk::pci_write_command(location_, ddk::pci_read_command(location_) & ~USHORT(2));
     }

@@ -77,5 +77,16 @@ std::size_t release_claims_of(PDRIVER_OBJECT driver);
 
 // Deferred calls queued by a module (for the unload report); they are dropped.
 std::size_t drop_deferred_of(void* module);
+// True while a deferred call (DPC or work item) of `module` runs on some thread.
+bool deferred_running_of(void* module);
+
+// Kernel handles a module opened (sections, registry keys); close_handles_of closes the ones it
+// left open and returns their count.
+void note_handle(HANDLE handle, void* module);
+void forget_handle(HANDLE handle);
+std::size_t close_handles_of(void* module);
+
+// Mappings a module made (register windows, section views); removes the ones it left.
+std::size_t unmap_mappings_of(void* module);
 
 } // namespace tolm_nt
