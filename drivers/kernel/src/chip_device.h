@@ -173,7 +173,9 @@ struct TvNorm {
 extern const TvNorm kTvNorms[7];
 int InitChip(ChipState& chip);
 void SelectInput(ChipState& chip, ULONG input);
-void SetGeometry(ChipState& chip);
+// Both answer SetPll's outcome.
+int SetGeometry(ChipState& chip);
+// 0: PLL off (the crystal is the clock), 1: PLL on and locked, -1: the PLL never locked.
 int SetPll(ChipState& chip);
 // Twice the bytes per pixel of each colour format code.
 extern const UCHAR kTwiceBytesPerPixel[16];

@@ -132,7 +132,7 @@ void SelectInput(ChipState& chip, ULONG input) {
     chip.write(GPIO_DATA, (chip.read(GPIO_DATA) & ~kCard.gpio_mask) | (mux >> 4));
 }
 
-void SetGeometry(ChipState& chip) {
+int SetGeometry(ChipState& chip) {
     const TvNorm& r = kTvNorms[chip.norm];
     const ULONG w = chip.width;
     const ULONG h = chip.height;
@@ -143,7 +143,7 @@ void SetGeometry(ChipState& chip) {
     chip.write(VBI_PACK_DEL, 1);
 
     chip.pll_target = r.fsc;
-    SetPll(chip);
+    const int pll = SetPll(chip);
 
     const bool interlaced = r.sheight / 2u < h;
     const ULONG shift = interlaced ? 0 : 1;
@@ -171,6 +171,7 @@ void SetGeometry(ChipState& chip) {
     }
     chip.write(COLOR_FMT, chip.color_format * 0x11);
     chip.write(COLOR_CTL, 0x10);
+    return pll;
 }
 
 int SetPll(ChipState& chip) {
@@ -196,6 +197,14 @@ int SetPll(ChipState& chip) {
         LARGE_INTEGER delay;
         delay.QuadPart = -1000000; // 100 ms
         KeDelayExecutionThread(KernelMode, FALSE, &delay);
+    }
+    chip.write(DSTATUS, 0);
+    if (chip.read(DSTATUS) & kStatusPllUnlocked) {
+        // Never locked: the timing stays on the crystal (an unlocked clock garbles every
+        // field), and the next format request tries again.
+        chip.write(TGCTRL, 0);
+        chip.pll_current = 0;
+        return -1;
     }
     chip.write(TGCTRL, 8);
     chip.pll_current = chip.pll_target;

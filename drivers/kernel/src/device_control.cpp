@@ -60,10 +60,11 @@ NTSTATUS ChipDevice::SetFormat(PIRP, PUCHAR buffer, ULONG in, ULONG) {
     if (format == TARVO_COLOR_RGB8) {
         c.set_bits(CAP_CTL, 0x10);
     }
-    SetGeometry(c);
+    const int pll = SetGeometry(c);
     c.write(COLOR_FMT, format * 0x11);
     ddk::synchronized(interrupt_, [&] { BuildMasterProgram(c); });
-    return STATUS_SUCCESS;
+    // A clock that never locked gives no usable picture at this norm: the request fails.
+    return pll < 0 ? STATUS_UNSUCCESSFUL : STATUS_SUCCESS;
 }
 
 NTSTATUS ChipDevice::SetSource(PUCHAR buffer, ULONG in) {

@@ -198,6 +198,12 @@ NTSTATUS ChipDevice::StopCapture() {
         registered_ = 0;
         field_ = 0;
         odd_refresh_ = 0;
+        // The master loops on its own again: a later DMA enable writes nowhere.
+        c.even_program = 0;
+        c.odd_program = 0;
+        c.hold = 0;
+        BuildMasterProgram(c);
+        c.clear_bits(CAP_CTL, 0x3);
     });
     // The DMA is off: now the pages can go.
     unlock_all_buffers();

@@ -407,10 +407,16 @@ TEST_F(DriverTest, PllWaitIsBounded) {
     TARVO_SOURCE pal{20, 0, 3, 2, 0};
     ASSERT_TRUE(ioctl(h, IOCTL_TARVO_SET_SOURCE, &pal, sizeof pal, nullptr, 0).ok);
     const std::uint32_t before = platform::clock::now();
-    EXPECT_TRUE(ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0).ok);
+    // A PLL that never locks is reported, and the timing stays on the crystal.
+    const Reply r = ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, error_of(kUnsuccessful));
     const std::uint32_t waited = platform::clock::now() - before;
     EXPECT_GE(waited, 900u);
     EXPECT_LE(waited, 1500u);
+    EXPECT_EQ(hw().read_register(1, 0x084), 0u) << "TGCTRL";
+    hw().step_fields(4);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::PllClockBad), 0u);
 }
 
 } // namespace

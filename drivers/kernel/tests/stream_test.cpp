@@ -346,6 +346,23 @@ TEST_F(StreamTest, SecondOpenDuringCaptureHandsEveryBufferBack) {
 
 // The board dialog's restart: the caller stops the DMA through the register codes, the driver
 // re-points the master at the current slot, the caller starts it again and capture goes on.
+// After the stream ends the master program has no targets: a raw DMA enable (a register write
+// from user mode) runs it idle instead of writing into the freed buffers.
+TEST_F(StreamTest, DmaEnabledAfterStreamEndWritesNowhere) {
+    bring_up(11);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    ASSERT_TRUE(simple(IOCTL_TARVO_STREAM_FINI).ok);
+    buffers_.clear();
+    std::uint32_t capture[2] = {0x0DC, 0x03};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_REG, capture, 8, nullptr, 0).ok);
+    std::uint32_t go[2] = {0x10C, 0xAF};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_REG, go, 8, nullptr, 0).ok);
+    hw().step_fields(6);
+    EXPECT_EQ(hw().fault_count(), 0u);
+    EXPECT_EQ(hw().read_register(1, 0x100) & 0xFF000, 0u) << "no error bits";
+}
+
 TEST_F(StreamTest, RestartDmaRepointsAStoppedEngine) {
     bring_up(11);
     start_stream({4, 768, 576}, 2);
