@@ -240,6 +240,11 @@ std::size_t drain_deferred() {
     return ran;
 }
 
+std::size_t running_deferred() {
+    std::lock_guard lock(tolm_nt::running_mutex);
+    return tolm_nt::running_modules().size();
+}
+
 std::size_t queued_deferred() {
     tolm_nt::Queue& q = tolm_nt::queue();
     std::lock_guard lock(q.mutex);

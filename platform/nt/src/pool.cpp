@@ -143,6 +143,10 @@ void* allocate_block(BlockKind kind, POOL_TYPE type, SIZE_T bytes, ULONG tag, vo
         p = carve(size, tag, phys);
         shared = true;
     } else {
+        {
+            std::lock_guard lock(mutex);
+            follow_machine();
+        }
         // Pool and non-cached memory are only virtually contiguous; contiguous memory is both.
         const machine::MemoryBlock m =
             kind == BlockKind::Contiguous ? hw().allocate(size) : hw().allocate_scattered(size);
@@ -190,12 +194,19 @@ bool is_kernel_memory(const void* address, std::size_t length) {
     const auto a = reinterpret_cast<std::uintptr_t>(address);
     const std::uintptr_t end = a + (length == 0 ? 1 : length);
     std::lock_guard lock(mutex);
+    follow_machine();
     for (auto it = blocks().begin();
          it != blocks().end() && reinterpret_cast<std::uintptr_t>(it->first) < end; ++it) {
+        const bool machine_memory = !(it->second.kind == BlockKind::Pool && paged(it->second.type));
+        if (machine_memory && it->second.generation != generation) {
+            continue; // went with a machine a test replaced: the host memory is free again
+        }
         const auto start = reinterpret_cast<std::uintptr_t>(it->first);
         const std::size_t bytes = it->second.bytes == 0 ? 1 : it->second.bytes;
-        const std::size_t span =
-            it->second.shared ? bytes : (bytes + PAGE_SIZE - 1) & ~std::size_t(PAGE_SIZE - 1);
+        // Blocks of whole machine pages own the rest of their last page too.
+        const std::size_t span = machine_memory && !it->second.shared
+                                     ? (bytes + PAGE_SIZE - 1) & ~std::size_t(PAGE_SIZE - 1)
+                                     : bytes;
         if (start + span > a) {
             return true;
         }

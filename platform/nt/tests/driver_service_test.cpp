@@ -536,7 +536,9 @@ TEST_F(DriverService, DpcRunningAtUnloadIsCaught) {
         }
     }
     // The careless driver's image stays mapped: let its DPC finish before the test ends.
-    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    while (platform::nt::running_deferred() != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
     platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
 }
 

@@ -76,7 +76,7 @@ struct SyncAnswer {
 // Registry value under Parameters: the mistakes the driver makes on purpose (bits below).
 #define NTEST_CARELESS_VALUE u"Careless"
 #define NTEST_KEEP_VIEW 1u // unload leaves the register view and its section handle
-#define NTEST_SLOW_DPC 2u  // the DPC busy-waits a second of kernel time
+#define NTEST_SLOW_DPC 2u  // the DPC is still busy when the unload begins
 #define NTEST_NO_FLUSH 4u  // unload does not wait for a DPC still running
 #define NTEST_INT_STAT 0x100
 #define NTEST_INT_MASK 0x104

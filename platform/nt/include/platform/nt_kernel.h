@@ -31,6 +31,8 @@ void set_deferred_mode(DeferredMode mode);
 // Runs queued DPCs and work items in the calling thread until none is left; returns how many ran.
 std::size_t drain_deferred();
 std::size_t queued_deferred();
+// DPCs and work items running at this moment (on any thread).
+std::size_t running_deferred();
 
 // A driver fault the kernel caught. The default handler prints it and aborts the process, as a
 // stop screen would; a test installs a handler that throws to assert on it.
