@@ -156,6 +156,7 @@ public:
     ULONG odd_refresh_ = 0;
     ULONG prestart_answers_ = 0;
     ULONG last_size_ = 0;
+    PFILE_OBJECT stream_file_ = nullptr; // the open that registered the stream's buffers
 
     ddk::KInterrupt& interrupt() { return interrupt_; }
     PKDPC dpc() { return &dpc_; }

@@ -166,7 +166,10 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
     d.buffer = key;
     d.error = 0;
     set_ready(d, 0);
-    ddk::synchronized(interrupt_, [&] { registered_ = k + 1; });
+    ddk::synchronized(interrupt_, [&] {
+        registered_ = k + 1;
+        stream_file_ = stack->FileObject;
+    });
     header->dwBytesUsed = length;
     header->dwReserved[3] = table_user;
     irp->IoStatus.Information = answer;
@@ -198,6 +201,7 @@ NTSTATUS ChipDevice::StopCapture() {
         registered_ = 0;
         field_ = 0;
         odd_refresh_ = 0;
+        stream_file_ = nullptr;
         // The master loops on its own again: a later DMA enable writes nowhere.
         c.even_program = 0;
         c.odd_program = 0;

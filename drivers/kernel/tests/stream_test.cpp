@@ -3,6 +3,7 @@
 #include "stream_client.h"
 
 #include "platform/clock.h"
+#include <cstring>
 #include <chrono>
 #include <thread>
 
@@ -106,9 +107,9 @@ TEST_F(StreamTest, UnloadDuringALiveStreamLeavesNothingBehind) {
     bring_up();
     start_stream({4, 768, 576}, 4);
     ASSERT_TRUE(step_until_ready(0));
-    close(device_);
+    close(device_); // the stream ends with the open that registered it
     hand_back(0);
-    ASSERT_TRUE(step_until_ready(1));
+    EXPECT_FALSE(step_until_ready(1));
     stop_and_check_clean();
     hw().step_fields(6);
     EXPECT_EQ(hw().fault_count(), 0u);
@@ -346,6 +347,37 @@ TEST_F(StreamTest, SecondOpenDuringCaptureHandsEveryBufferBack) {
 
 // The board dialog's restart: the caller stops the DMA through the register codes, the driver
 // re-points the master at the current slot, the caller starts it again and capture goes on.
+// The stream belongs to the open that registered its buffers: when that open is cleaned up (its
+// process closed it or ended) the DMA stops and the pages are unlocked; another open (the
+// board-control library's) coming and going leaves the stream running.
+TEST_F(StreamTest, StreamEndsWithTheOpenThatRegisteredItsBuffers) {
+    bring_up(11);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    hand_back(0);
+    HANDLE other = open(0);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    close(other);
+    EXPECT_TRUE(hw().read_register(1, 0x10C) & 2) << "still capturing";
+    ASSERT_TRUE(step_until_ready(1));
+
+    other = open(0);
+    close(device_);
+    device_ = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(hw().read_register(1, 0x10C) & 3, 0u) << "DMA stopped";
+    for (auto& b : buffers_) {
+        std::memset(b->data(), 0x77, b->size());
+    }
+    hw().step_fields(6);
+    for (auto& b : buffers_) {
+        EXPECT_EQ(b->data()[0], 0x77);
+        EXPECT_EQ(b->data()[b->size() - 1], 0x77);
+    }
+    EXPECT_EQ(hw().fault_count(), 0u);
+    close(other);
+    stop_and_check_clean();
+}
+
 // After the stream ends the master program has no targets: a raw DMA enable (a register write
 // from user mode) runs it idle instead of writing into the freed buffers.
 TEST_F(StreamTest, DmaEnabledAfterStreamEndWritesNowhere) {
