@@ -150,10 +150,15 @@ NTSTATUS ChipDevice::StreamInit(PIRP irp, PUCHAR buffer, ULONG in, ULONG out) {
         return STATUS_BUFFER_TOO_SMALL;
     }
     // A new stream ends the one still live (or registered) first, so no page stays locked.
-    if (capturing_ || registered_ != 0) {
-        const ULONG stopped = stopped_;
+    bool live = false;
+    ULONG stopped = 0;
+    ddk::synchronized(interrupt_, [&] {
+        live = capturing_ || registered_ != 0;
+        stopped = stopped_;
+    });
+    if (live) {
         StopCapture();
-        stopped_ = stopped;
+        ddk::synchronized(interrupt_, [&] { stopped_ = stopped; });
     }
     store32(buffer, 0, 30000);
     ddk::synchronized(interrupt_, [&] {
@@ -374,15 +379,11 @@ NTSTATUS ChipDevice::DeviceControl(PIRP irp) {
         irp->IoStatus.Information = 4;
         status = STATUS_BUFFER_TOO_SMALL;
         if (out >= 4) {
-            if (!state.bridge_found) {
-                irp->IoStatus.Information = 0;
-                status = STATUS_NO_SUCH_DEVICE;
-            } else {
-                ULONG value = 0;
-                ddk::pci_read(state.bridge, 0x50, &value, 4);
-                store32(buffer, 0, value);
-                status = STATUS_SUCCESS;
-            }
+            // Without the tuned bridge this reads the plain host bridge at bus 0, slot 0.
+            ULONG value = 0;
+            ddk::pci_read(state.bridge, 0x50, &value, 4);
+            store32(buffer, 0, value);
+            status = STATUS_SUCCESS;
         }
         break;
     case IOCTL_TARVO_WRITE_BRIDGE_CONFIG:

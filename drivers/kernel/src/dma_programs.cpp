@@ -108,15 +108,22 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
     ChipState& c = *chip_;
     const ULONG_PTR key = header->lpData;
 
+    // The stream state as the interrupt path sees it.
+    ULONG registered = 0;
+    ULONG capturing = 0;
+    ddk::synchronized(interrupt_, [&] {
+        registered = registered_;
+        capturing = capturing_;
+    });
     // Only live entries count: records of an ended stream are invalid.
     LONG found = -1;
-    for (ULONG i = 0; i < registered_; ++i) {
+    for (ULONG i = 0; i < registered; ++i) {
         if (c.records[i].valid && c.records[i].key == key) {
             found = static_cast<LONG>(i);
             break;
         }
     }
-    if (capturing_) {
+    if (capturing) {
         header->dwReserved[3] = table_user;
         irp->IoStatus.Information = answer;
         return STATUS_SUCCESS;
@@ -139,7 +146,7 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
     }
 
     // A new buffer: room in the table, and a length that holds the picture.
-    const ULONG k = registered_;
+    const ULONG k = registered;
     const ULONG length = header->dwBufferLength;
     const ULONGLONG needed = ULONGLONG(c.height) * bytes_per_line(c.width, c.color_format);
     if (k >= kMaxBuffers || key == 0 || length == 0 || length < needed) {
@@ -186,7 +193,7 @@ void ChipDevice::unlock_all_buffers() {
         r.unused[0] = r.unused[1] = 0;
         r.valid = 0;
     }
-    registered_ = 0;
+    ddk::synchronized(interrupt_, [&] { registered_ = 0; });
 }
 
 NTSTATUS ChipDevice::StopCapture() {

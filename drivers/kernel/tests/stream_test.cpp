@@ -226,6 +226,33 @@ INSTANTIATE_TEST_SUITE_P(Bits, ChipErrors,
                                            ErrorCase{"FifoOverrun", 0x1000, false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A chip error while the ring is held (every buffer ready) closes no frame: the held slots keep
+// their frames, the DMA restarts holding, and the ring resumes in order once buffers come back.
+TEST_F(StreamTest, ErrorWhileTheRingIsHeldKeepsTheHeldFrames) {
+    bring_up(5);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    ASSERT_TRUE(step_until_ready(1));
+    hw().step_fields(4); // held
+    const std::uint32_t times[2] = {table_[0].timeMs, table_[1].timeMs};
+    hw().inject_error_bits(1, 0x40000);
+    ASSERT_EQ(platform::nt::drain_deferred(), 1u);
+    for (int slot = 0; slot < 2; ++slot) {
+        EXPECT_TRUE(ready(slot));
+        EXPECT_EQ(table_[slot].error, 0u) << slot;
+        EXPECT_EQ(table_[slot].timeMs, times[slot]) << slot;
+    }
+    EXPECT_EQ(hw().read_register(1, 0x10C) & 3, 3u) << "the DMA runs again";
+    hw().step_fields(6);
+    EXPECT_EQ(table_[0].timeMs, times[0]) << "still held";
+    hand_back(0);
+    hand_back(1);
+    ASSERT_TRUE(step_until_ready(0));
+    EXPECT_GT(table_[0].timeMs, times[1]);
+    expect_frame_of_camera(0);
+    EXPECT_EQ(hw().fault_count(), hw().fault_count(machine::FaultKind::Injected));
+}
+
 // An error restart still queued when the stream ends keeps the engine idle.
 TEST_F(StreamTest, DeferredRestartAfterStreamEndLeavesTheEngineIdle) {
     bring_up();
