@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #ifndef ERROR_BAD_EXE_FORMAT
 #define ERROR_BAD_EXE_FORMAT 193L
@@ -43,6 +44,12 @@ std::recursive_mutex loader_mutex;
 std::map<std::string, std::unique_ptr<LoadedDriver>>& drivers() {
     static std::map<std::string, std::unique_ptr<LoadedDriver>> d;
     return d;
+}
+
+// Drivers whose deferred call still ran when they unloaded: their images stay mapped.
+std::vector<std::unique_ptr<LoadedDriver>>& kept_images() {
+    static std::vector<std::unique_ptr<LoadedDriver>> k;
+    return k;
 }
 
 std::mutex report_mutex;
@@ -231,7 +238,11 @@ DWORD unload_driver(const std::string& service) {
     // The image goes next: a deferred call of it still running would run on in freed code and
     // freed state (KeFlushQueuedDpcs waits for those). The image stays mapped after the report.
     if (deferred_running_of(d->module)) {
-        LoadedDriver* kept = d.release();
+        LoadedDriver* kept = d.get();
+        {
+            std::lock_guard lock(loader_mutex);
+            kept_images().push_back(std::move(d));
+        }
         bug_check(DRIVER_UNLOADED_WITHOUT_CANCELLING_PENDING_OPERATIONS,
                   reinterpret_cast<ULONG_PTR>(kept->module), 0, 0, 0,
                   "driver " + kept->service + " unloaded while its deferred call still runs");
