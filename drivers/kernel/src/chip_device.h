@@ -16,12 +16,14 @@ inline constexpr ULONG kOddProgramOffset = 8192;
 inline constexpr ULONG kMasterPageSize = 8192;
 inline constexpr ULONG kMasterWords = 14;
 inline constexpr ULONG kFieldProgramSize = 8192;
+inline constexpr ULONG kTablePageSize = PAGE_SIZE;
+static_assert(sizeof(TARVO_FRAME_DESCRIPTOR) * TARVO_MAX_BUFFERS <= kTablePageSize);
 
 // One registered capture buffer.
 struct BufferRecord {
     ULONG unused[2];
     ULONG valid;
-    PUCHAR live;   // 16 KB: even-field program, odd-field program 8 KB in
+    PUCHAR live;   // 16 KB contiguous: even-field program, odd-field program 8 KB in
     PUCHAR backup; // exact copy made at registration
     ULONG even_phys;
     ULONG odd_phys;
@@ -154,6 +156,7 @@ public:
     ULONG odd_refresh_ = 0;
     ULONG prestart_answers_ = 0;
     ULONG last_size_ = 0;
+    PFILE_OBJECT stream_file_ = nullptr; // the open that registered the stream's buffers
 
     ddk::KInterrupt& interrupt() { return interrupt_; }
     PKDPC dpc() { return &dpc_; }
@@ -171,7 +174,9 @@ struct TvNorm {
 extern const TvNorm kTvNorms[7];
 int InitChip(ChipState& chip);
 void SelectInput(ChipState& chip, ULONG input);
-void SetGeometry(ChipState& chip);
+// Both answer SetPll's outcome.
+int SetGeometry(ChipState& chip);
+// 0: PLL off (the crystal is the clock), 1: PLL on and locked, -1: the PLL never locked.
 int SetPll(ChipState& chip);
 // Twice the bytes per pixel of each colour format code.
 extern const UCHAR kTwiceBytesPerPixel[16];

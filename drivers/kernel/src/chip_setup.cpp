@@ -69,16 +69,22 @@ int InitChip(ChipState& chip) {
     for (ULONG i = 0; i < kMaxBuffers; ++i) {
         new (&chip.records[i]) BufferRecord{};
     }
+    // Every open maps the table's page into its process: the table has a page to itself, so
+    // the view shows nothing else of the kernel's memory.
     chip.table = static_cast<TARVO_FRAME_DESCRIPTOR*>(
-        ddk::allocate(NonPagedPoolCacheAligned, sizeof(TARVO_FRAME_DESCRIPTOR) * kMaxBuffers));
+        ddk::allocate(NonPagedPoolCacheAligned, kTablePageSize));
     if (chip.table == nullptr) {
         return -1;
     }
-    RtlZeroMemory(chip.table, sizeof(TARVO_FRAME_DESCRIPTOR) * kMaxBuffers);
+    RtlZeroMemory(chip.table, kTablePageSize);
     for (ULONG i = 0; i < kMaxBuffers; ++i) {
         BufferRecord& r = chip.records[i];
         r.unused[0] = r.unused[1] = 0;
-        r.live = static_cast<PUCHAR>(ddk::allocate(NonPagedPoolCacheAligned, kProgramPoolSize));
+        // The engine runs each field program straight through, over page ends: pool pages are
+        // scattered physically, so the programs live in contiguous memory.
+        PHYSICAL_ADDRESS highest;
+        highest.QuadPart = 0xFFFFFFFF;
+        r.live = static_cast<PUCHAR>(MmAllocateContiguousMemory(kProgramPoolSize, highest));
         r.backup = static_cast<PUCHAR>(ddk::allocate(NonPagedPoolCacheAligned, kProgramPoolSize));
         if (r.live == nullptr || r.backup == nullptr) {
             return -1;
@@ -126,7 +132,7 @@ void SelectInput(ChipState& chip, ULONG input) {
     chip.write(GPIO_DATA, (chip.read(GPIO_DATA) & ~kCard.gpio_mask) | (mux >> 4));
 }
 
-void SetGeometry(ChipState& chip) {
+int SetGeometry(ChipState& chip) {
     const TvNorm& r = kTvNorms[chip.norm];
     const ULONG w = chip.width;
     const ULONG h = chip.height;
@@ -137,7 +143,7 @@ void SetGeometry(ChipState& chip) {
     chip.write(VBI_PACK_DEL, 1);
 
     chip.pll_target = r.fsc;
-    SetPll(chip);
+    const int pll = SetPll(chip);
 
     const bool interlaced = r.sheight / 2u < h;
     const ULONG shift = interlaced ? 0 : 1;
@@ -165,6 +171,7 @@ void SetGeometry(ChipState& chip) {
     }
     chip.write(COLOR_FMT, chip.color_format * 0x11);
     chip.write(COLOR_CTL, 0x10);
+    return pll;
 }
 
 int SetPll(ChipState& chip) {
@@ -190,6 +197,14 @@ int SetPll(ChipState& chip) {
         LARGE_INTEGER delay;
         delay.QuadPart = -1000000; // 100 ms
         KeDelayExecutionThread(KernelMode, FALSE, &delay);
+    }
+    chip.write(DSTATUS, 0);
+    if (chip.read(DSTATUS) & kStatusPllUnlocked) {
+        // Never locked: the timing stays on the crystal (an unlocked clock garbles every
+        // field), and the next format request tries again.
+        chip.write(TGCTRL, 0);
+        chip.pll_current = 0;
+        return -1;
     }
     chip.write(TGCTRL, 8);
     chip.pll_current = chip.pll_target;

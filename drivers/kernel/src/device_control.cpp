@@ -60,10 +60,11 @@ NTSTATUS ChipDevice::SetFormat(PIRP, PUCHAR buffer, ULONG in, ULONG) {
     if (format == TARVO_COLOR_RGB8) {
         c.set_bits(CAP_CTL, 0x10);
     }
-    SetGeometry(c);
+    const int pll = SetGeometry(c);
     c.write(COLOR_FMT, format * 0x11);
     ddk::synchronized(interrupt_, [&] { BuildMasterProgram(c); });
-    return STATUS_SUCCESS;
+    // A clock that never locked gives no usable picture at this norm: the request fails.
+    return pll < 0 ? STATUS_UNSUCCESSFUL : STATUS_SUCCESS;
 }
 
 NTSTATUS ChipDevice::SetSource(PUCHAR buffer, ULONG in) {
@@ -149,10 +150,15 @@ NTSTATUS ChipDevice::StreamInit(PIRP irp, PUCHAR buffer, ULONG in, ULONG out) {
         return STATUS_BUFFER_TOO_SMALL;
     }
     // A new stream ends the one still live (or registered) first, so no page stays locked.
-    if (capturing_ || registered_ != 0) {
-        const ULONG stopped = stopped_;
+    bool live = false;
+    ULONG stopped = 0;
+    ddk::synchronized(interrupt_, [&] {
+        live = capturing_ || registered_ != 0;
+        stopped = stopped_;
+    });
+    if (live) {
         StopCapture();
-        stopped_ = stopped;
+        ddk::synchronized(interrupt_, [&] { stopped_ = stopped; });
     }
     store32(buffer, 0, 30000);
     ddk::synchronized(interrupt_, [&] {
@@ -373,15 +379,11 @@ NTSTATUS ChipDevice::DeviceControl(PIRP irp) {
         irp->IoStatus.Information = 4;
         status = STATUS_BUFFER_TOO_SMALL;
         if (out >= 4) {
-            if (!state.bridge_found) {
-                irp->IoStatus.Information = 0;
-                status = STATUS_NO_SUCH_DEVICE;
-            } else {
-                ULONG value = 0;
-                ddk::pci_read(state.bridge, 0x50, &value, 4);
-                store32(buffer, 0, value);
-                status = STATUS_SUCCESS;
-            }
+            // Without the tuned bridge this reads the plain host bridge at bus 0, slot 0.
+            ULONG value = 0;
+            ddk::pci_read(state.bridge, 0x50, &value, 4);
+            store32(buffer, 0, value);
+            status = STATUS_SUCCESS;
         }
         break;
     case IOCTL_TARVO_WRITE_BRIDGE_CONFIG:

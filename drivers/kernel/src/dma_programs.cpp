@@ -108,15 +108,22 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
     ChipState& c = *chip_;
     const ULONG_PTR key = header->lpData;
 
+    // The stream state as the interrupt path sees it.
+    ULONG registered = 0;
+    ULONG capturing = 0;
+    ddk::synchronized(interrupt_, [&] {
+        registered = registered_;
+        capturing = capturing_;
+    });
     // Only live entries count: records of an ended stream are invalid.
     LONG found = -1;
-    for (ULONG i = 0; i < registered_; ++i) {
+    for (ULONG i = 0; i < registered; ++i) {
         if (c.records[i].valid && c.records[i].key == key) {
             found = static_cast<LONG>(i);
             break;
         }
     }
-    if (capturing_) {
+    if (capturing) {
         header->dwReserved[3] = table_user;
         irp->IoStatus.Information = answer;
         return STATUS_SUCCESS;
@@ -131,15 +138,15 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
         ddk::synchronized(interrupt_, [&] {
             current_ = 0;
             capturing_ = 1;
-            RestartCapture(0);
         });
+        RestartCapture(0);
         header->dwReserved[3] = table_user;
         irp->IoStatus.Information = answer;
         return STATUS_SUCCESS;
     }
 
     // A new buffer: room in the table, and a length that holds the picture.
-    const ULONG k = registered_;
+    const ULONG k = registered;
     const ULONG length = header->dwBufferLength;
     const ULONGLONG needed = ULONGLONG(c.height) * bytes_per_line(c.width, c.color_format);
     if (k >= kMaxBuffers || key == 0 || length == 0 || length < needed) {
@@ -166,7 +173,10 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
     d.buffer = key;
     d.error = 0;
     set_ready(d, 0);
-    ddk::synchronized(interrupt_, [&] { registered_ = k + 1; });
+    ddk::synchronized(interrupt_, [&] {
+        registered_ = k + 1;
+        stream_file_ = stack->FileObject;
+    });
     header->dwBytesUsed = length;
     header->dwReserved[3] = table_user;
     irp->IoStatus.Information = answer;
@@ -183,7 +193,7 @@ void ChipDevice::unlock_all_buffers() {
         r.unused[0] = r.unused[1] = 0;
         r.valid = 0;
     }
-    registered_ = 0;
+    ddk::synchronized(interrupt_, [&] { registered_ = 0; });
 }
 
 NTSTATUS ChipDevice::StopCapture() {
@@ -198,6 +208,13 @@ NTSTATUS ChipDevice::StopCapture() {
         registered_ = 0;
         field_ = 0;
         odd_refresh_ = 0;
+        stream_file_ = nullptr;
+        // The master loops on its own again: a later DMA enable writes nowhere.
+        c.even_program = 0;
+        c.odd_program = 0;
+        c.hold = 0;
+        BuildMasterProgram(c);
+        c.clear_bits(CAP_CTL, 0x3);
     });
     // The DMA is off: now the pages can go.
     unlock_all_buffers();
@@ -205,26 +222,41 @@ NTSTATUS ChipDevice::StopCapture() {
 }
 
 void ChipDevice::RestartCapture(ULONG slot) {
-    if (restart_ == 0) {
+    ChipState& c = *chip_;
+    bool restart = false;
+    ddk::synchronized(interrupt_, [&] {
+        restart = restart_ != 0;
+        if (restart) {
+            // The handler only acknowledges I2C completions while the DMA is reprogrammed.
+            c.write(INT_MASK, kMaskStopped);
+            c.write(INT_STAT, kAckAllButI2c);
+            c.clear_bits(CAP_CTL, 0x3);
+            c.clear_bits(GPIO_DMA_CTL, 0x3);
+        }
+    });
+    if (!restart) {
         return;
     }
-    ChipState& c = *chip_;
-    c.write(INT_MASK, kMaskStopped);
-    c.write(INT_STAT, kAckAllButI2c);
-    c.clear_bits(CAP_CTL, 0x3);
-    c.clear_bits(GPIO_DMA_CTL, 0x3);
+    // The wait and the program copy run outside the interrupt's synchronisation: every chip
+    // shares the line, so a wait under it would hold all of them at device level.
     busy_wait_past_one_ms(*this);
     BufferRecord& r = c.records[slot];
     RtlCopyMemory(r.live, r.backup, 4096);
-    c.even_program = c.interlaced ? r.even_phys : 0;
-    c.odd_program = r.odd_phys;
-    BuildMasterProgram(c);
-    c.write(RISC_STRT_ADD, c.master_phys);
-    c.write(INT_STAT, kAckAllButI2c);
-    c.write(INT_MASK, kMaskCapturing);
-    c.set_bits(CAP_CTL, 0x3);
-    c.set_bits(GPIO_DMA_CTL, 0x3);
-    restart_ = 0;
+    ddk::synchronized(interrupt_, [&] {
+        // The stream may have ended meanwhile: then the engine stays off.
+        if (!capturing_ || slot >= registered_ || !r.valid) {
+            return;
+        }
+        c.even_program = c.interlaced ? r.even_phys : 0;
+        c.odd_program = r.odd_phys;
+        BuildMasterProgram(c);
+        c.write(RISC_STRT_ADD, c.master_phys);
+        c.write(INT_STAT, kAckAllButI2c);
+        c.write(INT_MASK, kMaskCapturing);
+        c.set_bits(CAP_CTL, 0x3);
+        c.set_bits(GPIO_DMA_CTL, 0x3);
+        restart_ = 0;
+    });
 }
 
 void ChipDevice::AdvanceRing() {

@@ -311,7 +311,9 @@ void ChipDevice::free_chip() {
     ChipState& c = *chip_;
     if (c.records != nullptr) {
         for (ULONG i = 0; i < kMaxBuffers; ++i) {
-            ddk::release(c.records[i].live);
+            if (c.records[i].live != nullptr) {
+                MmFreeContiguousMemory(c.records[i].live);
+            }
             ddk::release(c.records[i].backup);
             c.records[i].~BufferRecord();
         }
@@ -349,6 +351,8 @@ void ChipDevice::teardown() {
     // disabled window.
     interrupt_.disconnect();
     KeRemoveQueueDpc(&dpc_);
+    // A restart already running on another processor still uses the chip state freed below.
+    KeFlushQueuedDpcs();
     if (chip_ != nullptr && location_.slot != -1) {
         ddk::pci_write_command(location_, ddk::pci_read_command(location_) & ~USHORT(2));
     }

@@ -55,6 +55,8 @@ bool ChipDevice::ServiceInterrupt() {
 
 void ChipDevice::DeferredRestart() {
     ChipState& c = *chip_;
+    bool restart = false;
+    ULONG slot = 0;
     ddk::synchronized(interrupt_, [&] {
         // A stream that ended (or never registered a buffer) keeps the engine idle; the error
         // stays in the restart word for the next start.
@@ -79,9 +81,12 @@ void ChipDevice::DeferredRestart() {
                 c.hold = 1;
             }
         }
-        RestartCapture(current_);
-        BuildMasterProgram(c);
+        slot = current_;
+        restart = true;
     });
+    if (restart) {
+        RestartCapture(slot);
+    }
 }
 
 } // namespace tarvo

@@ -47,6 +47,15 @@ NTSTATUS ChipDevice::Cleanup(PIRP irp) {
     for (ddk::RequestQueue& q : queues_) {
         q.cancel_file(file);
     }
+    // The last handle of the open that registered the stream's buffers is gone (the process
+    // may be ending and its pages with it): the stream ends. Other opens leave it alone.
+    if (has_hardware() && file != nullptr) {
+        bool owner = false;
+        ddk::synchronized(interrupt(), [&] { owner = stream_file_ == file; });
+        if (owner) {
+            StopCapture();
+        }
+    }
     ddk::complete(irp, STATUS_SUCCESS, 0);
     return STATUS_SUCCESS;
 }

@@ -306,27 +306,47 @@ TEST_P(ControlTest, AnswersAsSpecified) {
 INSTANTIATE_TEST_SUITE_P(Codes, ControlTest, ::testing::ValuesIn(cases()),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Without the host bridge the query answers 0 and the bridge requests fail, writing nothing.
+// Without the tuned host bridge the query answers 0, the read gives dword 0x50 of the plain host
+// bridge at bus 0, slot 0, and the write fails, writing nothing.
 TEST_F(StreamTest, BridgeRequestsWithoutHostBridgeFail) {
     bring_up(7, false);
     std::uint32_t word = 0xABCD;
     Reply r = ioctl_inout(device_, IOCTL_TARVO_IS_BRIDGE, &word, 0, 4);
     EXPECT_TRUE(r.ok);
     EXPECT_EQ(word, 0u);
+    std::uint32_t host_bridge = 0x13572468;
+    hw().pci_write(0, 0, 0, 0x50, &host_bridge, 4);
     word = 0xABCD;
     r = ioctl_inout(device_, IOCTL_TARVO_READ_BRIDGE_CONFIG, &word, 0, 4);
-    EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.error, error_of(kNoSuchDevice));
-    EXPECT_EQ(r.bytes, 0u);
-    EXPECT_EQ(word, 0xABCDu);
-    std::uint32_t host_bridge = 0;
-    hw().pci_read(0, 0, 0, 0x50, &host_bridge, 4);
+    EXPECT_TRUE(r.ok);
+    EXPECT_EQ(r.bytes, 4u);
+    EXPECT_EQ(word, host_bridge);
     word = 0x66;
     r = ioctl_inout(device_, IOCTL_TARVO_WRITE_BRIDGE_CONFIG, &word, 4, 0);
     EXPECT_FALSE(r.ok);
     std::uint32_t after = 0;
     hw().pci_read(0, 0, 0, 0x50, &after, 4);
     EXPECT_EQ(after, host_bridge);
+}
+
+// Connector 1 carries S-Video or composite: the Y/C select and luma notch bits of both control
+// copies and the ADC's chroma bit follow the cable format, both ways.
+TEST_F(StreamTest, SourceOnConnectorOneFollowsTheCableFormat) {
+    bring_up(7);
+    struct Case {
+        std::uint32_t svideo;
+        std::uint32_t control; // bits 7-6 of E_/O_CONTROL
+        std::uint32_t adc;     // bit 1 of ADC
+    };
+    for (const Case c : {Case{1, 0x40, 0}, Case{0, 0x80, 2}, Case{1, 0x40, 0}}) {
+        SCOPED_TRACE(c.svideo);
+        TARVO_SOURCE source{20, 0, 3, 1, c.svideo};
+        ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_SET_SOURCE, &source, sizeof source, nullptr, 0).ok);
+        EXPECT_EQ(hw().read_register(1, 0x02C) & 0xC0, c.control);
+        EXPECT_EQ(hw().read_register(1, 0x0AC) & 0xC0, c.control);
+        EXPECT_EQ(hw().read_register(1, 0x068) & 2, c.adc);
+        EXPECT_EQ((hw().read_register(1, 0x004) >> 5) & 3, 1u) << "connector 1";
+    }
 }
 
 // I2C completion raised by a chip's interrupt lands in the shared mask at that device's bits.
@@ -407,10 +427,16 @@ TEST_F(DriverTest, PllWaitIsBounded) {
     TARVO_SOURCE pal{20, 0, 3, 2, 0};
     ASSERT_TRUE(ioctl(h, IOCTL_TARVO_SET_SOURCE, &pal, sizeof pal, nullptr, 0).ok);
     const std::uint32_t before = platform::clock::now();
-    EXPECT_TRUE(ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0).ok);
+    // A PLL that never locks is reported, and the timing stays on the crystal.
+    const Reply r = ioctl(h, IOCTL_TARVO_SET_FORMAT, &f, sizeof f, nullptr, 0);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, error_of(kUnsuccessful));
     const std::uint32_t waited = platform::clock::now() - before;
     EXPECT_GE(waited, 900u);
     EXPECT_LE(waited, 1500u);
+    EXPECT_EQ(hw().read_register(1, 0x084), 0u) << "TGCTRL";
+    hw().step_fields(4);
+    EXPECT_EQ(hw().fault_count(machine::FaultKind::PllClockBad), 0u);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "stream_client.h"
 
 #include "platform/clock.h"
+#include <cstring>
 #include <chrono>
 #include <thread>
 
@@ -55,8 +56,27 @@ INSTANTIATE_TEST_SUITE_P(Pal, StreamFormats,
                          ::testing::Values(StreamCase{"Yuy2_768x576", {4, 768, 576}},
                                            StreamCase{"Packed411_384x288", {5, 384, 288}},
                                            StreamCase{"Rgb24_640x480", {1, 640, 480}},
-                                           StreamCase{"Rgb32_320x240", {0, 320, 240}}),
+                                           StreamCase{"Rgb32_320x240", {0, 320, 240}},
+                                           // Field programs longer than a page.
+                                           StreamCase{"Rgb32_1000x576", {0, 1000, 576}}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// The process's view of the descriptor table maps a whole page: the table has that page to
+// itself, so the view shows nothing of the kernel's other memory.
+TEST_F(StreamTest, TableViewShowsOnlyTheTable) {
+    bring_up(7);
+    start_stream({4, 384, 288}, 3);
+    const auto table = reinterpret_cast<std::uintptr_t>(table_);
+    const auto* page = reinterpret_cast<const std::uint8_t*>(table & ~std::uintptr_t(4095));
+    const std::uintptr_t end = table + sizeof(TARVO_FRAME_DESCRIPTOR) * TARVO_MAX_BUFFERS;
+    int foreign = 0;
+    for (std::uintptr_t a = table & ~std::uintptr_t(4095); a < (table | 4095) + 1; ++a) {
+        foreign += (a < table || a >= end) && page[a - reinterpret_cast<std::uintptr_t>(page)] != 0;
+    }
+    EXPECT_EQ(foreign, 0);
+    close(device_);
+    stop_and_check_clean();
+}
 
 // NTSC from a 525-line camera: the decoder format and norm from the source request, the PLL off,
 // 640 x 480 interlaced frames of the camera.
@@ -87,9 +107,9 @@ TEST_F(StreamTest, UnloadDuringALiveStreamLeavesNothingBehind) {
     bring_up();
     start_stream({4, 768, 576}, 4);
     ASSERT_TRUE(step_until_ready(0));
-    close(device_);
+    close(device_); // the stream ends with the open that registered it
     hand_back(0);
-    ASSERT_TRUE(step_until_ready(1));
+    EXPECT_FALSE(step_until_ready(1));
     stop_and_check_clean();
     hw().step_fields(6);
     EXPECT_EQ(hw().fault_count(), 0u);
@@ -205,6 +225,33 @@ INSTANTIATE_TEST_SUITE_P(Bits, ChipErrors,
                                            ErrorCase{"BusMasterAbort", 0x20000, false},
                                            ErrorCase{"FifoOverrun", 0x1000, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A chip error while the ring is held (every buffer ready) closes no frame: the held slots keep
+// their frames, the DMA restarts holding, and the ring resumes in order once buffers come back.
+TEST_F(StreamTest, ErrorWhileTheRingIsHeldKeepsTheHeldFrames) {
+    bring_up(5);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    ASSERT_TRUE(step_until_ready(1));
+    hw().step_fields(4); // held
+    const std::uint32_t times[2] = {table_[0].timeMs, table_[1].timeMs};
+    hw().inject_error_bits(1, 0x40000);
+    ASSERT_EQ(platform::nt::drain_deferred(), 1u);
+    for (int slot = 0; slot < 2; ++slot) {
+        EXPECT_TRUE(ready(slot));
+        EXPECT_EQ(table_[slot].error, 0u) << slot;
+        EXPECT_EQ(table_[slot].timeMs, times[slot]) << slot;
+    }
+    EXPECT_EQ(hw().read_register(1, 0x10C) & 3, 3u) << "the DMA runs again";
+    hw().step_fields(6);
+    EXPECT_EQ(table_[0].timeMs, times[0]) << "still held";
+    hand_back(0);
+    hand_back(1);
+    ASSERT_TRUE(step_until_ready(0));
+    EXPECT_GT(table_[0].timeMs, times[1]);
+    expect_frame_of_camera(0);
+    EXPECT_EQ(hw().fault_count(), hw().fault_count(machine::FaultKind::Injected));
+}
 
 // An error restart still queued when the stream ends keeps the engine idle.
 TEST_F(StreamTest, DeferredRestartAfterStreamEndLeavesTheEngineIdle) {
@@ -327,6 +374,54 @@ TEST_F(StreamTest, SecondOpenDuringCaptureHandsEveryBufferBack) {
 
 // The board dialog's restart: the caller stops the DMA through the register codes, the driver
 // re-points the master at the current slot, the caller starts it again and capture goes on.
+// The stream belongs to the open that registered its buffers: when that open is cleaned up (its
+// process closed it or ended) the DMA stops and the pages are unlocked; another open (the
+// board-control library's) coming and going leaves the stream running.
+TEST_F(StreamTest, StreamEndsWithTheOpenThatRegisteredItsBuffers) {
+    bring_up(11);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    hand_back(0);
+    HANDLE other = open(0);
+    ASSERT_NE(other, INVALID_HANDLE_VALUE);
+    close(other);
+    EXPECT_TRUE(hw().read_register(1, 0x10C) & 2) << "still capturing";
+    ASSERT_TRUE(step_until_ready(1));
+
+    other = open(0);
+    close(device_);
+    device_ = INVALID_HANDLE_VALUE;
+    EXPECT_EQ(hw().read_register(1, 0x10C) & 3, 0u) << "DMA stopped";
+    for (auto& b : buffers_) {
+        std::memset(b->data(), 0x77, b->size());
+    }
+    hw().step_fields(6);
+    for (auto& b : buffers_) {
+        EXPECT_EQ(b->data()[0], 0x77);
+        EXPECT_EQ(b->data()[b->size() - 1], 0x77);
+    }
+    EXPECT_EQ(hw().fault_count(), 0u);
+    close(other);
+    stop_and_check_clean();
+}
+
+// After the stream ends the master program has no targets: a raw DMA enable (a register write
+// from user mode) runs it idle instead of writing into the freed buffers.
+TEST_F(StreamTest, DmaEnabledAfterStreamEndWritesNowhere) {
+    bring_up(11);
+    start_stream({4, 768, 576}, 2);
+    ASSERT_TRUE(step_until_ready(0));
+    ASSERT_TRUE(simple(IOCTL_TARVO_STREAM_FINI).ok);
+    buffers_.clear();
+    std::uint32_t capture[2] = {0x0DC, 0x03};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_REG, capture, 8, nullptr, 0).ok);
+    std::uint32_t go[2] = {0x10C, 0xAF};
+    ASSERT_TRUE(ioctl(device_, IOCTL_TARVO_WRITE_REG, go, 8, nullptr, 0).ok);
+    hw().step_fields(6);
+    EXPECT_EQ(hw().fault_count(), 0u);
+    EXPECT_EQ(hw().read_register(1, 0x100) & 0xFF000, 0u) << "no error bits";
+}
+
 TEST_F(StreamTest, RestartDmaRepointsAStoppedEngine) {
     bring_up(11);
     start_stream({4, 768, 576}, 2);

@@ -215,6 +215,11 @@ LRESULT set_capture_format(DeviceInstance& in, BITMAPINFOHEADER* header, DWORD s
     }
     // Everything is checked on a copy: a refused header changes nothing.
     BITMAPINFOHEADER h = *header;
+    // An uncompressed format may leave the image size 0: it is the frame size then.
+    if (h.biSizeImage == 0 && (h.biCompression == BI_RGB || h.biCompression == BI_BITFIELDS) &&
+        h.biWidth > 0 && h.biHeight > 0) {
+        h.biSizeImage = frame_size(h.biBitCount, h.biWidth, h.biHeight);
+    }
     DWORD code = 0;
     if (!choose_code(h, code) || h.biWidth < 1 || h.biWidth > kMaxWidth || h.biHeight < 1 ||
         h.biHeight > kMaxHeight ||

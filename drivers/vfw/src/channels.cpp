@@ -51,6 +51,8 @@ void release_device_instance() {
     }
     c.instance = nullptr;
     write_board_info(*in, nullptr);
+    // The window is the kernel device's view: it goes with the device.
+    c.register_window = 0;
     destroy_instance(in);
 }
 

@@ -2,6 +2,9 @@
 // and the failures that must leave nothing behind.
 #include "fake_device_fixture.h"
 
+#include "channels.h"
+#include "device_requests.h"
+
 namespace capdrv_test {
 namespace {
 
@@ -52,6 +55,21 @@ TEST_F(Channels, ChannelsShareOneInstanceAndBoardInfoFollowsAllThree) {
         EXPECT_EQ(fake_device::state().closes, 1);
         fake_device::reset();
     }
+}
+
+// The copy reaches the decoder registers through the kernel device's view of the window; when
+// the last channel closes the device and its view go, and so does the copy's address (a read
+// then answers all ones instead of touching an unmapped view).
+TEST_F(Channels, RegisterWindowAddressGoesWithTheLastChannel) {
+    tarvovfw::DriverNameRecord name;
+    name.name = "Tarvo";
+    VIDEO_OPEN_PARMS parms{};
+    parms.dwFlags = VIDEO_IN;
+    ASSERT_EQ(tarvovfw::open_capture_channel(name, parms, 0), LRESULT(VIDEO_IN));
+    EXPECT_NE(tarvovfw::copy().register_window, 0u);
+    EXPECT_EQ(tarvovfw::release_channel(VIDEO_IN), 1);
+    EXPECT_EQ(tarvovfw::copy().register_window, 0u);
+    EXPECT_EQ(tarvovfw::read_register(0), 0xFFFFFFFFu);
 }
 
 TEST_F(Channels, ASecondOpenOfAChannelFailsAndLeavesTheFirst) {

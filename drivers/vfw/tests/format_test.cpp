@@ -108,6 +108,34 @@ TEST_F(Formats, SetFormatAcceptsOrRefusesAsAWhole) {
     }
 }
 
+// An uncompressed format may give its image size as 0: the driver stores the frame size. A
+// compressed one must give it.
+TEST_F(Formats, ImageSizeZeroMeansTheFrameSizeForUncompressedFormats) {
+    struct Case {
+        DWORD compression;
+        WORD bits;
+        LRESULT expected;
+        DWORD stored;
+    };
+    for (const Case c : {Case{BI_RGB, 24, DV_ERR_OK, 384u * 288 * 3},
+                         Case{BI_BITFIELDS, 16, DV_ERR_OK, 384u * 288 * 2},
+                         Case{kYuy2, 16, DV_ERR_BADFORMAT, 0}}) {
+        SCOPED_TRACE(c.bits);
+        BITMAPINFOHEADER h{};
+        h.biSize = sizeof h;
+        h.biWidth = 384;
+        h.biHeight = 288;
+        h.biPlanes = 1;
+        h.biBitCount = c.bits;
+        h.biCompression = c.compression;
+        EXPECT_EQ(configure(DVM_FORMAT, 0x1000, &h, sizeof h), c.expected);
+        if (c.expected == DV_ERR_OK) {
+            EXPECT_EQ(h.biSizeImage, c.stored);
+            EXPECT_EQ(current().biSizeImage, c.stored);
+        }
+    }
+}
+
 TEST_F(Formats, AFormatTheKernelDeviceRefusesAnswersBadFormat) {
     fake_device::state().failing.insert(IOCTL_TARVO_SET_FORMAT);
     BITMAPINFOHEADER h = current();

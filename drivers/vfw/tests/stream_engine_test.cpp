@@ -3,6 +3,7 @@
 #include "fake_device_fixture.h"
 
 #include <algorithm>
+#include <chrono>
 #include <atomic>
 #include <functional>
 #include <mutex>
@@ -111,6 +112,47 @@ TEST_F(StreamEngine, HeadersAddedWhileStoppedGoOutInOrderAtStart) {
     ASSERT_EQ(send(DVM_STREAM_FINI), DV_ERR_OK);
     EXPECT_EQ(reports().back().message, MM_DRVM_CLOSE);
     EXPECT_EQ(send(DVM_STREAM_FINI), DV_ERR_NONSPECIFIC);
+}
+
+// A buffer request the kernel device pends: the device handle is not overlapped, so the request
+// waits in the worker until the device completes it, and the header comes back then.
+TEST_F(StreamEngine, PendedBufferRequestsFinishWhenTheDeviceCompletesThem) {
+    ASSERT_EQ(init(), DV_ERR_OK);
+    ASSERT_EQ(send(DVM_STREAM_START), DV_ERR_OK);
+    {
+        std::lock_guard lock(fake_device::state().mutex);
+        fake_device::state().pend_add_buffer = true;
+    }
+    std::atomic<int> completed{0};
+    std::atomic<bool> done{false};
+    std::thread device([&] {
+        while (!done) {
+            std::size_t pended = 0;
+            {
+                std::lock_guard lock(fake_device::state().mutex);
+                pended = fake_device::state().pended.size();
+            }
+            if (pended != 0) {
+                EXPECT_TRUE(data_reports().size() == std::size_t(completed))
+                    << "a header came back before its request completed";
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+                completed += int(pended);
+                fake_device::state().complete_pended();
+            }
+            std::this_thread::yield();
+        }
+    });
+    for (int i = 0; i < 2; ++i) {
+        header(i)->dwFlags = VHDR_PREPARED;
+        ASSERT_EQ(add(i), DV_ERR_OK);
+    }
+    done = true;
+    device.join();
+    EXPECT_EQ(completed, 2);
+    EXPECT_EQ(data_reports(), (std::vector<LPVIDEOHDR>{header(0), header(1)}));
+    EXPECT_EQ(header(1)->dwBytesUsed, 256u);
+    EXPECT_EQ(header(1)->dwReserved[3], fake_device::state().table);
+    EXPECT_NE(header(1)->dwFlags & VHDR_DONE, 0u);
 }
 
 TEST_F(StreamEngine, ResetReturnsQueuedHeadersWithOnlyDone) {

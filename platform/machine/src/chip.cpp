@@ -49,7 +49,7 @@ constexpr std::uint32_t kHardwareMode = 0x80;
 Chip::Chip(int number, Board& board, int index, const ChipConfig& config, bool multifunction,
            const MachineConfig& machine, PhysicalMemory& memory, FaultLog& log)
     : number_(number), board_(board), index_(index), machine_(machine), memory_(memory), log_(log),
-      irq_line_(board.config().irq) {
+      irq_line_(board.config().irq), noise_random_(0x9E3779B9u * unsigned(number) + 1) {
     auto put16 = [&](unsigned off, std::uint16_t v) {
         cfg_[off] = std::uint8_t(v);
         cfg_[off + 1] = std::uint8_t(v >> 8);
@@ -268,6 +268,7 @@ void Chip::set_dma_ctl(std::uint32_t value) {
     if (on && !was) {
         pc_ = regs_[reg::RISC_STRT_ADD / 4] & ~3u;
         engine_ = Engine::Running;
+        ++dma_run_;
         executed_ = 0;
         line_open_ = false;
         irq_pause_ = false;
@@ -276,6 +277,14 @@ void Chip::set_dma_ctl(std::uint32_t value) {
         line_open_ = false;
         irq_pause_ = false;
     }
+}
+
+bool Chip::dma_holds(const std::vector<std::uint32_t>& pfns) const {
+    if (!(regs_[reg::GPIO_DMA_CTL / 4] & 2) || engine_ == Engine::Stopped ||
+        engine_ == Engine::Halted) {
+        return false;
+    }
+    return memory_.written_by(pfns, number_, dma_run_);
 }
 
 void Chip::i2c_write(std::uint32_t value, std::uint32_t now) {

@@ -11,6 +11,7 @@
 #include "fault_log.h"
 #include "physical_memory.h"
 #include "picture.h"
+#include "sensor_noise.h"
 
 namespace machine {
 
@@ -71,6 +72,12 @@ public:
     // Runs the engine until it waits, halts, or completes an instruction with its IRQ bit.
     void run();
 
+    // True while the DMA engine is enabled and not halted, and has written to one of `pfns`
+    // since it was last started: unlocking those pages now leaves it writing into freed memory.
+    bool dma_holds(const std::vector<std::uint32_t>& pfns) const;
+    // Engine starts (rising edges of the RISC enable bit) so far.
+    std::uint32_t dma_run() const { return dma_run_; }
+
     void inject_error_bits(std::uint32_t bits);
     // Latches error bits at the next field start (machine.ini injection).
     void inject_at_next_field(std::uint32_t bits) { pending_error_bits_.push_back(bits); }
@@ -101,6 +108,8 @@ private:
     void open_line();
     void complete(std::uint32_t cmd);
     bool fetch(std::uint32_t& word, PhysAddr address);
+    // Both words of an instruction that lies inside one page.
+    bool fetch_pair(std::uint32_t* words, PhysAddr address);
     void exec_write(std::uint32_t cmd, std::uint32_t address);
     void exec_sync(std::uint32_t cmd);
     void field_checks(std::uint32_t now);
@@ -149,6 +158,11 @@ private:
     std::uint32_t consumed_ = 0;
     std::uint32_t executed_ = 0;
     bool irq_pause_ = false;
+    std::uint32_t dma_run_ = 0; // engine starts so far (1 = the first)
+    // Sensor noise of the field's camera: null when off; the line's start in the table.
+    const std::int8_t* noise_ = nullptr;
+    std::uint32_t noise_offset_ = 0;
+    std::uint32_t noise_random_;
     std::vector<std::uint8_t> line_;
     LineRenderer renderer_;
     std::vector<Span> spans_, last_spans_;

@@ -253,6 +253,10 @@ private:
                 fail("lines must be 625 or 525");
             }
             c.lines = int(lines);
+        } else if (key == "noise") {
+            c.noise = int(number(value, 0, 20));
+        } else if (key == "drift") {
+            c.drift = int(number(value, 0, 40));
         } else if (key == "object") {
             const auto v = numbers(value, 6, 8, 0, 0xFFFFFFFFll);
             for (std::size_t i = 2; i < v.size(); ++i) {

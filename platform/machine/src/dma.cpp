@@ -137,6 +137,13 @@ void Chip::field_start(std::uint32_t now) {
     pc.sat_u = int(reg8(reg::SAT_U_LO) + ((control & 2) ? 256 : 0));
     pc.sat_v = int(reg8(reg::SAT_V_LO) + ((control & 1) ? 256 : 0));
     pc.bright = int(std::int8_t(std::uint8_t(reg8(reg::BRIGHT))));
+    noise_ = nullptr;
+    if (camera_config_ != nullptr) {
+        pc.bright += drift_offset(camera_, camera_config_->drift, now);
+        if (camera_config_->noise > 0 && noise_applies(code_)) {
+            noise_ = noise_table(camera_config_->noise, code_ == 0);
+        }
+    }
     renderer_.set_controls(pc);
     last_width_ = -1;
 
@@ -190,6 +197,12 @@ void Chip::open_line() {
     }
     line_open_ = true;
     consumed_ = 0;
+    if (noise_ != nullptr) {
+        noise_random_ ^= noise_random_ << 13;
+        noise_random_ ^= noise_random_ >> 17;
+        noise_random_ ^= noise_random_ << 5;
+        noise_offset_ = (noise_random_ % kNoiseOffsets) & ~3u; // RGB32 pixels stay aligned
+    }
 }
 
 void Chip::complete(std::uint32_t cmd) {
@@ -210,6 +223,16 @@ bool Chip::fetch(std::uint32_t& word, PhysAddr address) {
               r == DmaResult::Unmapped ? FaultKind::DmaUnmapped : FaultKind::DmaNotLocked, 0,
               address, "instruction fetch");
     return false;
+}
+
+bool Chip::fetch_pair(std::uint32_t* words, PhysAddr address) {
+    const DmaResult r = memory_.read(address, words, 8);
+    if (r == DmaResult::Ok) {
+        return true;
+    }
+    // The fault names the word that failed, as two fetches would.
+    std::uint32_t word;
+    return fetch(word, address) && fetch(word, address + 4);
 }
 
 void Chip::exec_write(std::uint32_t cmd, std::uint32_t address) {
@@ -244,7 +267,11 @@ void Chip::exec_write(std::uint32_t cmd, std::uint32_t address) {
         return;
     }
     if (n > 0) {
-        const DmaResult r = memory_.write(address, line_.data() + consumed_, n);
+        const DmaResult r =
+            noise_ != nullptr
+                ? memory_.write_noisy(address, line_.data() + consumed_, n,
+                                      noise_ + noise_offset_ + consumed_, number_, dma_run_)
+                : memory_.write(address, line_.data() + consumed_, n, number_, dma_run_);
         if (r != DmaResult::Ok) {
             dma_error(irq::PABORT,
                       r == DmaResult::Unmapped ? FaultKind::DmaUnmapped : FaultKind::DmaNotLocked,
@@ -315,7 +342,14 @@ void Chip::run() {
             return;
         }
         std::uint32_t cmd = 0, arg = 0;
-        if (!fetch(cmd, pc_) || !fetch(arg, pc_ + 4)) {
+        if ((pc_ & (kPageSize - 1)) <= kPageSize - 8) {
+            std::uint32_t words[2];
+            if (!fetch_pair(words, pc_)) {
+                return;
+            }
+            cmd = words[0];
+            arg = words[1];
+        } else if (!fetch(cmd, pc_) || !fetch(arg, pc_ + 4)) {
             return;
         }
         switch (cmd >> 28) {

@@ -27,6 +27,11 @@ constexpr unsigned kBoardSlot = 8;
 constexpr unsigned kBridgeSlot = 0x1E;
 constexpr int kStormLimit = 1000;
 
+std::uint64_t next_serial() {
+    static std::atomic<std::uint64_t> counter{0};
+    return ++counter;
+}
+
 thread_local bool t_delivering = false;
 thread_local bool t_pumping = false;
 
@@ -417,6 +422,7 @@ struct Machine::Impl {
     }
 
     mutable std::mutex mutex;
+    std::uint64_t serial = next_serial();
     std::mutex join_mutex; // start and stop of the field thread
     std::atomic<std::thread::id> field_thread_id{};
     MachineConfig config;
@@ -452,6 +458,10 @@ Machine::~Machine() {
 
 const MachineConfig& Machine::config() const {
     return impl_->config;
+}
+
+std::uint64_t Machine::serial() const {
+    return impl_->serial;
 }
 
 int Machine::chip_count() const {
@@ -530,6 +540,11 @@ MemoryBlock Machine::allocate(std::size_t bytes) {
     return impl_->memory.allocate(bytes);
 }
 
+MemoryBlock Machine::allocate_scattered(std::size_t bytes) {
+    std::lock_guard lock(impl_->mutex);
+    return impl_->memory.allocate_scattered(bytes);
+}
+
 void Machine::free(PhysAddr phys) {
     std::lock_guard lock(impl_->mutex);
     impl_->memory.free(phys);
@@ -542,6 +557,14 @@ LockedPages Machine::lock_pages(void* user, std::size_t length) {
 
 void Machine::unlock_pages(std::uint32_t id) {
     std::lock_guard lock(impl_->mutex);
+    const std::vector<std::uint32_t> pfns = impl_->memory.lock_pfns(id);
+    for (const auto& c : impl_->chips) {
+        if (c->dma_holds(pfns)) {
+            impl_->log.record(FaultKind::UnlockWhileDma, c->number(), c->fields(), 0,
+                              pfns.empty() ? 0 : pfns.front() << 12,
+                              "pages unlocked while the DMA engine writing to them is enabled");
+        }
+    }
     impl_->memory.unlock(id);
 }
 

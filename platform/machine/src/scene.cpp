@@ -1,6 +1,7 @@
 #include "scene.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace machine {
@@ -26,7 +27,7 @@ void paint(std::vector<Span>& out, int left, int right, int width, Sample s) {
     }
 }
 
-Sample background(int number) {
+Sample compute_background(int number) {
     const double angle =
         2.0 * 3.14159265358979 * ((number - 1) % 16) / 16.0 + 0.3 * ((number - 1) / 16);
     Sample s;
@@ -34,6 +35,18 @@ Sample background(int number) {
     s.cb = std::uint8_t(std::lround(128 + 48 * std::cos(angle)));
     s.cr = std::uint8_t(std::lround(128 + 48 * std::sin(angle)));
     return s;
+}
+
+// Every camera's background, computed once (the scene is drawn row by row).
+Sample background(int number) {
+    static const auto table = [] {
+        std::array<Sample, 65> t{};
+        for (int n = 1; n <= 64; ++n) {
+            t[std::size_t(n)] = compute_background(n);
+        }
+        return t;
+    }();
+    return number >= 1 && number <= 64 ? table[std::size_t(number)] : compute_background(number);
 }
 
 } // namespace

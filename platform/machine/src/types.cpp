@@ -17,6 +17,8 @@ const char* fault_name(FaultKind kind) {
         return "DMA to a page that is not locked";
     case FaultKind::DmaNoBusMaster:
         return "DMA while bus mastering is off";
+    case FaultKind::UnlockWhileDma:
+        return "pages unlocked under an enabled DMA engine";
     case FaultKind::WriteCrossesPage:
         return "WRITE crossing a page";
     case FaultKind::ByteCountOverflow:

@@ -6,44 +6,6 @@
 namespace machine::test {
 namespace {
 
-// The field programs and master of one buffer, written from the instruction encodings the way
-// the kernel driver builds them (bottom-up lines, page-crossing lines split in two).
-struct FramePrograms {
-    FramePrograms(Machine& m, UserBuffer& buf, int w, int h, std::uint32_t format,
-                  bool split = true)
-        : master(m), even(m), odd(m) {
-        const std::uint32_t b = bytes_per_line(format, std::uint32_t(w));
-        interlaced = 288 < h;
-        const PhysAddr word0 = master.base(), word6 = word0 + 24, word12 = word0 + 48;
-        even.emit(kSyncFm1);
-        odd.emit(kSyncFm1);
-        std::size_t ptr = std::size_t(h - 1) * b;
-        for (int i = 0; i < h; ++i, ptr -= b) {
-            Program& p = (interlaced && i % 2 == 0) ? even : odd;
-            const std::uint32_t room = kPageSize - (buf.phys(ptr) & (kPageSize - 1));
-            if (b <= room || !split) {
-                p.emit(kWriteLine + b, buf.phys(ptr));
-            } else {
-                p.emit(kWriteSol + room, buf.phys(ptr));
-                p.emit(kWriteEol + (b - room), buf.phys(ptr + room));
-                ++splits;
-            }
-        }
-        even.emit(kJumpEvenEnd, word6);
-        odd.emit(kJumpOddEnd, word12);
-        master.emit(kSyncVre);
-        master.emit(0x70700000, word0 + 16);
-        master.emit(0x70E00000, interlaced ? even.base() : word6);
-        master.emit(kSyncVro);
-        master.emit(kJump, word0 + 40);
-        master.emit(0x70800000, odd.base());
-        master.emit(kJump, word0);
-    }
-    Program master, even, odd;
-    bool interlaced = false;
-    int splits = 0;
-};
-
 struct Size {
     int w, h;
 };
@@ -319,17 +281,43 @@ TEST_F(MachineTest, StaleDmaAfterUnlockIsRecordedNotWritten) {
     ASSERT_EQ(m().fault_count(), 0u);
 
     buf.unlock(); // the buffers are unlocked before the DMA is stopped
+    EXPECT_EQ(m().fault_count(FaultKind::UnlockWhileDma), 1u) << "caught at the unlock";
     std::memset(buf.data(), 0x5A, buf.size());
     m().step_fields(2);
     EXPECT_TRUE(m().read_register(1, INT_STAT) & (1u << 17)) << "PABORT";
     ASSERT_EQ(m().fault_count(FaultKind::DmaNotLocked), 1u);
-    const Fault f = m().faults().front();
+    const Fault f = m().faults().back();
+    EXPECT_EQ(f.kind, FaultKind::DmaNotLocked);
     EXPECT_EQ(f.chip, 1);
     EXPECT_EQ(f.address, buf.phys(std::size_t(575) * 1536));
     for (std::size_t i = 0; i < buf.size(); ++i) {
         ASSERT_EQ(buf.data()[i], 0x5A) << "byte " << i;
     }
     EXPECT_TRUE(buf.guards_intact());
+}
+
+// Unlocking is safe only once the engine that wrote to the pages is off (or halted): the right
+// order passes, the wrong one is caught at the unlock; pages it never wrote to are not its.
+TEST_F(MachineTest, UnlockUnderAnEnabledEngineIsCaught) {
+    enable_pci(1);
+    route(1, 3);
+    program_pal(1, 768, 576, 4);
+    for (const bool stop_first : {true, false}) {
+        m().clear_faults();
+        UserBuffer buf(m(), 1536 * 576);
+        UserBuffer other(m(), 4096);
+        FramePrograms programs(m(), buf, 768, 576, 4);
+        start_dma(1, programs.master.base());
+        m().step_fields(3);
+        other.unlock();
+        EXPECT_EQ(m().fault_count(), 0u) << "pages the engine does not write to";
+        if (stop_first) {
+            m().write_register(1, GPIO_DMA_CTL, 0xAC);
+        }
+        buf.unlock();
+        EXPECT_EQ(m().fault_count(FaultKind::UnlockWhileDma), stop_first ? 0u : 1u);
+        m().write_register(1, GPIO_DMA_CTL, 0xAC);
+    }
 }
 
 TEST_F(MachineTest, LockedPagesAreScatteredAndTranslate) {
@@ -350,6 +338,32 @@ TEST_F(MachineTest, LockedPagesAreScatteredAndTranslate) {
     EXPECT_EQ(m().host_address(block.phys + 100, 3 * kPageSize), nullptr);
     m().free(block.phys);
     EXPECT_EQ(m().host_address(block.phys, 4), nullptr);
+}
+
+// Pool is only virtually contiguous: a program that runs over the end of its first page is
+// fetched from the physical page after it, which belongs to nobody; contiguous memory works.
+TEST_F(MachineTest, ProgramPastAScatteredPageFetchesTheWrongPhysicalPage) {
+    enable_pci(1);
+    for (const bool contiguous : {true, false}) {
+        m().clear_faults();
+        const MemoryBlock block =
+            contiguous ? m().allocate(2 * kPageSize) : m().allocate_scattered(2 * kPageSize);
+        EXPECT_EQ(m().physical_address(static_cast<char*>(block.host) + kPageSize) ==
+                      block.phys + kPageSize,
+                  contiguous);
+        auto* w = static_cast<std::uint32_t*>(block.host);
+        w[kPageSize / 4 - 2] = kSyncVre; // the last instruction of the first page
+        w[kPageSize / 4] = kJump;        // the first of the second page
+        w[kPageSize / 4 + 1] = block.phys + kPageSize - 8;
+        start_dma(1, block.phys + kPageSize - 8);
+        m().step_fields(4);
+        EXPECT_EQ(m().fault_count(FaultKind::DmaUnmapped), contiguous ? 0u : 1u);
+        if (!contiguous) {
+            EXPECT_EQ(m().faults().front().address, block.phys + kPageSize);
+        }
+        m().write_register(1, GPIO_DMA_CTL, 0);
+        m().free(block.phys);
+    }
 }
 
 } // namespace

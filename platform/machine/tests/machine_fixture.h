@@ -100,12 +100,69 @@ private:
     LockedPages locked_;
 };
 
+// Bytes per line of `width` pixels in COLOR_FMT `format` (test-side copy of the chip's table).
+inline std::uint32_t bytes_per_line(std::uint32_t format, std::uint32_t width) {
+    static constexpr std::uint8_t t[16] = {8, 6, 4, 4, 4, 3, 2, 2, 4, 3, 0, 0, 0, 0, 2, 0};
+    return width * t[format] / 2;
+}
+
+// The field programs and master of one buffer, written from the instruction encodings the way
+// the kernel driver builds them (bottom-up lines, page-crossing lines split in two).
+struct FramePrograms {
+    FramePrograms(Machine& m, UserBuffer& buf, int w, int h, std::uint32_t format,
+                  bool split = true)
+        : master(m), even(m), odd(m) {
+        const std::uint32_t b = bytes_per_line(format, std::uint32_t(w));
+        interlaced = 288 < h;
+        const PhysAddr word0 = master.base(), word6 = word0 + 24, word12 = word0 + 48;
+        even.emit(kSyncFm1);
+        odd.emit(kSyncFm1);
+        std::size_t ptr = std::size_t(h - 1) * b;
+        for (int i = 0; i < h; ++i, ptr -= b) {
+            Program& p = (interlaced && i % 2 == 0) ? even : odd;
+            const std::uint32_t room = kPageSize - (buf.phys(ptr) & (kPageSize - 1));
+            if (b <= room || !split) {
+                p.emit(kWriteLine + b, buf.phys(ptr));
+            } else {
+                p.emit(kWriteSol + room, buf.phys(ptr));
+                p.emit(kWriteEol + (b - room), buf.phys(ptr + room));
+                ++splits;
+            }
+        }
+        even.emit(kJumpEvenEnd, word6);
+        odd.emit(kJumpOddEnd, word12);
+        master.emit(kSyncVre);
+        master.emit(0x70700000, word0 + 16);
+        master.emit(0x70E00000, interlaced ? even.base() : word6);
+        master.emit(kSyncVro);
+        master.emit(kJump, word0 + 40);
+        master.emit(0x70800000, odd.base());
+        master.emit(kJump, word0);
+    }
+    Program master, even, odd;
+    bool interlaced = false;
+    int splits = 0;
+};
+
+// The configuration with every camera's sensor noise and lighting drift off, for tests that
+// compare exact pixel values.
+inline MachineConfig quiet(MachineConfig config) {
+    for (BoardConfig& board : config.boards) {
+        for (CameraConfig& camera : board.cameras) {
+            camera.noise = 0;
+            camera.drift = 0;
+        }
+    }
+    return config;
+}
+
+// Tests run on quiet cameras unless they ask for noise.
 class MachineTest : public ::testing::Test {
 protected:
     MachineTest() : MachineTest(MachineConfig{}) {}
     explicit MachineTest(MachineConfig config) {
         platform::clock::use_manual(1000);
-        m_ = std::make_unique<Machine>(std::move(config));
+        m_ = std::make_unique<Machine>(quiet(std::move(config)));
     }
     ~MachineTest() override {
         m_.reset();
@@ -177,11 +234,5 @@ protected:
 
     std::unique_ptr<Machine> m_;
 };
-
-// Bytes per line of `width` pixels in COLOR_FMT `format` (test-side copy of the chip's table).
-inline std::uint32_t bytes_per_line(std::uint32_t format, std::uint32_t width) {
-    static constexpr std::uint8_t t[16] = {8, 6, 4, 4, 4, 3, 2, 2, 4, 3, 0, 0, 0, 0, 2, 0};
-    return width * t[format] / 2;
-}
 
 } // namespace machine::test

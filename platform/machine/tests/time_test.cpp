@@ -88,7 +88,7 @@ namespace {
 
 TEST(FreeRunning, RegisterWritesFromOtherThreadsStartTheEngine) {
     platform::clock::use_real();
-    Machine m;
+    Machine m(quiet({}));
     const std::uint16_t cmd = 0x0106;
     m.pci_write(0, 8, 0, 4, &cmd, 2);
     m.write_register(1, I2C, 0x4C000080); // camera 1 on chip 1

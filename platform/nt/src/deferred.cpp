@@ -10,6 +10,7 @@
 #include <condition_variable>
 #include <deque>
 #include <mutex>
+#include <set>
 #include <thread>
 #include <vector>
 
@@ -69,7 +70,24 @@ void hook_interrupt_rounds() {
     });
 }
 
+std::mutex running_mutex;
+std::multiset<void*>& running_modules() {
+    static std::multiset<void*> r;
+    return r;
+}
+
 void run(const Item& item) {
+    {
+        std::lock_guard lock(running_mutex);
+        running_modules().insert(item.module);
+    }
+    struct Done {
+        void* module;
+        ~Done() {
+            std::lock_guard lock(running_mutex);
+            running_modules().erase(running_modules().find(module));
+        }
+    } done{item.module};
     if (item.dpc != nullptr) {
         PKDPC const dpc = item.dpc;
         const KIRQL old = irql();
@@ -159,6 +177,11 @@ void push(const Item& item) {
 
 } // namespace
 
+bool deferred_running_of(void* module) {
+    std::lock_guard lock(running_mutex);
+    return running_modules().count(module) != 0;
+}
+
 std::size_t drop_deferred_of(void* module) {
     Queue& q = queue();
     std::vector<PDEVICE_OBJECT> devices;
@@ -215,6 +238,11 @@ std::size_t drain_deferred() {
         ++ran;
     }
     return ran;
+}
+
+std::size_t running_deferred() {
+    std::lock_guard lock(tolm_nt::running_mutex);
+    return tolm_nt::running_modules().size();
 }
 
 std::size_t queued_deferred() {

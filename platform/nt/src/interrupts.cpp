@@ -93,6 +93,7 @@ bool service(const std::shared_ptr<Connection>& c, PKINTERRUPT interrupt) {
     unlock_word(c->lock, "interrupt service");
     set_irql(old);
     --in_service;
+    report_long_hold();
     return mine;
 }
 
@@ -193,6 +194,7 @@ BOOLEAN NTAPI KeSynchronizeExecution(PKINTERRUPT k, PKSYNCHRONIZE_ROUTINE routin
     const BOOLEAN result = routine(context);
     unlock_word(c.lock, "KeSynchronizeExecution");
     set_irql(old);
+    report_long_hold();
     return result;
 }
 

@@ -73,6 +73,8 @@ struct IrpHeader {
     std::atomic<int> references;
     std::atomic<bool> completed;
     std::function<void(PIRP)> on_complete;
+    std::atomic<bool> reclaimed{false};                     // a completion routine took it back
+    std::atomic<NTSTATUS> completed_status{STATUS_PENDING}; // as the driver completed it
 };
 
 constexpr std::size_t kHeaderSize = (sizeof(IrpHeader) + 15) & ~std::size_t(15);
@@ -147,7 +149,8 @@ PIRP allocate_irp(CCHAR stack_size, std::function<void(PIRP)> on_complete) {
     if (block == nullptr) {
         return nullptr;
     }
-    auto* h = new (block) IrpHeader{kIrpMagic, {1}, {false}, std::move(on_complete)};
+    auto* h = new (block)
+        IrpHeader{kIrpMagic, {1}, {false}, std::move(on_complete), {false}, {STATUS_PENDING}};
     auto* irp = reinterpret_cast<PIRP>(reinterpret_cast<char*>(h) + kHeaderSize);
     irp->Type = kIoTypeIrp;
     irp->Size = static_cast<USHORT>(irp_size);
@@ -484,6 +487,21 @@ NTSTATUS NTAPI IoCallDriver(PDEVICE_OBJECT device, PIRP irp) {
             bug_check(DRIVER_VERIFIER_DETECTED_VIOLATION, 0x3001, reinterpret_cast<ULONG_PTR>(irp),
                       0, 0, "STATUS_PENDING returned for a request not marked pending");
         }
+        // A request the dispatch routine neither completed nor pended is lost: its caller
+        // would wait for ever. One it completed must answer with the status it completed with.
+        if (status != STATUS_PENDING && !h->reclaimed.load()) {
+            if (!h->completed.load() && (s->Control & SL_PENDING_RETURNED) == 0) {
+                bug_check(DRIVER_VERIFIER_DETECTED_VIOLATION, 0x3002,
+                          reinterpret_cast<ULONG_PTR>(irp), static_cast<ULONG>(status), 0,
+                          "dispatch routine returned without completing or pending the request");
+            }
+            if (h->completed.load() && status != h->completed_status.load()) {
+                bug_check(DRIVER_VERIFIER_DETECTED_VIOLATION, 0x3003,
+                          reinterpret_cast<ULONG_PTR>(irp), static_cast<ULONG>(status),
+                          static_cast<ULONG>(h->completed_status.load()),
+                          "dispatch routine returned a status other than the request's");
+            }
+        }
     }
     return status;
 }
@@ -499,6 +517,7 @@ VOID NTAPI IoCompleteRequest(PIRP irp, CCHAR) {
         bug_check(MULTIPLE_IRP_COMPLETE_REQUESTS, reinterpret_cast<ULONG_PTR>(irp), 0, 0, 0,
                   "request completed twice");
     }
+    h->completed_status = irp->IoStatus.Status;
     if (irp->CancelRoutine != nullptr) {
         bug_check(CANCEL_STATE_IN_COMPLETED_IRP, reinterpret_cast<ULONG_PTR>(irp),
                   reinterpret_cast<ULONG_PTR>(irp->CancelRoutine), 0, 0,
@@ -523,6 +542,7 @@ VOID NTAPI IoCompleteRequest(PIRP irp, CCHAR) {
                     above ? irp->Tail.Overlay.CurrentStackLocation->DeviceObject : nullptr;
                 if (routine(d, irp, context) == STATUS_MORE_PROCESSING_REQUIRED) {
                     h->completed = false; // the routine's owner completes or frees it again
+                    h->reclaimed = true;
                     return;
                 }
             }

@@ -11,6 +11,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 #define STATUS_NOT_MAPPED_VIEW TOLM_NTSTATUS(0xC0000019)
 
@@ -21,6 +22,7 @@ struct Window {
     std::size_t size;       // reserved bytes (whole pages)
     machine::PhysAddr phys; // physical address of the first byte
     bool register_space;    // false: a view of RAM (host memory, not reserved here)
+    void* module = nullptr; // the driver that mapped it (null: the kernel or a test)
 };
 
 std::mutex window_mutex;
@@ -31,13 +33,13 @@ std::map<std::uintptr_t, Window>& windows() {
 
 // Maps a register window starting at page `phys`: the machine's guarded view, whose loads and
 // stores run the register handlers (the accessors below reach them without the trap).
-void* reserve_window(machine::PhysAddr phys, std::size_t size) {
+void* reserve_window(machine::PhysAddr phys, std::size_t size, void* module) {
     void* p = hw().map_physical(phys, size);
     if (p == nullptr) {
         return nullptr;
     }
     std::lock_guard lock(window_mutex);
-    windows()[reinterpret_cast<std::uintptr_t>(p)] = Window{size, phys, true};
+    windows()[reinterpret_cast<std::uintptr_t>(p)] = Window{size, phys, true, module};
     return p;
 }
 
@@ -74,6 +76,26 @@ bool release_window(std::uintptr_t base) {
     }
     return true;
 }
+
+} // namespace
+
+std::size_t unmap_mappings_of(void* module) {
+    std::vector<std::uintptr_t> left;
+    {
+        std::lock_guard lock(window_mutex);
+        for (const auto& [base, w] : windows()) {
+            if (module != nullptr && w.module == module) {
+                left.push_back(base);
+            }
+        }
+    }
+    for (std::uintptr_t base : left) {
+        release_window(base);
+    }
+    return left.size();
+}
+
+namespace {
 
 std::size_t pages_for(std::uint64_t offset_in_page, std::uint64_t bytes) {
     return static_cast<std::size_t>((offset_in_page + bytes + PAGE_SIZE - 1) &
@@ -141,7 +163,8 @@ PVOID NTAPI MmMapIoSpace(PHYSICAL_ADDRESS address, SIZE_T bytes, MEMORY_CACHING_
     const auto phys = static_cast<machine::PhysAddr>(address.QuadPart);
     const machine::PhysAddr page = phys & ~machine::PhysAddr(PAGE_SIZE - 1);
     if (hw().is_register_space(phys)) {
-        void* base = reserve_window(page, pages_for(phys - page, bytes));
+        void* base = reserve_window(page, pages_for(phys - page, bytes),
+                                    module_of(__builtin_return_address(0)));
         return base == nullptr ? nullptr : static_cast<char*>(base) + (phys - page);
     }
     return hw().host_address(phys, bytes);
@@ -190,6 +213,7 @@ NTSTATUS NTAPI ZwOpenSection(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES att
         return STATUS_OBJECT_NAME_NOT_FOUND;
     }
     *handle = platform::make_handle(std::make_shared<PhysicalMemorySection>());
+    note_handle(*handle, module_of(__builtin_return_address(0)));
     return STATUS_SUCCESS;
 }
 
@@ -219,8 +243,9 @@ NTSTATUS NTAPI ZwMapViewOfSection(HANDLE section, HANDLE, PVOID* base, ULONG_PTR
     const machine::PhysAddr page = phys & ~machine::PhysAddr(PAGE_SIZE - 1);
     const std::size_t size = pages_for(phys - page, bytes);
     void* view = nullptr;
+    void* const module = module_of(__builtin_return_address(0));
     if (hw().is_register_space(page)) {
-        view = reserve_window(page, size);
+        view = reserve_window(page, size, module);
         if (view == nullptr) {
             return STATUS_INSUFFICIENT_RESOURCES;
         }
@@ -230,7 +255,7 @@ NTSTATUS NTAPI ZwMapViewOfSection(HANDLE section, HANDLE, PVOID* base, ULONG_PTR
             return STATUS_CONFLICTING_ADDRESSES;
         }
         std::lock_guard lock(window_mutex);
-        windows()[reinterpret_cast<std::uintptr_t>(view)] = Window{size, page, false};
+        windows()[reinterpret_cast<std::uintptr_t>(view)] = Window{size, page, false, module};
     }
     *base = view;
     offset->QuadPart = page;

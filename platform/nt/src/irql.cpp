@@ -1,6 +1,8 @@
 // Interrupt request levels per thread, bug checks and spin locks.
 #include "kernel.h"
 
+#include "platform/clock.h"
+
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -32,6 +34,24 @@ void throw_on_bugcheck() {
 namespace tolm_nt {
 namespace {
 thread_local KIRQL current_level = PASSIVE_LEVEL;
+
+// The spin-lock hold of this thread (locks nest; the outermost one counts).
+struct Hold {
+    int depth = 0;
+    ULONGLONG start = 0; // tick at the outermost acquire
+    ULONGLONG seen = 0;  // latest tick the holder read
+    ULONGLONG stalled_us = 0;
+    const char* routine = nullptr;
+    ULONGLONG overlong_ms = 0; // set at the outermost release when the bound was reached
+    ULONG_PTR lock = 0;
+};
+thread_local Hold hold;
+
+// One millisecond on the manual clock (busy waits move it deterministically); on the real
+// clock a generous bound, so a thread the host preempted is not taken for a busy wait.
+ULONGLONG hold_bound_ms() {
+    return platform::clock::is_manual() ? 1 : 100;
+}
 // A per-thread owner tag for spin-lock words.
 thread_local char owner_tag;
 ULONG_PTR my_tag() {
@@ -46,6 +66,9 @@ KIRQL irql() {
 void set_irql(KIRQL level) {
     const KIRQL old = current_level;
     current_level = level;
+    if (level == PASSIVE_LEVEL) {
+        hold.depth = 0; // no spin lock is held at passive level (one a bug check left behind)
+    }
     if (level < old) {
         run_masked_interrupts();
     }
@@ -94,6 +117,12 @@ void lock_word(PKSPIN_LOCK lock, const char* routine) {
         ULONG_PTR expected = 0;
         if (__atomic_compare_exchange_n(lock, &expected, me, false, __ATOMIC_ACQUIRE,
                                         __ATOMIC_RELAXED)) {
+            if (hold.depth++ == 0) {
+                hold.start = hold.seen = platform::clock::now();
+                hold.stalled_us = 0;
+                hold.routine = routine;
+                hold.lock = reinterpret_cast<ULONG_PTR>(lock);
+            }
             return;
         }
         if (spins > 64) {
@@ -108,6 +137,37 @@ void unlock_word(PKSPIN_LOCK lock, const char* routine) {
                   std::string(routine) + ": spin lock not owned by this thread");
     }
     __atomic_store_n(lock, 0, __ATOMIC_RELEASE);
+    if (hold.depth > 0 && --hold.depth == 0) {
+        const ULONGLONG held = (hold.seen - hold.start) + hold.stalled_us / 1000;
+        if (held >= hold_bound_ms()) {
+            hold.overlong_ms = held;
+        }
+    }
+}
+
+void note_time_seen(ULONGLONG tick) {
+    if (hold.depth > 0) {
+        // The platform tick is 32 bits: compare in its own width.
+        hold.seen = hold.start + std::uint32_t(std::uint32_t(tick) - std::uint32_t(hold.start));
+    }
+}
+
+void note_stall(ULONG microseconds) {
+    if (hold.depth > 0) {
+        hold.stalled_us += microseconds;
+    }
+}
+
+void report_long_hold() {
+    if (hold.overlong_ms == 0 || hold.depth > 0) {
+        return;
+    }
+    const ULONGLONG ms = hold.overlong_ms;
+    hold.overlong_ms = 0;
+    bug_check(DRIVER_VERIFIER_DETECTED_VIOLATION, 0x6000, hold.lock, ULONG_PTR(ms), 0,
+              std::string(hold.routine != nullptr ? hold.routine : "spin lock") +
+                  ": lock held for " + std::to_string(ms) +
+                  " ms (busy waiting under a spin lock or an interrupt's synchronisation)");
 }
 
 } // namespace tolm_nt
@@ -172,6 +232,7 @@ VOID NTAPI KeReleaseSpinLock(PKSPIN_LOCK lock, KIRQL new_irql) {
     require_irql_at_least(DISPATCH_LEVEL, "KeReleaseSpinLock");
     unlock_word(lock, "KeReleaseSpinLock");
     KeLowerIrql(new_irql);
+    report_long_hold();
 }
 
 VOID NTAPI KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK lock) {
@@ -182,6 +243,7 @@ VOID NTAPI KeAcquireSpinLockAtDpcLevel(PKSPIN_LOCK lock) {
 VOID NTAPI KeReleaseSpinLockFromDpcLevel(PKSPIN_LOCK lock) {
     require_irql_at_least(DISPATCH_LEVEL, "KeReleaseSpinLockFromDpcLevel");
     unlock_word(lock, "KeReleaseSpinLockFromDpcLevel");
+    report_long_hold();
 }
 
 } // extern "C"

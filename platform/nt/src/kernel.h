@@ -33,6 +33,14 @@ void require_irql_at_least(KIRQL level, const char* routine);
 void lock_word(PKSPIN_LOCK lock, const char* routine);
 void unlock_word(PKSPIN_LOCK lock, const char* routine);
 
+// Spin locks (an interrupt's synchronisation included) are for a few instructions: a thread that
+// sees a millisecond pass while it holds one (reading the time, stalling) is busy-waiting under
+// it. The time the thread saw and its stalls count; a lock hold that reached the bound is a bug
+// check once the outermost lock is released and the level restored (report_long_hold).
+void note_time_seen(ULONGLONG tick);
+void note_stall(ULONG microseconds);
+void report_long_hold();
+
 // Base address of the loaded image that holds `address` (null when none).
 void* module_of(const void* address);
 
@@ -69,5 +77,16 @@ std::size_t release_claims_of(PDRIVER_OBJECT driver);
 
 // Deferred calls queued by a module (for the unload report); they are dropped.
 std::size_t drop_deferred_of(void* module);
+// True while a deferred call (DPC or work item) of `module` runs on some thread.
+bool deferred_running_of(void* module);
+
+// Kernel handles a module opened (sections, registry keys); close_handles_of closes the ones it
+// left open and returns their count.
+void note_handle(HANDLE handle, void* module);
+void forget_handle(HANDLE handle);
+std::size_t close_handles_of(void* module);
+
+// Mappings a module made (register windows, section views); removes the ones it left.
+std::size_t unmap_mappings_of(void* module);
 
 } // namespace tolm_nt

@@ -18,6 +18,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #ifndef ERROR_BAD_EXE_FORMAT
 #define ERROR_BAD_EXE_FORMAT 193L
@@ -45,6 +46,12 @@ std::map<std::string, std::unique_ptr<LoadedDriver>>& drivers() {
     return d;
 }
 
+// Drivers whose deferred call still ran when they unloaded: their images stay mapped.
+std::vector<std::unique_ptr<LoadedDriver>>& kept_images() {
+    static std::vector<std::unique_ptr<LoadedDriver>> k;
+    return k;
+}
+
 std::mutex report_mutex;
 std::vector<platform::nt::UnloadReport>& reports() {
     static std::vector<platform::nt::UnloadReport> r;
@@ -69,6 +76,8 @@ void finish_unload(LoadedDriver& d) {
     platform::nt::UnloadReport r;
     r.service = d.service;
     r.deferred_left = drop_deferred_of(d.module);
+    r.handles_left = close_handles_of(d.module);
+    r.mappings_left = unmap_mappings_of(d.module);
     r.interrupts_left = disconnect_interrupts_of(d.module);
     r.devices_left = delete_devices_of(&d.object);
     r.links_left = delete_links_of(d.module);
@@ -82,9 +91,9 @@ void finish_unload(LoadedDriver& d) {
         }
         std::fprintf(stderr,
                      " %zu devices, %zu links, %zu interrupts, %zu deferred calls, %zu resource "
-                     "claims\n",
+                     "claims, %zu handles, %zu mappings\n",
                      r.devices_left, r.links_left, r.interrupts_left, r.deferred_left,
-                     r.resources_left);
+                     r.resources_left, r.handles_left, r.mappings_left);
     }
     std::lock_guard lock(report_mutex);
     reports().push_back(std::move(r));
@@ -225,6 +234,18 @@ DWORD unload_driver(const std::string& service) {
     if (irql() != PASSIVE_LEVEL) {
         bug_check(IRQL_NOT_LESS_OR_EQUAL, irql(), PASSIVE_LEVEL, 0, 0,
                   "DriverUnload returned above passive level");
+    }
+    // The image goes next: a deferred call of it still running would run on in freed code and
+    // freed state (KeFlushQueuedDpcs waits for those). The image stays mapped after the report.
+    if (deferred_running_of(d->module)) {
+        LoadedDriver* kept = d.get();
+        {
+            std::lock_guard lock(loader_mutex);
+            kept_images().push_back(std::move(d));
+        }
+        bug_check(DRIVER_UNLOADED_WITHOUT_CANCELLING_PENDING_OPERATIONS,
+                  reinterpret_cast<ULONG_PTR>(kept->module), 0, 0, 0,
+                  "driver " + kept->service + " unloaded while its deferred call still runs");
     }
     finish_unload(*d);
     close_image(d->image, d->image_copy);

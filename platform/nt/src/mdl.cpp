@@ -191,6 +191,11 @@ VOID NTAPI MmProbeAndLockPages(PMDL mdl, KPROCESSOR_MODE mode, LOCK_OPERATION op
     if (!range_accessible(va, length, operation != IoReadAccess)) {
         ExRaiseStatus(STATUS_ACCESS_VIOLATION);
     }
+    // A request from user mode names user memory only: a kernel address in it is refused, as
+    // the probe of a user range refuses every address above the user part of the space.
+    if (mode == UserMode && is_kernel_memory(va, length)) {
+        ExRaiseStatus(STATUS_ACCESS_VIOLATION);
+    }
     const ULONG pages = ADDRESS_AND_SIZE_TO_SPAN_PAGES(va, length);
     PPFN_NUMBER pfn = MmGetMdlPfnArray(mdl);
     std::uint32_t id = 0;

@@ -7,6 +7,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace tolm_nt {
 namespace {
@@ -22,7 +23,45 @@ std::map<void*, Reference>& references() {
     return r;
 }
 
+std::mutex handle_mutex;
+std::map<HANDLE, void*>& module_handles() {
+    static std::map<HANDLE, void*> h;
+    return h;
+}
+
 } // namespace
+
+void note_handle(HANDLE handle, void* module) {
+    if (module == nullptr) {
+        return; // not a driver's (a test's or the kernel's own)
+    }
+    std::lock_guard lock(handle_mutex);
+    module_handles()[handle] = module;
+}
+
+void forget_handle(HANDLE handle) {
+    std::lock_guard lock(handle_mutex);
+    module_handles().erase(handle);
+}
+
+std::size_t close_handles_of(void* module) {
+    std::vector<HANDLE> left;
+    {
+        std::lock_guard lock(handle_mutex);
+        for (auto it = module_handles().begin(); it != module_handles().end();) {
+            if (it->second == module) {
+                left.push_back(it->first);
+                it = module_handles().erase(it);
+            } else {
+                ++it;
+            }
+        }
+    }
+    for (HANDLE h : left) {
+        platform::close_handle(h);
+    }
+    return left.size();
+}
 
 void ob_insert(void* body, std::shared_ptr<void> owner) {
     std::lock_guard lock(ob_mutex);
@@ -48,6 +87,7 @@ POBJECT_TYPE* IoFileObjectType = &file_type;
 
 NTSTATUS NTAPI ZwClose(HANDLE handle) {
     require_irql_at_most(PASSIVE_LEVEL, "ZwClose");
+    forget_handle(handle);
     return platform::close_handle(handle) ? STATUS_SUCCESS : STATUS_INVALID_HANDLE;
 }
 

@@ -31,6 +31,7 @@ ULONGLONG tick64() {
 // On the manual clock a thread that keeps reading an unchanged time is busy-waiting for it to
 // move: after a run of identical reads the clock advances by a millisecond.
 void note_busy_read(ULONGLONG value) {
+    note_time_seen(value);
     if (!platform::clock::is_manual()) {
         return;
     }
@@ -99,6 +100,7 @@ LARGE_INTEGER NTAPI KeQueryPerformanceCounter(PLARGE_INTEGER frequency) {
 }
 
 VOID NTAPI KeStallExecutionProcessor(ULONG microseconds) {
+    note_stall(microseconds);
     if (platform::clock::is_manual()) {
         thread_local ULONG carry = 0;
         carry += microseconds;

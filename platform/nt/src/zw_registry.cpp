@@ -150,6 +150,7 @@ NTSTATUS NTAPI ZwCreateKey(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES attri
         *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
     }
     *handle = platform::make_handle(std::make_shared<KeyObject>(root, path));
+    note_handle(*handle, module_of(__builtin_return_address(0)));
     return STATUS_SUCCESS;
 }
 
@@ -166,6 +167,7 @@ NTSTATUS NTAPI ZwOpenKey(PHANDLE handle, ACCESS_MASK, POBJECT_ATTRIBUTES attribu
         return status_of(e);
     }
     *handle = platform::make_handle(std::make_shared<KeyObject>(root, path));
+    note_handle(*handle, module_of(__builtin_return_address(0)));
     return STATUS_SUCCESS;
 }
 

@@ -18,6 +18,7 @@
 #include "test_driver_interface.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -471,6 +472,74 @@ TEST_F(DriverService, UserViewOfTheRegisterWindowReachesTheDevice) {
     ASSERT_TRUE(DeviceIoControl(device_, IOCTL_NTEST_UNMAP_REGISTERS, nullptr, 0, nullptr, 0, &got,
                                 nullptr));
     EXPECT_FALSE(platform::nt::is_register_window(regs));
+}
+
+// A driver that leaves a section handle and its view of the register window open at unload
+// gets both in its report, and they are closed after it.
+TEST_F(DriverService, HandlesAndMappingsLeftAtUnloadAreReported) {
+    service_ = create();
+    ASSERT_NE(service_, nullptr);
+    set_parameter("Careless", NTEST_KEEP_VIEW);
+    ASSERT_TRUE(StartServiceA(service_, 0, nullptr)) << GetLastError();
+    device_ =
+        CreateFileA(kDevice, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(device_, INVALID_HANDLE_VALUE);
+    ULONG_PTR view = 0;
+    DWORD got = 0;
+    ASSERT_TRUE(DeviceIoControl(device_, IOCTL_NTEST_MAP_REGISTERS, nullptr, 0, &view, sizeof view,
+                                &got, nullptr));
+    ASSERT_NE(view, 0u);
+    EXPECT_TRUE(platform::nt::is_register_window(reinterpret_cast<void*>(view)));
+    CloseHandle(device_);
+    device_ = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(stop());
+    const auto reports = platform::nt::unload_reports();
+    ASSERT_EQ(reports.size(), 1u);
+    EXPECT_FALSE(reports[0].clean());
+    EXPECT_EQ(reports[0].handles_left, 1u);
+    EXPECT_EQ(reports[0].mappings_left, 1u);
+    EXPECT_FALSE(platform::nt::is_register_window(reinterpret_cast<void*>(view)));
+}
+
+// A DPC still running when DriverUnload returns would run on in an unloaded image: a bug check.
+// The driver that flushes its DPCs first (KeFlushQueuedDpcs) waits for it and unloads cleanly.
+TEST_F(DriverService, DpcRunningAtUnloadIsCaught) {
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Thread);
+    service_ = create();
+    ASSERT_NE(service_, nullptr);
+    for (const bool flush : {true, false}) {
+        SCOPED_TRACE(flush ? "flushed" : "not flushed");
+        platform::nt::clear_unload_reports();
+        set_parameter("Careless", NTEST_SLOW_DPC | (flush ? 0 : NTEST_NO_FLUSH));
+        ASSERT_TRUE(StartServiceA(service_, 0, nullptr)) << GetLastError();
+        device_ = CreateFileA(kDevice, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+        ASSERT_NE(device_, INVALID_HANDLE_VALUE);
+        DWORD got = 0;
+        ASSERT_TRUE(
+            DeviceIoControl(device_, IOCTL_NTEST_QUEUE_DPC, nullptr, 0, nullptr, 0, &got, nullptr));
+        while (counts().dpc == 0) {
+            std::this_thread::yield();
+        }
+        CloseHandle(device_);
+        device_ = INVALID_HANDLE_VALUE;
+        ULONG code = 0;
+        try {
+            stop();
+        } catch (const platform::nt::BugCheck& b) {
+            code = b.code;
+        }
+        EXPECT_EQ(code, flush ? 0u : ULONG(DRIVER_UNLOADED_WITHOUT_CANCELLING_PENDING_OPERATIONS));
+        if (flush) {
+            ASSERT_EQ(platform::nt::unload_reports().size(), 1u);
+            EXPECT_TRUE(platform::nt::unload_reports()[0].clean());
+        }
+    }
+    // The careless driver's image stays mapped: let its DPC finish before the test ends.
+    while (platform::nt::running_deferred() != 0) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
 }
 
 TEST_F(DriverService, PoolLeftAtUnloadIsReportedByTag) {

@@ -11,6 +11,7 @@
 
 #include <conio.h>
 #include <cstring>
+#include <string>
 #include <sys/mman.h>
 #include <vector>
 
@@ -254,13 +255,66 @@ TEST_F(HalMemory, LockedUserPagesAreScatteredAndBadRangesRaise) {
     munmap(read_only, PAGE_SIZE);
 }
 
-TEST_F(HalMemory, NonPagedPoolIsDescribedContiguously) {
+// Non-paged pool is only virtually contiguous, as on NT: a block of several pages is described
+// page by page, and its pages are scattered physically.
+// A driver that locks an address from a user request in user mode gets it refused when the
+// address is the kernel's: a pool block, its page, contiguous memory. In kernel mode the same
+// memory is described.
+TEST_F(HalMemory, UserModeLockRefusesKernelAddresses) {
+    auto* pool = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, 64, 0x74736554));
+    auto* paged = static_cast<char*>(ExAllocatePoolWithTag(PagedPool, 64, 0x74736554));
+    PHYSICAL_ADDRESS highest;
+    highest.QuadPart = 0xFFFFFFFF;
+    auto* contiguous = static_cast<char*>(MmAllocateContiguousMemory(2 * PAGE_SIZE, highest));
+    std::vector<char> user(256);
+    struct Case {
+        const char* what;
+        void* address;
+        KPROCESSOR_MODE mode;
+        NTSTATUS status;
+    };
+    const Case cases[] = {
+        {"pool block", pool, UserMode, STATUS_ACCESS_VIOLATION},
+        {"rest of its page", static_cast<char*>(PAGE_ALIGN(pool)) + PAGE_SIZE - 64, UserMode,
+         STATUS_ACCESS_VIOLATION},
+        {"paged pool", paged, UserMode, STATUS_ACCESS_VIOLATION},
+        {"contiguous memory", contiguous + PAGE_SIZE, UserMode, STATUS_ACCESS_VIOLATION},
+        {"pool in kernel mode", pool, KernelMode, STATUS_SUCCESS},
+        {"user memory", user.data(), UserMode, STATUS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        PMDL mdl = IoAllocateMdl(c.address, 64, FALSE, FALSE, nullptr);
+        ASSERT_NE(mdl, nullptr);
+        NTSTATUS status = STATUS_SUCCESS;
+        __try {
+            MmProbeAndLockPages(mdl, c.mode, IoWriteAccess);
+        } __except (EXCEPTION_EXECUTE_HANDLER) {
+            status = GetExceptionCode();
+        }
+        EXPECT_EQ(status, c.status) << c.what;
+        if (NT_SUCCESS(status)) {
+            MmUnlockPages(mdl);
+        }
+        IoFreeMdl(mdl);
+    }
+    MmFreeContiguousMemory(contiguous);
+    ExFreePool(paged);
+    ExFreePool(pool);
+}
+
+TEST_F(HalMemory, NonPagedPoolPagesAreScattered) {
     void* p = ExAllocatePoolWithTag(NonPagedPool, 3 * PAGE_SIZE, 0x74736554);
     ASSERT_NE(p, nullptr);
+    EXPECT_EQ(BYTE_OFFSET(p), 0u) << "a block of pages starts a page";
     PMDL mdl = IoAllocateMdl(p, 3 * PAGE_SIZE, FALSE, FALSE, nullptr);
     MmBuildMdlForNonPagedPool(mdl);
-    EXPECT_EQ(MmGetMdlPfnArray(mdl)[1], MmGetMdlPfnArray(mdl)[0] + 1);
-    EXPECT_EQ(MmGetMdlPfnArray(mdl)[2], MmGetMdlPfnArray(mdl)[0] + 2);
+    for (ULONG i = 0; i < 3; ++i) {
+        EXPECT_EQ(MmGetMdlPfnArray(mdl)[i],
+                  ULONG_PTR(MmGetPhysicalAddress(static_cast<char*>(p) + i * PAGE_SIZE).QuadPart >>
+                            PAGE_SHIFT));
+    }
+    EXPECT_NE(MmGetMdlPfnArray(mdl)[1], MmGetMdlPfnArray(mdl)[0] + 1);
+    EXPECT_NE(MmGetMdlPfnArray(mdl)[2], MmGetMdlPfnArray(mdl)[1] + 1);
     EXPECT_EQ(MmGetSystemAddressForMdlSafe(mdl, NormalPagePriority), p);
     IoFreeMdl(mdl);
     int stack_value = 0;
@@ -268,6 +322,38 @@ TEST_F(HalMemory, NonPagedPoolIsDescribedContiguously) {
     EXPECT_THROW(MmBuildMdlForNonPagedPool(not_pool), platform::nt::BugCheck);
     IoFreeMdl(not_pool);
     ExFreePool(p);
+}
+
+// Small pool blocks share pages, as on NT: a user view of one block maps its whole page, so
+// the process sees the blocks beside it and their tags. Only a block of a page of its own
+// exposes nothing else.
+TEST_F(HalMemory, UserViewOfASmallPoolBlockShowsItsPage) {
+    constexpr ULONG kSecretTag = 0x74657353; // "Sset"
+    auto* secret = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, 64, kSecretTag));
+    auto* shown = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, 256, 0x6E776F68));
+    ASSERT_TRUE(secret && shown);
+    ASSERT_EQ(PAGE_ALIGN(secret), PAGE_ALIGN(shown)) << "small blocks share a page";
+    std::memcpy(secret, "a neighbour's key", 18);
+    PMDL mdl = IoAllocateMdl(shown, 256, FALSE, FALSE, nullptr);
+    MmBuildMdlForNonPagedPool(mdl);
+    auto* view = static_cast<char*>(
+        MmMapLockedPagesSpecifyCache(mdl, UserMode, MmCached, nullptr, FALSE, NormalPagePriority));
+    ASSERT_NE(view, nullptr);
+    const std::string page(static_cast<char*>(PAGE_ALIGN(view)), PAGE_SIZE);
+    EXPECT_NE(page.find("a neighbour's key"), std::string::npos);
+    EXPECT_NE(page.find(std::string(reinterpret_cast<const char*>(&kSecretTag), 4)),
+              std::string::npos)
+        << "the pool header with the tag";
+    MmUnmapLockedPages(view, mdl);
+    IoFreeMdl(mdl);
+
+    auto* own = static_cast<char*>(ExAllocatePoolWithTag(NonPagedPool, PAGE_SIZE, 0x6E65774F));
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(BYTE_OFFSET(own), 0u);
+    EXPECT_NE(PAGE_ALIGN(own), PAGE_ALIGN(secret));
+    ExFreePool(own);
+    ExFreePool(shown);
+    ExFreePool(secret);
 }
 
 TEST_F(HalMemory, PhysicalMemorySectionViewsMemoryAndRegisters) {

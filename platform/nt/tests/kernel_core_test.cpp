@@ -129,6 +129,62 @@ TEST_F(KernelCore, SpinLockExcludesOtherThreadsAndRestoresTheLevel) {
     EXPECT_EQ(counter, 40000);
 }
 
+// Spin locks and an interrupt's synchronisation are for a few instructions: a holder that busy
+// waits a millisecond (reading the time or stalling) is caught when it lets go, with the lock
+// free and the level back where it was.
+TEST_F(KernelCore, BusyWaitUnderALockIsCaught) {
+    KSPIN_LOCK lock;
+    KeInitializeSpinLock(&lock);
+    const auto busy_wait_ms = [](ULONG ms) {
+        LARGE_INTEGER start, now;
+        KeQueryTickCount(&start);
+        do {
+            KeQueryTickCount(&now);
+        } while (static_cast<ULONG>(now.QuadPart - start.QuadPart) < ms);
+    };
+    const auto under_spin_lock = [&](const std::function<void()>& body) {
+        KIRQL old;
+        KeAcquireSpinLock(&lock, &old);
+        body();
+        KeReleaseSpinLock(&lock, old);
+    };
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([] {}); }), 0u);
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([&] { busy_wait_ms(1); }); }),
+              ULONG(DRIVER_VERIFIER_DETECTED_VIOLATION));
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+    EXPECT_EQ(lock, 0u) << "released before the report";
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([] { KeStallExecutionProcessor(1000); }); }),
+              ULONG(DRIVER_VERIFIER_DETECTED_VIOLATION));
+    EXPECT_EQ(bug_check_of([&] { under_spin_lock([] { KeStallExecutionProcessor(50); }); }), 0u);
+
+    PKINTERRUPT interrupt = nullptr;
+    ASSERT_EQ(IoConnectInterrupt(
+                  &interrupt, [](PKINTERRUPT, PVOID) -> BOOLEAN { return FALSE; }, nullptr, nullptr,
+                  0x30 + 11, 10, 10, LevelSensitive, TRUE, 1, FALSE),
+              STATUS_SUCCESS);
+    static ULONG wait_ms;
+    const auto synchronized_wait = [&](ULONG ms) {
+        wait_ms = ms;
+        return bug_check_of([&] {
+            KeSynchronizeExecution(
+                interrupt,
+                [](PVOID) -> BOOLEAN {
+                    LARGE_INTEGER start, now;
+                    KeQueryTickCount(&start);
+                    do {
+                        KeQueryTickCount(&now);
+                    } while (static_cast<ULONG>(now.QuadPart - start.QuadPart) < wait_ms);
+                    return TRUE;
+                },
+                nullptr);
+        });
+    };
+    EXPECT_EQ(synchronized_wait(0), 0u);
+    EXPECT_EQ(synchronized_wait(1), ULONG(DRIVER_VERIFIER_DETECTED_VIOLATION));
+    EXPECT_EQ(KeGetCurrentIrql(), PASSIVE_LEVEL);
+    IoDisconnectInterrupt(interrupt);
+}
+
 TEST_F(KernelCore, PoolBlocksCarryTagsAndWrongFreesAreCaught) {
     const ULONG ddk = 0x206B6444; // "Ddk "
     void* a = ExAllocatePoolWithTag(NonPagedPool, 100, ddk);
@@ -312,6 +368,65 @@ NTSTATUS open_or_create(PCWSTR path, HANDLE* key, bool create, ULONG* dispositio
     InitializeObjectAttributes(&oa, &name, OBJ_CASE_INSENSITIVE, nullptr, nullptr);
     return create ? ZwCreateKey(key, KEY_ALL_ACCESS, &oa, 0, nullptr, 0, disposition)
                   : ZwOpenKey(key, KEY_READ, &oa);
+}
+
+// What a dispatch routine returns must match what it did with the request: complete it (and
+// return its status) or mark it pending (and return STATUS_PENDING).
+TEST_F(KernelCore, DispatchMustCompleteOrPendWithTheRequestsStatus) {
+    DRIVER_OBJECT driver{};
+    PDEVICE_OBJECT device = nullptr;
+    ASSERT_EQ(IoCreateDevice(&driver, 0, nullptr, FILE_DEVICE_UNKNOWN, 0, FALSE, &device),
+              STATUS_SUCCESS);
+    static PIRP pended;
+    struct Case {
+        const char* what;
+        PDRIVER_DISPATCH dispatch;
+        ULONG bug_check;
+    };
+    const Case cases[] = {
+        {"completes and returns its status",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             irp->IoStatus.Status = STATUS_INVALID_PARAMETER;
+             IoCompleteRequest(irp, IO_NO_INCREMENT);
+             return STATUS_INVALID_PARAMETER;
+         },
+         0},
+        {"marks pending and returns STATUS_PENDING",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             IoMarkIrpPending(irp);
+             pended = irp;
+             return STATUS_PENDING;
+         },
+         0},
+        {"returns without completing or pending",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             irp->IoStatus.Status = STATUS_SUCCESS;
+             return STATUS_SUCCESS;
+         },
+         DRIVER_VERIFIER_DETECTED_VIOLATION},
+        {"completes with one status and returns another",
+         [](PDEVICE_OBJECT, PIRP irp) -> NTSTATUS {
+             irp->IoStatus.Status = STATUS_SUCCESS;
+             IoCompleteRequest(irp, IO_NO_INCREMENT);
+             return STATUS_UNSUCCESSFUL;
+         },
+         DRIVER_VERIFIER_DETECTED_VIOLATION},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        pended = nullptr;
+        driver.MajorFunction[IRP_MJ_DEVICE_CONTROL] = c.dispatch;
+        PIRP irp = IoAllocateIrp(1, FALSE);
+        ASSERT_NE(irp, nullptr);
+        IoGetNextIrpStackLocation(irp)->MajorFunction = IRP_MJ_DEVICE_CONTROL;
+        EXPECT_EQ(bug_check_of([&] { IoCallDriver(device, irp); }), c.bug_check);
+        if (pended != nullptr) {
+            pended->IoStatus.Status = STATUS_SUCCESS;
+            IoCompleteRequest(pended, IO_NO_INCREMENT);
+        }
+        IoFreeIrp(irp);
+    }
+    IoDeleteDevice(device);
 }
 
 TEST_F(KernelCore, RegistryKeysAreCreatedOneLevelAtATime) {

@@ -26,6 +26,8 @@ struct Extension {
 };
 
 PDEVICE_OBJECT g_device;
+ULONG g_careless;
+LONG g_unloading;
 
 enum CountIndex {
     kIsr,
@@ -68,6 +70,17 @@ BOOLEAN NTAPI service_interrupt(PKINTERRUPT, PVOID context) {
 
 VOID NTAPI deferred(PKDPC, PVOID context, PVOID, PVOID) {
     InterlockedIncrement(&static_cast<Extension*>(context)->counts[kDpc]);
+    if (g_careless & NTEST_SLOW_DPC) {
+        // Still busy when the driver unloads: it waits for the unload to begin, then for 20
+        // seconds of kernel time (the manual clock moves with its reads).
+        while (__atomic_load_n(&g_unloading, __ATOMIC_ACQUIRE) == 0) {
+        }
+        LARGE_INTEGER start, now;
+        KeQueryTickCount(&start);
+        do {
+            KeQueryTickCount(&now);
+        } while (now.QuadPart - start.QuadPart < 20000);
+    }
 }
 
 VOID NTAPI work_routine(PDEVICE_OBJECT device, PVOID) {
@@ -262,6 +275,9 @@ NTSTATUS NTAPI dispatch_control(PDEVICE_OBJECT device, PIRP irp) {
     case IOCTL_NTEST_WORK:
         IoQueueWorkItem(e->work, work_routine, DelayedWorkQueue, nullptr);
         return complete(irp, STATUS_SUCCESS, 0);
+    case IOCTL_NTEST_QUEUE_DPC:
+        KeInsertQueueDpc(&e->dpc, nullptr, nullptr);
+        return complete(irp, STATUS_SUCCESS, 0);
     default:
         return complete(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
     }
@@ -364,8 +380,14 @@ VOID start_chip(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path, Extension*
 }
 
 VOID NTAPI unload(PDRIVER_OBJECT driver) {
+    __atomic_store_n(&g_unloading, 1, __ATOMIC_RELEASE);
     Extension* e = ext(g_device);
-    unmap_registers(e);
+    if (!(g_careless & NTEST_KEEP_VIEW)) {
+        unmap_registers(e);
+    }
+    if (!(g_careless & NTEST_NO_FLUSH)) {
+        KeFlushQueuedDpcs();
+    }
     if (e->interrupt != nullptr) {
         IoDisconnectInterrupt(e->interrupt);
     }
@@ -443,6 +465,8 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING reg
     g_device->Flags |= DO_BUFFERED_IO;
     IoRegisterShutdownNotification(g_device);
     start_chip(driver, registry_path, e);
+    g_careless = parameter(registry_path, NTEST_CARELESS_VALUE);
+    g_unloading = 0;
     if (const ULONG leak = parameter(registry_path, NTEST_LEAK_VALUE)) {
         ExAllocatePoolWithTag(NonPagedPool, leak, 0x6B61654C /* "Leak" */);
     }

@@ -29,6 +29,8 @@
 #define IOCTL_NTEST_SYNC NTEST_CODE(9, METHOD_BUFFERED)
 // Queues a work item that counts in Counts::work_items.
 #define IOCTL_NTEST_WORK NTEST_CODE(10, METHOD_BUFFERED)
+// Queues the DPC (it counts in Counts::dpc when it starts).
+#define IOCTL_NTEST_QUEUE_DPC NTEST_CODE(11, METHOD_BUFFERED)
 
 struct FillRequest {
     std::int32_t status;
@@ -71,5 +73,10 @@ struct SyncAnswer {
 // Registry value under Parameters: a status DriverEntry returns after creating its device and
 // link (without removing them).
 #define NTEST_FAIL_VALUE u"FailEntry"
+// Registry value under Parameters: the mistakes the driver makes on purpose (bits below).
+#define NTEST_CARELESS_VALUE u"Careless"
+#define NTEST_KEEP_VIEW 1u // unload leaves the register view and its section handle
+#define NTEST_SLOW_DPC 2u  // the DPC is still busy when the unload begins
+#define NTEST_NO_FLUSH 4u  // unload does not wait for a DPC still running
 #define NTEST_INT_STAT 0x100
 #define NTEST_INT_MASK 0x104

@@ -23,6 +23,8 @@
 //   [camera1.3]                 ; board 1, crosspoint input 3
 //   connected = 1
 //   lines = 625                 ; or 525
+//   noise = 2                   ; sensor noise, standard deviation in 8-bit levels (0 to 20)
+//   drift = 3                   ; slow lighting drift, peak in luma levels (0 to 40)
 //   object = 1000, 5000, 100, 200, 150, 150, 800, 200
 //            ; start ms, duration ms, x, y, width, height [, end x, end y] in per mille
 //
@@ -61,6 +63,11 @@ struct SceneObject {
 struct CameraConfig {
     bool connected = true;
     int lines = 625; // 625 or 525
+    // What a real camera adds to its scene: sensor noise on every sample of the byte-per-sample
+    // formats (standard deviation in 8-bit levels) and a slow lighting drift of the luma (peak
+    // levels, a 40-second cycle). 0 turns either off.
+    int noise = 2;
+    int drift = 3;
     std::vector<SceneObject> objects;
 };
 

@@ -25,7 +25,8 @@ struct PciLocation {
     unsigned function = 0;
 };
 
-// A contiguous block of physical memory (pool, non-cached or contiguous allocations).
+// A block of physical memory: contiguous (non-cached or contiguous allocations) or with
+// scattered pages (pool).
 struct MemoryBlock {
     PhysAddr phys = 0;
     void* host = nullptr;
@@ -57,6 +58,9 @@ public:
     Machine& operator=(const Machine&) = delete;
 
     const MachineConfig& config() const;
+    // Distinct for every machine the process builds (software that keeps the machine's memory
+    // notices a replaced machine by it).
+    std::uint64_t serial() const;
     int chip_count() const;
     int board_count() const;
 
@@ -77,6 +81,9 @@ public:
     // ---- Physical memory ---------------------------------------------------------------------
     // Contiguous, page-aligned, zeroed block of `bytes` (rounded up to pages).
     MemoryBlock allocate(std::size_t bytes);
+    // Page-aligned, zeroed host block whose pages get scattered physical pages, as multi-page
+    // non-paged pool has: `phys` is the first page's address, the next page is elsewhere.
+    MemoryBlock allocate_scattered(std::size_t bytes);
     void free(PhysAddr phys);
     // Locks a user buffer: every 4 KB page of [user, user + length) gets its own physical page.
     // Unlocking makes later DMA to those pages a recorded fault. DMA may only touch the locked

@@ -41,6 +41,7 @@ enum class FaultKind {
     DmaUnmapped,        // DMA fetch/write to a page that was never mapped
     DmaNotLocked,       // DMA to a page that is no longer locked (or outside the locked bytes)
     DmaNoBusMaster,     // DMA while PCI command bit 2 is clear
+    UnlockWhileDma,     // pages unlocked while an enabled DMA engine has been writing to them
     WriteCrossesPage,   // WRITE whose range crosses a 4 KB page
     ByteCountOverflow,  // WRITE with any of bits 15-12 set
     IllegalInstruction, // unmodelled opcode or SYNC code

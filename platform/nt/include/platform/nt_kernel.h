@@ -31,6 +31,8 @@ void set_deferred_mode(DeferredMode mode);
 // Runs queued DPCs and work items in the calling thread until none is left; returns how many ran.
 std::size_t drain_deferred();
 std::size_t queued_deferred();
+// DPCs and work items running at this moment (on any thread).
+std::size_t running_deferred();
 
 // A driver fault the kernel caught. The default handler prints it and aborts the process, as a
 // stop screen would; a test installs a handler that throws to assert on it.
@@ -61,9 +63,12 @@ struct UnloadReport {
     std::size_t interrupts_left = 0;
     std::size_t deferred_left = 0;  // DPCs or work items still queued
     std::size_t resources_left = 0; // slot resource claims not released
+    std::size_t handles_left = 0;   // kernel handles (sections, keys) not closed
+    std::size_t mappings_left = 0;  // register windows and section views not unmapped
     bool clean() const {
         return leaked_pool.empty() && devices_left == 0 && links_left == 0 &&
-               interrupts_left == 0 && deferred_left == 0 && resources_left == 0;
+               interrupts_left == 0 && deferred_left == 0 && resources_left == 0 &&
+               handles_left == 0 && mappings_left == 0;
     }
 };
 std::vector<UnloadReport> unload_reports();
