@@ -9,6 +9,7 @@ namespace pixaro {
 
 std::uint32_t Row411To422Ssse3(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups);
 std::uint32_t Row411To422Avx2(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups);
+std::uint32_t Row411To422Avx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups);
 
 // The two fixed-point YUY2 -> BGRX paths.
 enum class FixedPoint { Mmx, Sse };

@@ -126,7 +126,44 @@ void Tail(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n, __m512i p
     _mm512_mask_storeu_epi8(dst + 64, out1, _mm512_maskz_permutex2var_epi8(kBgr, bg, second, rr));
 }
 
+// 4:1:1 -> YUY2, four groups (48 bytes and the next group's first chroma word) per 64 output
+// bytes. Each output byte is the floor mean of the two input bytes the tables name (one byte
+// twice where no mean is taken); the floor mean of a and b is ~avg_ceil(~a, ~b).
+constexpr std::array<Table, 2> Pick411() {
+    std::array<Table, 2> t{};
+    for (int j = 0; j < 4; ++j) {
+        const int i = 12 * j;
+        const int first[16] = {i + 1, i + 0, i + 3, i + 2, i + 5,  i + 0, i + 7,  i + 2,
+                               i + 8, i + 4, i + 9, i + 6, i + 10, i + 4, i + 11, i + 6};
+        const int second[16] = {i + 1, i + 0, i + 3, i + 2, i + 5,  i + 4,  i + 7,  i + 6,
+                                i + 8, i + 4, i + 9, i + 6, i + 10, i + 12, i + 11, i + 14};
+        for (int b = 0; b < 16; ++b) {
+            t[0][16 * j + b] = std::uint8_t(first[b]);
+            t[1][16 * j + b] = std::uint8_t(second[b]);
+        }
+    }
+    return t;
+}
+
+alignas(64) constexpr std::array<Table, 2> kPick411 = Pick411();
+
 } // namespace
+
+std::uint32_t Row411To422Avx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups) {
+    const __m512i first = Load(kPick411[0]);
+    const __m512i second = Load(kPick411[1]);
+    const __m512i ones = _mm512_set1_epi8(-1);
+    std::uint32_t g = 0;
+    // A load of 64 bytes stays inside the row's groups * 12 bytes.
+    for (; std::size_t{g} * 12 + 64 <= std::size_t{groups} * 12; g += 4) {
+        const __m512i inv = _mm512_xor_si512(Load512(src + std::size_t{g} * 12), ones);
+        const __m512i mean =
+            _mm512_avg_epu8(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, first, inv),
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, second, inv));
+        _mm512_storeu_si512(dst + std::size_t{g} * 16, _mm512_xor_si512(mean, ones));
+    }
+    return g;
+}
 
 std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
     const __m512i pick = Load(kChromaPick);
