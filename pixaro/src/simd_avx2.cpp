@@ -87,71 +87,13 @@ template <bool Mmx> [[gnu::always_inline]] inline void FixedOut16(std::uint8_t* 
     const __m256i g0 = _mm256_packus_epi16(g, _mm256_setzero_si256());
     const __m256i bg = _mm256_unpacklo_epi8(br, g0);
     const __m256i r0 = _mm256_unpackhi_epi8(br, g0);
-    // Lanes hold pixels [0-3 | 8-11] and [4-7 | 12-15]; two lane swaps give the 64 bytes in
-    // order.
-    const __m256i a = _mm256_unpacklo_epi16(bg, r0);
-    const __m256i c = _mm256_unpackhi_epi16(bg, r0);
-    Store256(out, _mm256_permute2x128_si256(a, c, 0x20));
-    Store256(out + 32, _mm256_permute2x128_si256(a, c, 0x31));
-}
-
-// The SSE path on 16 pixels, from 8 pairs `x` and the 8 that follow each (`next`).
-[[gnu::always_inline]] inline void SseFixed16(std::uint8_t* out, __m256i x, __m256i next) {
-    // Each pair's 32-bit lane gathers (U, V) of the pair and (U, V) of the mean with the next
-    // pair, rounded up; flipped by 0x80 the bytes read as signed samples minus 128, and one
-    // multiply-add each by 128 (weight 0 for the other byte) gives (sample - 128) << 7 of
-    // pixel 2k (U or V) and of pixel 2k + 1 (its mean).
-    const __m256i own = _mm256_setr_epi8(1, 3, -1, -1, 5, 7, -1, -1, 9, 11, -1, -1, 13, 15, -1, -1,
-                                         1, 3, -1, -1, 5, 7, -1, -1, 9, 11, -1, -1, 13, 15, -1, -1);
-    const __m256i means =
-        _mm256_setr_epi8(-1, -1, 1, 3, -1, -1, 5, 7, -1, -1, 9, 11, -1, -1, 13, 15, -1, -1, 1, 3,
-                         -1, -1, 5, 7, -1, -1, 9, 11, -1, -1, 13, 15);
-    const __m256i c = _mm256_xor_si256(
-        _mm256_blend_epi16(_mm256_shuffle_epi8(x, own),
-                           _mm256_shuffle_epi8(_mm256_avg_epu8(x, next), means), 0xAA),
-        _mm256_set1_epi8(-128));
-    const __m256i u = _mm256_maddubs_epi16(_mm256_set1_epi16(0x0080), c);
-    const __m256i v = _mm256_maddubs_epi16(_mm256_set1_epi16(static_cast<short>(0x8000)), c);
-    // 64 * y - 1024 = (y - 16) << 6 (weights 64, 0); times 2 * 9535 it is the product
-    // ((y - 16) << 7) * 9535, so the high half is the luma term.
-    const __m256i y =
-        _mm256_sub_epi16(_mm256_maddubs_epi16(x, _mm256_set1_epi16(64)), _mm256_set1_epi16(1024));
-    const __m256i ty = _mm256_mulhi_epi16(y, _mm256_set1_epi16(2 * 9535));
-    const __m256i r =
-        _mm256_srai_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(v, _mm256_set1_epi16(13074))), 4);
-    const __m256i b =
-        _mm256_srai_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(u, _mm256_set1_epi16(16531))), 4);
-    const __m256i g = _mm256_srai_epi16(
-        _mm256_add_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(v, _mm256_set1_epi16(-6660))),
-                         _mm256_mulhi_epi16(u, _mm256_set1_epi16(-3203))),
-        4);
-    const __m256i br = _mm256_packus_epi16(b, r);
-    const __m256i g0 = _mm256_packus_epi16(g, _mm256_setzero_si256());
-    const __m256i bg = _mm256_unpacklo_epi8(br, g0);
-    const __m256i r0 = _mm256_unpackhi_epi8(br, g0);
     // Lanes hold pixels [0-3 | 8-11] and [4-7 | 12-15].
     const __m256i a = _mm256_unpacklo_epi16(bg, r0);
-    const __m256i e = _mm256_unpackhi_epi16(bg, r0);
-    Store256(out, _mm256_permute2x128_si256(a, e, 0x20));
-    Store256(out + 32, _mm256_permute2x128_si256(a, e, 0x31));
-}
-
-std::uint32_t SseRow256(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
-    if (pairs < 8)
-        return FixedRow128<false>(dst, src, 0, pairs);
-    // Every block but the row's last has its next pairs in the row.
-    std::uint32_t k = 0;
-    for (; k + 8 < pairs; k += 8) {
-        const std::uint8_t* in = src + std::size_t{k} * 4;
-        SseFixed16(dst + std::size_t{k} * 8, Load256(in), Load256(in + 4));
-    }
-    // The row's last 8 pairs, the last one standing for its own next (they may overlap the
-    // block just written, with the same bytes).
-    const std::size_t last = pairs - 8;
-    const __m256i x = Load256(src + last * 4);
-    SseFixed16(dst + last * 8, x,
-               _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7)));
-    return pairs;
+    const __m256i c = _mm256_unpackhi_epi16(bg, r0);
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm256_castsi256_si128(a));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm256_castsi256_si128(c));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 32), _mm256_extracti128_si256(a, 1));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 48), _mm256_extracti128_si256(c, 1));
 }
 
 template <bool Mmx>
@@ -203,7 +145,7 @@ std::uint32_t Row411To422Avx2(std::uint8_t* dst, const std::uint8_t* src, std::u
 std::uint32_t RowFixedAvx2(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
                            FixedPoint variant) {
     return variant == FixedPoint::Mmx ? FixedRow256<true>(dst, src, pairs)
-                                      : SseRow256(dst, src, pairs);
+                                      : FixedRow256<false>(dst, src, pairs);
 }
 
 } // namespace pixaro

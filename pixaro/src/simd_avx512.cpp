@@ -186,23 +186,4 @@ std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std:
     return pairs;
 }
 
-void FrameFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
-                         std::uint32_t rows) {
-    // Rows follow one another without gaps, so a run of rows is converted as one long row, in
-    // which only each row's last pair takes the next row's first pair for its mean; that pair
-    // of those rows is then converted again with its own row end, while still in the cache.
-    // Runs of about 4096 pairs keep the long row's pipeline going.
-    const std::uint32_t run = pairs >= 4096 ? 1 : 4096 / pairs;
-    std::uint32_t count = 0;
-    for (std::uint32_t row = 0; row < rows; row += count) {
-        count = rows - row < run ? rows - row : run;
-        std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
-        const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
-        RowFixedSseAvx512(out, in, pairs * count);
-        for (std::uint32_t r = 0; r + 1 < count; ++r)
-            RowFixedScalar(out + std::size_t{r} * pairs * 8, in + std::size_t{r} * pairs * 4,
-                           pairs - 1, pairs, FixedPoint::Sse);
-    }
-}
-
 } // namespace pixaro
