@@ -40,6 +40,11 @@ void RowReference(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t firs
 // Groups of a row the path's SIMD kernel converts (the scalar code does the rest).
 std::uint32_t RowFast(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups, Simd simd) {
 #if defined(__i386__) || defined(__x86_64__)
+    if (simd >= Simd::Avx512) {
+        const std::uint32_t done = Row411To422Avx512(dst, src, groups);
+        return done + Row411To422Avx2(dst + std::size_t{done} * 16, src + std::size_t{done} * 12,
+                                      groups - done);
+    }
     if (simd >= Simd::Avx2)
         return Row411To422Avx2(dst, src, groups);
     if (simd >= Simd::Ssse3)
@@ -56,12 +61,27 @@ std::int32_t Convert411To422(std::uint8_t* dst, const std::uint8_t* src, std::ui
         return 0;
     const std::uint32_t groups = width / 8;
     // Only the SSE class has a SIMD version; it gives the reference's bytes.
-    const bool fast = path.cls == ProcessorClass::Sse;
-    for (std::uint32_t row = 0; row < height; ++row) {
+    if (path.cls != ProcessorClass::Sse) {
+        for (std::uint32_t row = 0; row < height; ++row)
+            RowReference(dst + std::size_t{row} * groups * 16, src + std::size_t{row} * groups * 12,
+                         0, groups);
+        return 1;
+    }
+    // Rows follow one another without gaps, so a run of rows is converted as one long row, in
+    // which only each row's last group takes the next row's first chroma for its mean; that
+    // group of those rows is then converted again with its own row end, while still in the
+    // cache.
+    const std::uint32_t run = groups >= 2048 ? 1 : 2048 / groups;
+    std::uint32_t count = 0;
+    for (std::uint32_t row = 0; row < height; row += count) {
+        count = height - row < run ? height - row : run;
         const std::uint8_t* in = src + std::size_t{row} * groups * 12;
         std::uint8_t* out = dst + std::size_t{row} * groups * 16;
-        const std::uint32_t done = fast ? RowFast(out, in, groups, path.simd) : 0;
-        RowReference(out, in, done, groups);
+        const std::uint32_t total = groups * count;
+        RowReference(out, in, RowFast(out, in, total, path.simd), total);
+        for (std::uint32_t r = 0; r + 1 < count; ++r)
+            RowReference(out + std::size_t{r} * groups * 16, in + std::size_t{r} * groups * 12,
+                         groups - 1, groups);
     }
     return 1;
 }

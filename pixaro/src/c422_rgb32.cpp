@@ -58,17 +58,24 @@ std::uint32_t RowFixedFast(std::uint8_t* dst, const std::uint8_t* src, std::uint
     return 0;
 }
 
-// True when a frame kernel converted the whole frame.
-bool FrameFixedFast([[maybe_unused]] std::uint8_t* dst, [[maybe_unused]] const std::uint8_t* src,
-                    [[maybe_unused]] std::uint32_t pairs, [[maybe_unused]] std::uint32_t rows,
-                    [[maybe_unused]] FixedPoint variant, [[maybe_unused]] Simd simd) {
-#if defined(__i386__) || defined(__x86_64__)
-    if (simd >= Simd::Avx512 && variant == FixedPoint::Sse && pairs >= 8) {
-        FrameFixedSseAvx512(dst, src, pairs, rows);
-        return true;
+// The fixed-point paths on a whole frame. Rows follow one another without gaps, so a run of
+// rows is converted as one long row, in which only each row's last pair takes the next row's
+// first pair for its mean; that pair of those rows is then converted again with its own row
+// end, while still in the cache. Runs of about 4096 pairs keep the kernel's loop going.
+void FrameFixed(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs, std::uint32_t rows,
+                FixedPoint variant, Simd simd) {
+    const std::uint32_t run = pairs >= 4096 ? 1 : 4096 / pairs;
+    std::uint32_t count = 0;
+    for (std::uint32_t row = 0; row < rows; row += count) {
+        count = rows - row < run ? rows - row : run;
+        std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
+        const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
+        const std::uint32_t total = pairs * count;
+        RowFixedScalar(out, in, RowFixedFast(out, in, total, variant, simd), total, variant);
+        for (std::uint32_t r = 0; r + 1 < count; ++r)
+            RowFixedScalar(out + std::size_t{r} * pairs * 8, in + std::size_t{r} * pairs * 4,
+                           pairs - 1, pairs, variant);
     }
-#endif
-    return false;
 }
 
 } // namespace
@@ -82,19 +89,12 @@ std::int32_t Convert422ToRgb32(std::uint8_t* dst, const std::uint8_t* src, std::
         return 0;
     const std::uint32_t pairs = width / 2;
     const FixedPoint variant = mmx ? FixedPoint::Mmx : FixedPoint::Sse;
-    if (path.cls != ProcessorClass::Plain &&
-        FrameFixedFast(dst, src, pairs, height, variant, path.simd))
+    if (path.cls != ProcessorClass::Plain) {
+        FrameFixed(dst, src, pairs, height, variant, path.simd);
         return 1;
-    for (std::uint32_t row = 0; row < height; ++row) {
-        const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
-        std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
-        if (path.cls == ProcessorClass::Plain) {
-            RowReference(out, in, pairs);
-            continue;
-        }
-        const std::uint32_t done = RowFixedFast(out, in, pairs, variant, path.simd);
-        RowFixedScalar(out, in, done, pairs, variant);
     }
+    for (std::uint32_t row = 0; row < height; ++row)
+        RowReference(dst + std::size_t{row} * pairs * 8, src + std::size_t{row} * pairs * 4, pairs);
     return 1;
 }
 

@@ -9,6 +9,7 @@ namespace pixaro {
 
 std::uint32_t Row411To422Ssse3(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups);
 std::uint32_t Row411To422Avx2(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups);
+std::uint32_t Row411To422Avx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups);
 
 // The two fixed-point YUY2 -> BGRX paths.
 enum class FixedPoint { Mmx, Sse };
@@ -19,9 +20,5 @@ std::uint32_t RowFixedAvx2(std::uint8_t* dst, const std::uint8_t* src, std::uint
                            FixedPoint variant);
 // The SSE path only; the MMX path takes the AVX2 kernel at that level.
 std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs);
-// The SSE path on a whole frame of rows of at least 8 pairs; it reads and writes only the frame
-// (a row's pairs may be read with those of the next row, never used for them).
-void FrameFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
-                         std::uint32_t rows);
 
 } // namespace pixaro

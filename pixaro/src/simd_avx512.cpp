@@ -1,157 +1,189 @@
 // Fixed-point kernel of the SSE path for processors with the AVX-512 byte and word instructions
-// and byte permutes, used on 256-bit registers: 16 pixels at a time, the chroma of a block
-// gathered by one permute and the output bytes placed by two per 16 pixels.
+// and byte permutes, on 512-bit registers: 32 pixels at a time, the chroma of a block gathered
+// by one permute and the output bytes placed by two; a row's end with masked loads and stores.
+#include "fixed_point.h"
 #include "kernels.h"
 
 #include <immintrin.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
 namespace pixaro {
 namespace {
-#include "simd128.h"
 
-__m256i Load256(const std::uint8_t* p) {
-    return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+using Table = std::array<std::uint8_t, 64>;
+
+// Chroma gather: word 2k of the block (pixel 2k) takes the pair's (U, V), word 2k + 1 the
+// means with the next pair (indices from 64 pick the means).
+constexpr Table ChromaPick() {
+    Table t{};
+    for (int k = 0; k < 16; ++k) {
+        t[4 * k + 0] = std::uint8_t(4 * k + 1);
+        t[4 * k + 1] = std::uint8_t(4 * k + 3);
+        t[4 * k + 2] = std::uint8_t(64 + 4 * k + 1);
+        t[4 * k + 3] = std::uint8_t(64 + 4 * k + 3);
+    }
+    return t;
 }
 
-// Multiplier inputs of 8 pairs in pixel order: u, v are (chroma - 128) << 7, y is
-// (y - 16) << 6.
-struct Lanes16 {
-    __m256i u, v, y;
-};
-
-[[gnu::always_inline]] inline Lanes16 SseIn16(__m256i x, __m256i next) {
-    // Chroma of the odd pixels: the mean with the next pair, rounded up.
-    const __m256i mean = _mm256_avg_epu8(x, next);
-    // Lane 2k takes the pair's (U, V), lane 2k + 1 the means (indices from 32 pick the means);
-    // flipped by 0x80 they read as signed samples minus 128.
-    const __m256i pick =
-        _mm256_setr_epi8(1, 3, 33, 35, 5, 7, 37, 39, 9, 11, 41, 43, 13, 15, 45, 47, 17, 19, 49, 51,
-                         21, 23, 53, 55, 25, 27, 57, 59, 29, 31, 61, 63);
-    const __m256i c =
-        _mm256_xor_si256(_mm256_permutex2var_epi8(x, pick, mean), _mm256_set1_epi8(-128));
-    Lanes16 in;
-    in.u = _mm256_maddubs_epi16(_mm256_set1_epi16(0x0080), c);                     // weights 128, 0
-    in.v = _mm256_maddubs_epi16(_mm256_set1_epi16(static_cast<short>(0x8000)), c); // 0, 128
-    // 64 * y - 1024 = (y - 16) << 6, from the unsigned luma bytes (weights 64, 0).
-    in.y =
-        _mm256_sub_epi16(_mm256_maddubs_epi16(x, _mm256_set1_epi16(64)), _mm256_set1_epi16(1024));
-    return in;
+// Output placement of pixels 0-15 of a block: the saturated bytes come as bg (B of pixels
+// 8L..8L+7 at offset 16L, their G at 16L + 8) and rr (indices from 64, R at 16L); the fourth
+// byte is zeroed by the mask. Pixels 16-31 take every index + 32.
+constexpr Table FirstPixels() {
+    Table t{};
+    for (int p = 0; p < 16; ++p) {
+        const int lane = 16 * (p / 8) + p % 8;
+        t[4 * p + 0] = std::uint8_t(lane);
+        t[4 * p + 1] = std::uint8_t(lane + 8);
+        t[4 * p + 2] = std::uint8_t(64 + lane);
+        t[4 * p + 3] = 0;
+    }
+    return t;
 }
 
-// The sums shifted right by 4, not yet saturated, of 16 pixels.
-struct Sums16 {
-    __m256i b, g, r;
+alignas(64) constexpr Table kChromaPick = ChromaPick();
+alignas(64) constexpr Table kFirstPixels = FirstPixels();
+constexpr __mmask64 kBgr = 0x7777777777777777ull;
+constexpr __mmask64 kRed = 0x4444444444444444ull;
+
+__m512i Load(const Table& t) {
+    return _mm512_load_si512(t.data());
+}
+
+__m512i Load512(const std::uint8_t* p) {
+    return _mm512_loadu_si512(p);
+}
+
+// The sums shifted right by 4, not yet saturated, of 32 pixels in pixel order.
+struct Sums {
+    __m512i b, g, r;
 };
 
-[[gnu::always_inline]] inline Sums16 SseSums16(Lanes16 in) {
-    // ((y - 16) << 6) * (2 * 9535) is the product ((y - 16) << 7) * 9535, so its high half is
-    // the luma term itself.
-    const __m256i ty = _mm256_mulhi_epi16(in.y, _mm256_set1_epi16(2 * 9535));
-    Sums16 s;
-    s.r = _mm256_srai_epi16(
-        _mm256_add_epi16(ty, _mm256_mulhi_epi16(in.v, _mm256_set1_epi16(13074))), 4);
-    s.b = _mm256_srai_epi16(
-        _mm256_add_epi16(ty, _mm256_mulhi_epi16(in.u, _mm256_set1_epi16(16531))), 4);
-    s.g = _mm256_srai_epi16(
-        _mm256_add_epi16(_mm256_add_epi16(ty, _mm256_mulhi_epi16(in.v, _mm256_set1_epi16(-6660))),
-                         _mm256_mulhi_epi16(in.u, _mm256_set1_epi16(-3203))),
+// 16 pairs `x` and the 16 that follow each (`next`, shifted by one pair).
+[[gnu::always_inline]] inline Sums Sums32(__m512i x, __m512i next, __m512i pick) {
+    // Chroma of the odd pixels: the mean with the next pair, rounded up. Flipped by 0x80 the
+    // bytes read as signed samples minus 128.
+    const __m512i c = _mm512_xor_si512(_mm512_permutex2var_epi8(x, pick, _mm512_avg_epu8(x, next)),
+                                       _mm512_set1_epi8(-128));
+    // (u - 128) << 7 and (v - 128) << 7: weights 128, 0 and 0, 128.
+    const __m512i u = _mm512_maddubs_epi16(_mm512_set1_epi16(0x0080), c);
+    const __m512i v = _mm512_maddubs_epi16(_mm512_set1_epi16(static_cast<short>(0x8000)), c);
+    // 64 * y - 1024 = (y - 16) << 6, from the unsigned luma bytes (weights 64, 0); times
+    // 2 * 9535 it is the product ((y - 16) << 7) * 9535, so the high half is the luma term.
+    const __m512i y =
+        _mm512_sub_epi16(_mm512_maddubs_epi16(x, _mm512_set1_epi16(64)), _mm512_set1_epi16(1024));
+    const __m512i ty = _mm512_mulhi_epi16(y, _mm512_set1_epi16(2 * kLuma));
+    Sums s;
+    s.r =
+        _mm512_srai_epi16(_mm512_add_epi16(ty, _mm512_mulhi_epi16(v, _mm512_set1_epi16(kRedV))), 4);
+    s.b = _mm512_srai_epi16(_mm512_add_epi16(ty, _mm512_mulhi_epi16(u, _mm512_set1_epi16(kBlueU))),
+                            4);
+    s.g = _mm512_srai_epi16(
+        _mm512_add_epi16(_mm512_add_epi16(ty, _mm512_mulhi_epi16(v, _mm512_set1_epi16(-kGreenV))),
+                         _mm512_mulhi_epi16(u, _mm512_set1_epi16(-kGreenU))),
         4);
     return s;
 }
 
-// Byte indices for the permute of the saturated bytes: B, G, R of pixel i of [0-7 | 8-15] in
-// bg (B then G per lane) and rr (indices from 32, R of pixels 0-7 at offset 0, 8-15 at 16),
-// the fourth byte zeroed by the mask.
-inline __m256i FirstPixels() {
-    return _mm256_setr_epi8(0, 8, 32, 0, 1, 9, 33, 0, 2, 10, 34, 0, 3, 11, 35, 0, 4, 12, 36, 0, 5,
-                            13, 37, 0, 6, 14, 38, 0, 7, 15, 39, 0);
-}
-constexpr __mmask32 kBgr = 0x77777777;
-constexpr __mmask32 kRed = 0x44444444;
-
-[[gnu::always_inline]] inline void Store2(std::uint8_t* out, __m256i bg, __m256i rr,
-                                          __m256i first) {
-    const __m256i second = _mm256_add_epi8(first, _mm256_set1_epi8(16));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out),
-                        _mm256_maskz_permutex2var_epi8(kBgr, bg, first, rr));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32),
-                        _mm256_maskz_permutex2var_epi8(kBgr, bg, second, rr));
+// The 128 output bytes of 32 pixels from their saturated bg and rr (R at `first`'s indices).
+[[gnu::always_inline]] inline void Place(std::uint8_t* out, __m512i bg, __m512i rr, __m512i first) {
+    const __m512i second = _mm512_add_epi8(first, _mm512_set1_epi8(32));
+    _mm512_storeu_si512(out, _mm512_maskz_permutex2var_epi8(kBgr, bg, first, rr));
+    _mm512_storeu_si512(out + 64, _mm512_maskz_permutex2var_epi8(kBgr, bg, second, rr));
 }
 
-// 16 pixels: 64 output bytes.
-[[gnu::always_inline]] inline void SseOut16(std::uint8_t* out, Sums16 s) {
-    Store2(out, _mm256_packus_epi16(s.b, s.g), _mm256_packus_epi16(s.r, s.r), FirstPixels());
-}
-
-// 32 pixels, the red bytes of both halves saturated together (those of b at offset 8 of rr's
+// 64 pixels: the red bytes of both halves saturated together (those of b at offset 8 of rr's
 // lanes).
-[[gnu::always_inline]] inline void SseOut32(std::uint8_t* out, Sums16 a, Sums16 b) {
-    const __m256i rr = _mm256_packus_epi16(a.r, b.r);
-    const __m256i first = FirstPixels();
-    Store2(out, _mm256_packus_epi16(a.b, a.g), rr, first);
-    Store2(out + 64, _mm256_packus_epi16(b.b, b.g), rr,
-           _mm256_mask_add_epi8(first, kRed, first, _mm256_set1_epi8(8)));
+[[gnu::always_inline]] inline void Out64(std::uint8_t* out, const Sums& a, const Sums& b,
+                                         __m512i first) {
+    const __m512i rr = _mm512_packus_epi16(a.r, b.r);
+    Place(out, _mm512_packus_epi16(a.b, a.g), rr, first);
+    Place(out + 128, _mm512_packus_epi16(b.b, b.g), rr,
+          _mm512_mask_add_epi8(first, kRed, first, _mm512_set1_epi8(8)));
 }
 
-// The row's last 8 pairs, the last one standing for its own next.
-void LastBlock(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
-    const std::size_t last = pairs - 8;
-    const __m256i x = Load256(src + last * 4);
-    const __m256i next = _mm256_permutevar8x32_epi32(x, _mm256_setr_epi32(1, 2, 3, 4, 5, 6, 7, 7));
-    SseOut16(dst + last * 8, SseSums16(SseIn16(x, next)));
+// The row's last n (1-16) pairs, the last one standing for its own next.
+void Tail(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t n, __m512i pick,
+          __m512i first) {
+    const __mmask64 in_mask = n == 16 ? ~__mmask64{0} : (__mmask64{1} << (4 * n)) - 1;
+    const __m512i x = _mm512_maskz_loadu_epi8(in_mask, src);
+    const __m512i last = _mm512_set1_epi32(static_cast<int>(n - 1));
+    // Pair i takes pair i + 1 as its next, the last pair itself.
+    const __m512i following = _mm512_maskz_min_epu32(
+        0xFFFF, _mm512_setr_epi32(1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16), last);
+    const Sums s = Sums32(x, _mm512_maskz_permutexvar_epi32(0xFFFF, following, x), pick);
+    const __m512i bg = _mm512_packus_epi16(s.b, s.g);
+    const __m512i rr = _mm512_packus_epi16(s.r, s.r);
+    const __m512i second = _mm512_add_epi8(first, _mm512_set1_epi8(32));
+    const std::uint32_t bytes = 8 * n;
+    const __mmask64 out0 = bytes >= 64 ? ~__mmask64{0} : (__mmask64{1} << bytes) - 1;
+    const __mmask64 out1 = bytes >= 128  ? ~__mmask64{0}
+                           : bytes <= 64 ? 0
+                                         : (__mmask64{1} << (bytes - 64)) - 1;
+    _mm512_mask_storeu_epi8(dst, out0, _mm512_maskz_permutex2var_epi8(kBgr, bg, first, rr));
+    _mm512_mask_storeu_epi8(dst + 64, out1, _mm512_maskz_permutex2var_epi8(kBgr, bg, second, rr));
 }
+
+// 4:1:1 -> YUY2, four groups (48 bytes and the next group's first chroma word) per 64 output
+// bytes. Each output byte is the floor mean of the two input bytes the tables name (one byte
+// twice where no mean is taken); the floor mean of a and b is ~avg_ceil(~a, ~b).
+constexpr std::array<Table, 2> Pick411() {
+    std::array<Table, 2> t{};
+    for (int j = 0; j < 4; ++j) {
+        const int i = 12 * j;
+        const int first[16] = {i + 1, i + 0, i + 3, i + 2, i + 5,  i + 0, i + 7,  i + 2,
+                               i + 8, i + 4, i + 9, i + 6, i + 10, i + 4, i + 11, i + 6};
+        const int second[16] = {i + 1, i + 0, i + 3, i + 2, i + 5,  i + 4,  i + 7,  i + 6,
+                                i + 8, i + 4, i + 9, i + 6, i + 10, i + 12, i + 11, i + 14};
+        for (int b = 0; b < 16; ++b) {
+            t[0][16 * j + b] = std::uint8_t(first[b]);
+            t[1][16 * j + b] = std::uint8_t(second[b]);
+        }
+    }
+    return t;
+}
+
+alignas(64) constexpr std::array<Table, 2> kPick411 = Pick411();
 
 } // namespace
 
-std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
-    if (pairs < 8)
-        return FixedRow128<false>(dst, src, 0, pairs);
-    // Every block but the row's last has its next pairs in the row. The inputs of blocks
-    // k + 16 and k + 24 are prepared while blocks k and k + 8 are finished, so the latencies
-    // of the two halves overlap.
-    std::uint32_t k = 0;
-    if (pairs > 16) {
-        Lanes16 a = SseIn16(Load256(src), Load256(src + 4));
-        Lanes16 b = SseIn16(Load256(src + 32), Load256(src + 36));
-        for (; k + 32 < pairs; k += 16) {
-            const std::uint8_t* next = src + std::size_t{k + 16} * 4;
-            const Lanes16 next_a = SseIn16(Load256(next), Load256(next + 4));
-            const Lanes16 next_b = SseIn16(Load256(next + 32), Load256(next + 36));
-            SseOut32(dst + std::size_t{k} * 8, SseSums16(a), SseSums16(b));
-            a = next_a;
-            b = next_b;
-        }
-        SseOut32(dst + std::size_t{k} * 8, SseSums16(a), SseSums16(b));
-        k += 16;
+std::uint32_t Row411To422Avx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t groups) {
+    const __m512i first = Load(kPick411[0]);
+    const __m512i second = Load(kPick411[1]);
+    const __m512i ones = _mm512_set1_epi8(-1);
+    std::uint32_t g = 0;
+    // A load of 64 bytes stays inside the row's groups * 12 bytes.
+    for (; std::size_t{g} * 12 + 64 <= std::size_t{groups} * 12; g += 4) {
+        const __m512i inv = _mm512_xor_si512(Load512(src + std::size_t{g} * 12), ones);
+        const __m512i mean =
+            _mm512_avg_epu8(_mm512_maskz_permutexvar_epi8(~__mmask64{0}, first, inv),
+                            _mm512_maskz_permutexvar_epi8(~__mmask64{0}, second, inv));
+        _mm512_storeu_si512(dst + std::size_t{g} * 16, _mm512_xor_si512(mean, ones));
     }
-    for (; k + 8 < pairs; k += 8) {
-        const std::uint8_t* in = src + std::size_t{k} * 4;
-        SseOut16(dst + std::size_t{k} * 8, SseSums16(SseIn16(Load256(in), Load256(in + 4))));
-    }
-    // The last block may overlap the one just written, with the same bytes.
-    LastBlock(dst, src, pairs);
-    return pairs;
+    return g;
 }
 
-void FrameFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
-                         std::uint32_t rows) {
-    // Rows follow one another without gaps, so a run of rows is converted as one long row, in
-    // which only each row's last pair takes the next row's first pair for its mean; the last 8
-    // pairs of those rows are then converted again with their own row end, while still in the
-    // cache. Runs of about 4096 pairs keep the long row's pipeline going.
-    const std::uint32_t run = pairs >= 4096 ? 1 : 4096 / pairs;
-    std::uint32_t count = 0;
-    for (std::uint32_t row = 0; row < rows; row += count) {
-        count = rows - row < run ? rows - row : run;
-        std::uint8_t* out = dst + std::size_t{row} * pairs * 8;
-        const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
-        RowFixedSseAvx512(out, in, pairs * count);
-        for (std::uint32_t r = 0; r + 1 < count; ++r)
-            LastBlock(out + std::size_t{r} * pairs * 8, in + std::size_t{r} * pairs * 4, pairs);
+std::uint32_t RowFixedSseAvx512(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs) {
+    const __m512i pick = Load(kChromaPick);
+    const __m512i first = Load(kFirstPixels);
+    // Every block but the row's last has its next pairs in the row.
+    std::uint32_t k = 0;
+    for (; k + 32 < pairs; k += 32) {
+        const std::uint8_t* in = src + std::size_t{k} * 4;
+        const Sums a = Sums32(Load512(in), Load512(in + 4), pick);
+        const Sums b = Sums32(Load512(in + 64), Load512(in + 68), pick);
+        Out64(dst + std::size_t{k} * 8, a, b, first);
     }
+    for (; k + 16 < pairs; k += 16) {
+        const std::uint8_t* in = src + std::size_t{k} * 4;
+        const Sums s = Sums32(Load512(in), Load512(in + 4), pick);
+        Place(dst + std::size_t{k} * 8, _mm512_packus_epi16(s.b, s.g),
+              _mm512_packus_epi16(s.r, s.r), first);
+    }
+    Tail(dst + std::size_t{k} * 8, src + std::size_t{k} * 4, pairs - k, pick, first);
+    return pairs;
 }
 
 } // namespace pixaro

@@ -3,6 +3,8 @@
 #include "win32/errors.h"
 #include "win32/threads.h"
 
+#include <condition_variable>
+#include <mutex>
 #include <pthread.h>
 #include <unistd.h>
 

@@ -1,13 +1,11 @@
-// The process-wide lock under which every waitable object changes state, and the condition
-// variable on which every wait sleeps.
+// The process-wide lock under which every waitable object changes state and every wait checks,
+// takes and blocks on its objects.
 #pragma once
 
-#include <condition_variable>
 #include <mutex>
 
 namespace platform::detail {
 
 std::mutex& wait_mutex();
-std::condition_variable& wait_changed();
 
 } // namespace platform::detail

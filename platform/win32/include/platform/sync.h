@@ -2,16 +2,24 @@
 // event from platform code (completion of overlapped device requests signals its event).
 //
 // Every state change of a waitable object happens under one process-wide wait lock, so a
-// wait on several objects sees them consistently and takes them at once.
+// wait on several objects sees them consistently and takes them at once. As in a kernel, each
+// object keeps the list of the waits blocked on it: a state change satisfies those it can (in
+// the order they blocked) and wakes only their threads.
 #pragma once
 
 #include "platform/handles.h"
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
 
 namespace platform {
+
+namespace detail {
+struct WaitLink;  // one blocked wait's entry in one object's list (waits.cpp)
+struct WaitLists; // what keeps those lists (waits.cpp)
+} // namespace detail
 
 class WaitableObject : public KernelObject {
 public:
@@ -22,8 +30,15 @@ public:
     virtual void acquire(DWORD thread) {}
 
 protected:
-    // Runs `change` under the wait lock, then wakes every waiter to re-check.
-    static void change_state(const std::function<void()>& change);
+    // Runs `change` under the wait lock, then satisfies the waits blocked on this object that
+    // it can, and wakes their threads.
+    void change_state(const std::function<void()>& change);
+
+private:
+    friend struct detail::WaitLists;
+    // The waits blocked on this object, oldest first; guarded by the wait lock.
+    detail::WaitLink* first_waiter_ = nullptr;
+    detail::WaitLink* last_waiter_ = nullptr;
 };
 
 class EventObject : public WaitableObject {
@@ -60,5 +75,11 @@ DWORD wait_for(const std::shared_ptr<WaitableObject>* objects, DWORD count, bool
 // a clock change for `limit` of real time advances the manual clock to its own deadline, as a
 // sleep would. Zero waits for the clock without limit. The default is one second.
 void set_manual_wait_limit(std::chrono::milliseconds limit);
+
+// For tests: how many times a blocked wait's thread has been woken (by a state change that
+// satisfied it or by a clock change) since the process started, and how many waits are
+// blocked now.
+std::uint64_t wait_wakeups();
+std::uint32_t blocked_waits();
 
 } // namespace platform
