@@ -14,12 +14,14 @@
 #include "ui/live/chanel_form.h"
 #include "form_snapshot.h"
 #include "ui/main/main_form.h"
-#include "platform/qt_ui_sink.h"
 #include "lifecycle/startup.h"
 #include "station_program.h"
 
-#include "platform/named_objects.h"
-#include "win32/handleapi.h"
+#include "platform/qt_ui_sink.h"
+
+#include <win32/errors.h>
+#include <win32/synch.h>
+#include <win32_owners/unique_handle.h>
 
 #include <QApplication>
 #include <QMenu>
@@ -28,6 +30,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -85,30 +88,26 @@ void schedule_unattended_steps(station::StationProgram& program) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A second instance ends at once, silently, before any form exists.
-    HANDLE instance =
-        platform::create_event_exclusive(station::kSingleInstanceEventName, false, false);
-    if (instance == nullptr) {
+    // A second instance ends at once, silently, before any form or the window system exists.
+    const win32_owners::UniqueHandle instance(
+        CreateEventA(nullptr, FALSE, FALSE, station::kSingleInstanceEventName));
+    if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) {
         return 0;
     }
 
-    int status = 0;
-    {
-        QApplication app(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        std::unique_ptr<platform::ScopedUiSink> sink;
-        const char* messages = env("TOLM_MESSAGES");
-        if (messages == nullptr || std::string(messages) != "stderr") {
-            sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<platform::QtUiSink>());
-        }
-
-        auto program = std::make_unique<station::StationProgram>();
-        if (program->Start()) {
-            schedule_unattended_steps(*program);
-        }
-        status = QApplication::exec();
-        program.reset();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::optional<platform::ScopedUiSink> sink;
+    const char* messages = env("TOLM_MESSAGES");
+    if (messages == nullptr || std::string(messages) != "stderr") {
+        sink.emplace(std::make_shared<platform::QtUiSink>());
     }
-    CloseHandle(instance);
+
+    auto program = std::make_unique<station::StationProgram>();
+    if (program->Start()) {
+        schedule_unattended_steps(*program);
+    }
+    const int status = QApplication::exec();
+    program.reset();
     return status;
 }

@@ -2,28 +2,16 @@
 
 #include "program_dir.h"
 
-#include <fstream>
-#include <iterator>
-#include <system_error>
-
 namespace station {
 
 LanguageList LangList;
 
 bool LanguageList::LoadFromFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    const auto bytes = ReadWholeFile(path.string());
+    if (!bytes) {
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return false;
-    }
-    SetText(bytes);
+    SetText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     return true;
 }
 

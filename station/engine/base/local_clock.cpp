@@ -1,7 +1,7 @@
 #include "local_clock.h"
 
-#include <chrono>
-#include <ctime>
+#include <win32/sysinfo.h>
+
 #include <mutex>
 
 namespace station {
@@ -18,15 +18,10 @@ std::function<LocalDateTime()>& clock_source() {
 }
 
 LocalDateTime real_now() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return LocalDateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
-                         tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return LocalDateTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                         now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 } // namespace

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,11 +16,14 @@ std::string ProgramDir();
 // Replaces the program folder for this process (tests use a temporary folder).
 void SetProgramDir(std::string dir);
 
-// The path of `name` in the program folder, matching an existing file case-insensitively.
-std::filesystem::path ProgramFile(std::string_view name);
+// The path of `name` in the program folder, for the file calls (which match an existing name
+// case-insensitively).
+std::string ProgramFile(std::string_view name);
 
 // The whole content of a file of the program folder; empty when it is missing or unreadable.
 std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name);
+// The whole content of the file at `path` (any folder); empty when it is missing or unreadable.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 
 // Replaces a file of the program folder with `bytes`: they go to a temporary file beside it,
 // which then takes the file's name, so a failed or short write leaves the old file untouched.

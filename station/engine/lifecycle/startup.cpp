@@ -9,15 +9,17 @@
 #include "alarm/speaker.h"
 #include "base/work_log.h"
 
-#include "platform/clock.h"
+#include "win32/sysinfo.h"
 #include "win32/dialogs.h"
+#include "win32/files.h"
 #include "win32/modules.h"
 #include "win32/profile.h"
 #include "win32/timeapi.h"
 
+#include <win32_owners/unique_handle.h>
+#include <win32_owners/write_all.h>
+
 #include <cstdio>
-#include <fstream>
-#include <system_error>
 
 namespace station {
 namespace {
@@ -82,7 +84,7 @@ StationStartup::StationStartup(StartupCapture& capture, StationBoard& board, Sta
 
 bool StationStartup::FormCreate() {
     // Start of the ten-minute restart period and of the DMA-program check; I2C counters zero.
-    StartTick = platform::clock::now();
+    StartTick = GetTickCount();
     Board.Counters = {};
     timeBeginPeriod(1);
 
@@ -139,15 +141,18 @@ bool StationStartup::FormCreate() {
 
 void StationStartup::create_crash_marker_or_report() {
     CrashMarkerKept = false;
-    const std::filesystem::path marker = ProgramFile(kCrashMarkerName);
-    std::error_code ec;
-    if (std::filesystem::exists(marker, ec)) {
+    const std::string marker = ProgramFile(kCrashMarkerName);
+    if (GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) {
         CrashMarkerKept = true;
         message_of_line(kLineCrashMarkerFound, LangList[kLineProgramName], MB_OK);
         return;
     }
-    std::ofstream out(marker, std::ios::binary | std::ios::trunc);
-    out << short_date_time(LocalNow()) << "\r\n";
+    const win32_owners::UniqueHandle out(CreateFileA(
+        marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out) {
+        const std::string text = short_date_time(LocalNow()) + "\r\n";
+        win32_owners::write_all(out.get(), text.data(), text.size());
+    }
 }
 
 void StationStartup::ReadCaptureFormat(int k) {
@@ -276,8 +281,7 @@ void StationStartup::FormClose() {
     LangList.Clear();
 
     if (!CrashMarkerKept) {
-        std::error_code ec;
-        std::filesystem::remove(ProgramFile(kCrashMarkerName), ec);
+        DeleteFileA(ProgramFile(kCrashMarkerName).c_str());
     }
     timeBeginPeriod(5);
 }

@@ -3,7 +3,7 @@
 #include "base/language.h"
 #include "base/language_lines.h"
 
-#include <platform/clock.h>
+#include <win32/sysinfo.h>
 
 #include <cmath>
 #include <cstdio>
@@ -52,7 +52,7 @@ void Diagnostics::IntervalProcess(int c, int k) {
         return;
     }
     Period& p = periods_[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)];
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     if (p.First) {
         p.LastTick = now;
         p.First = false;

@@ -2,7 +2,7 @@
 
 #include "chanel_window.h"
 
-#include <platform/clock.h>
+#include <win32/sysinfo.h>
 #include <win32/dialogs.h>
 #include <win32/synch.h>
 
@@ -51,7 +51,7 @@ void FrameHandoff::ResetChip(int k) {
     ChipCapture& chip = Chip(k);
     chip.FrameTables.store(0, std::memory_order_release);
     chip.CurrentCamera = 1;
-    chip.LastSwitchTick = platform::clock::now();
+    chip.LastSwitchTick = GetTickCount();
     chip.BufferCamera.fill(0);
     chip.BufferSkipped.fill(false);
     chip.StartSkipCount = kStartSkipFrames;
@@ -268,7 +268,7 @@ void FrameHandoff::switch_camera(int k, int c) {
         board_.SetSaturation(tables_.CamSat[cur], k);
         board_.SetHue(tables_.CamHue[cur], k);
     }
-    chip.LastSwitchTick = platform::clock::now();
+    chip.LastSwitchTick = GetTickCount();
 }
 
 void FrameHandoff::hand_back(int k, int i) {
@@ -382,7 +382,7 @@ void FrameHandoff::VideoProcess() {
         }
         const int n =
             static_cast<int>(std::min<std::uint32_t>(chip.Status.VideoAllocated, kFrameTableSize));
-        std::uint32_t now = platform::clock::now();
+        std::uint32_t now = GetTickCount();
         if (now < chip.LastSwitchTick) {
             chip.LastSwitchTick = now;
         }

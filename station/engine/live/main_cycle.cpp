@@ -2,7 +2,7 @@
 
 #include "base/local_clock.h"
 
-#include <platform/clock.h>
+#include <win32/sysinfo.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -46,7 +46,7 @@ MainCycle::MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& boa
     : handoff_(handoff), capture_(capture), board_(board), slots_(slots), tables_(tables) {}
 
 void MainCycle::StartPeriods() {
-    RestartTick = platform::clock::now();
+    RestartTick = GetTickCount();
     RiscCheckTick = RestartTick;
 }
 
@@ -95,7 +95,7 @@ void MainCycle::ten_minute_restart() {
             }
         }
     }
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     if (now < RestartTick) {
         RestartTick = now;
     }
@@ -213,7 +213,7 @@ void MainCycle::windows_step() {
         if (w == nullptr) {
             continue;
         }
-        const std::uint32_t now = platform::clock::now();
+        const std::uint32_t now = GetTickCount();
         if (now < w->LastFrameTick) {
             w->LastFrameTick = now;
         }
@@ -224,7 +224,7 @@ void MainCycle::windows_step() {
             w->LastFrameTick = now;
         }
         if (w->RemNumber > 0) {
-            if (w->RemFrameSeen != 0 || platform::clock::now() != w->RemFrameTick) {
+            if (w->RemFrameSeen != 0 || GetTickCount() != w->RemFrameTick) {
                 if (remotes_ != nullptr && ValidRemote(w->RemNumber) &&
                     remotes_->Exists(w->RemNumber)) {
                     remotes_->RenewSubscription(w->RemNumber, w->ChNumber, w->CamNumber,
@@ -275,7 +275,7 @@ void MainCycle::CheckDecoderRegs() {
 }
 
 void MainCycle::CheckRiscProgram() {
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     if (now < RiscCheckTick) {
         RiscCheckTick = now;
     }
