@@ -116,6 +116,12 @@ TEST_F(LiveForms, CameraWindowLayoutCaptionAndMenu) {
     f->Window().RemNumber = 3;
     f->SetNewRecPNumOfCam("Gate");
     EXPECT_EQ(f->windowTitle(), "3 : Gate");
+    // Restored from minimised, the window keeps the remote camera's name.
+    f->showMinimized();
+    QCoreApplication::processEvents();
+    f->showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(f->windowTitle(), "3 : Gate");
 
     f->FindBtn()->click();
     EXPECT_EQ(opened, (std::vector<int>{1}));
@@ -315,7 +321,10 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     TMain_Kastrel_Form form;
     form.SetCaptions();
     bool formatRight = true;
-    FormMenus menus(form, [&](int right) { return right != 12 || formatRight; });
+    bool sourceRight = true;
+    FormMenus menus(form, [&](int right) {
+        return (right != 12 || formatRight) && (right != 13 || sourceRight);
+    });
     ConnectLiveMenus(form, live, menus, ChanelHooks{});
 
     form.MenuItem("AddChanel")->trigger();
@@ -339,6 +348,24 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     // A chip without a driver: nothing happens.
     form.MenuItem("SoerceMenuItem1")->trigger();
     EXPECT_TRUE(form.MenuItem("SoerceMenu")->isEnabled());
+
+    // The source dialog of chip 3 the same way; its menu comes back by its own right (13), and
+    // stays off without it.
+    for (const bool right : {true, false}) {
+        SCOPED_TRACE(right);
+        sourceRight = right;
+        form.MenuItem("SoerceMenuItem3")->trigger();
+        EXPECT_FALSE(form.MenuItem("SoerceMenu")->isEnabled());
+        EXPECT_FALSE(form.MenuItem("SoerceMenuItem3")->isEnabled());
+        EXPECT_TRUE(form.MenuItem("SoerceMenuItem2")->isEnabled());
+        EXPECT_EQ(capture.log.back(), "stop 3");
+        live.Handoff.DialogTimerTimer(3);
+        EXPECT_EQ(capture.log.back(), "dlgsource 3");
+        EXPECT_EQ(form.MenuItem("SoerceMenu")->isEnabled(), right);
+        EXPECT_EQ(form.MenuItem("SoerceMenuItem3")->isEnabled(), right);
+        EXPECT_FALSE(form.MenuItem("ResMenu")->isEnabled());
+    }
+
     for (QObject* child : form.children()) {
         delete dynamic_cast<TFormChanel*>(child);
     }
