@@ -104,7 +104,15 @@ protected:
         EXPECT_NE(module_, nullptr);
         auto state = reinterpret_cast<test::FakeBoardStateFn>(
             GetProcAddress(module_, test::kFakeBoardStateName));
-        return *state();
+        fake_ = state();
+        return *fake_;
+    }
+    // Hooks entered into the installed library's call list, so their order against the board
+    // calls shows.
+    void mark(const std::string& what) {
+        if (fake_ != nullptr) {
+            fake_->calls.push_back(what);
+        }
     }
 
     // The station with the configuration step replaced by `configure` (as a stored
@@ -114,6 +122,8 @@ protected:
         h.Terminate = [this] { ++terminated_; };
         h.EnableConfigInitTimer = [this] { ++config_timer_; };
         h.StopAllTimers = [this] { log_.push_back("stop timers"); };
+        h.EnableCycleTimers = [this] { mark("cycle timers"); };
+        h.EnableStartCaptureTimer = [this](int k) { mark("start capture " + std::to_string(k)); };
         h.LoadScheduledConfiguration = [this, configure] {
             if (configure) {
                 configure(*startup_);
@@ -130,6 +140,7 @@ protected:
 
     fs::path dir_;
     HMODULE module_ = nullptr;
+    FakeBoard* fake_ = nullptr;
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
     platform::ScopedUiSink sink_scope_{recorder_};
     FakeCaptureWindows capture_;
@@ -322,6 +333,40 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
     }
 }
 
+// The second stage's board steps: the decoder set-up (ADC register, scaling loop) on present
+// chips only, then the cycle timers, then every chip's first capture-multiplexer switch without
+// a DMA stop with each monitor output's switch, and only then the capture starts.
+TEST_F(Startup, SecondStageSetsUpPresentChipsThenSwitchesTheMultiplexersInOrder) {
+    FakeBoard& fake = install_board();
+    capture_.connects = {true, false, true, false};
+    HrdMap = {1, 1, 1, 1, 1, 1, 1, 1}; // multiplexer at its first address on board 1
+    ASSERT_TRUE(SaveHrdIni());
+    StationStartup& s = make();
+    ASSERT_TRUE(s.FormCreate());
+    ASSERT_TRUE(s.Library.BoardControlOn());
+    fake.ClearCalls();
+    s.ConfigInitTimerTimer();
+    std::vector<std::string> steps;
+    for (const std::string& c : fake.calls) {
+        for (const char* name : {"WriteDecoder", "I2CHWWrite2", "TarvoRisc", "cycle", "start"}) {
+            if (c.rfind(name, 0) == 0) {
+                steps.push_back(c);
+            }
+        }
+    }
+    const auto decoder = [](long long reg, long long value, long long chip) {
+        return FakeBoard::Call("WriteDecoder", {reg, value, chip});
+    };
+    const auto mux = [](long long byte) { return FakeBoard::Call("I2CHWWrite2", {0x4C, byte, 0}); };
+    EXPECT_EQ(steps, (std::vector<std::string>{
+                         decoder(0x68, 0x92, 0), decoder(0x40, 0x20, 0), decoder(0xC0, 0x20, 0),
+                         decoder(0x68, 0x92, 2), decoder(0x40, 0x20, 2), decoder(0xC0, 0x20, 2),
+                         "cycle timers", mux(0x00), mux(0x40), mux(0x10), mux(0x50), mux(0x20),
+                         mux(0x60), mux(0x30), mux(0x70), "start capture 1", "start capture 3"}));
+    s.FormClose();
+    HrdMap = kHrdMapProvisional;
+}
+
 TEST_F(Startup, RelaysGoOffBeforeTheLibraryIsReleased) {
     FakeBoard& fake = install_board();
     capture_.connects = {true, true, true, true};
@@ -480,7 +525,8 @@ TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
     TMain_Kastrel_Form form;
     auto* life = new StationLifecycle(form, none, board_);
     ASSERT_TRUE(life->FormCreate());
-    ASSERT_TRUE(fs::exists(program("correct.pdt")));
+    // The marker holds the start's date and time in the system's short format.
+    EXPECT_EQ(read_file(program("correct.pdt")), "10.12.2026 9:05:03\r\n");
     life->EndSession();
     EXPECT_TRUE(life->Startup().Closed());
     EXPECT_FALSE(fs::exists(program("correct.pdt")));
