@@ -31,6 +31,7 @@ public:
     TMain_Kastrel_Form& Form() { return *form_; }
     StationLifecycle& Life() { return *life_; }
     LiveStation& Live() { return *live_; }
+    CaptureWindows& Windows() { return windows_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.

@@ -121,6 +121,23 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     EXPECT_TRUE(recorder_->boxes().empty());
     EXPECT_TRUE(program.Form().isVisible());
     EXPECT_TRUE(program.Live().Cycle.MainCycleTimerEnabled);
+    // Each connected chip's window has the sequence set-up and captures into its four buffers.
+    for (int k = 1; k <= 2; ++k) {
+        SCOPED_TRACE(k);
+        CAPTUREPARMS parms{};
+        ASSERT_TRUE(capCaptureGetSetup(program.Windows().Window(k), &parms, sizeof parms));
+        EXPECT_EQ(parms.dwRequestMicroSecPerFrame, 66667u);
+        EXPECT_EQ(parms.wNumVideoRequested, 4u);
+        EXPECT_NE(parms.fYield, 0);
+        EXPECT_GT(program.Live().Handoff.Chip(k).Format.Width, 0);
+        EXPECT_FALSE(program.Live().Handoff.Chip(k).StartPending.load());
+        CaptureStatusInfo status;
+        ASSERT_TRUE(program.Windows().GetStatus(k, status));
+        EXPECT_TRUE(status.CapturingNow);
+        EXPECT_EQ(status.VideoAllocated, 4u);
+    }
+    CaptureStatusInfo absent;
+    EXPECT_FALSE(program.Windows().GetStatus(3, absent) && absent.CapturingNow);
 
     fake_->ClearCalls();
     program.Form().close();
@@ -133,6 +150,8 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
         EXPECT_FALSE(chip.DriverConnected) << k;
         EXPECT_FALSE(chip.ChipRunning.load()) << k;
         EXPECT_FALSE(chip.StartCaptureTimerEnabled) << k;
+        CaptureStatusInfo status;
+        EXPECT_FALSE(program.Windows().GetStatus(k, status) && status.CapturingNow) << k;
     }
     EXPECT_FALSE(program.Live().Cycle.MainCycleTimerEnabled);
     // Nothing runs after the close.
