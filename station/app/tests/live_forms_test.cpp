@@ -2,6 +2,7 @@
 // buttons, drawing through DrawDib, the monitor menu, the single-instance dialogs and the
 // diagnostics figures; screenshots of both windows.
 #include "ui/live/chanel_form.h"
+#include "manual_clock.h"
 #include "live_menus.h"
 #include "live_timers.h"
 #include "ui/live/mes_form.h"
@@ -41,7 +42,6 @@ void drain_deletes() {
 class LiveForms : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(10000);
         ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         hooks.QuerryStatus = [this](int right) { return rights.count(right) != 0; };
         hooks.OpenAdjFound = [this](int slot) { opened.push_back(slot); };
@@ -51,7 +51,6 @@ protected:
             delete dynamic_cast<TFormChanel*>(child);
         }
         LangList.Clear();
-        platform::clock::use_real();
     }
     static void save(QWidget& w, const char* name) {
         QDir().mkpath(TOLM_SCREENSHOT_DIR);
@@ -65,6 +64,7 @@ protected:
     std::vector<int> opened;
     ChanelHooks hooks;
     QWidget owner;
+    tolm_test::ScopedManualClock clock_{10000};
 };
 
 TEST_F(LiveForms, AddChanelFillsSlotsInOrderAndReusesAClosedOne) {

@@ -17,6 +17,9 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/ui_recorder.h"
+#include "manual_clock.h"
+#include "system_root.h"
+#include "temp_dir.h"
 #include "win32/dialogs.h"
 #include "win32/modules.h"
 
@@ -26,11 +29,9 @@
 #include <QStyle>
 #include <QToolTip>
 #include <QTimer>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace station {
 namespace {
@@ -69,14 +70,8 @@ std::string read_file(const fs::path& p) {
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("tolm-startup-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(dir_);
         fs::create_directories(dir_ / "program");
         SetProgramDir((dir_ / "program").string());
-        platform::set_system_root(dir_ / "root");
-        platform::clock::use_manual(5000);
         SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", program("tolm.lng"));
         StealthAtStart = false;
@@ -90,8 +85,6 @@ protected:
         LangList.Clear();
         ReportFlags.fill(false);
         SetLocalClock({});
-        platform::clock::use_real();
-        fs::remove_all(dir_);
     }
 
     fs::path program(std::string_view name) const { return dir_ / "program" / name; }
@@ -138,7 +131,10 @@ protected:
 
     std::string log_file() const { return read_file(program("20261210.rpt")); }
 
-    fs::path dir_;
+    tolm_test::TempDir temp_{"tolm-startup"};
+    fs::path dir_ = temp_.path();
+    tolm_test::TempSystemRoot root_{"tolm-startup-root"};
+    tolm_test::ScopedManualClock clock_{5000};
     HMODULE module_ = nullptr;
     FakeBoard* fake_ = nullptr;
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
@@ -392,7 +388,8 @@ TEST(StationIni, NameAndSection) {
     EXPECT_EQ(StationIniPath("/p/bin/tolm"), fs::path("/p/bin/tolm.ini"));
     EXPECT_EQ(StationIniPath("/p/bin/a.b/tolm"), fs::path("/p/bin/a.b/tolm.ini"));
 
-    const fs::path ini = fs::temp_directory_path() / ("tolm-ini-" + std::to_string(::getpid()));
+    const tolm_test::TempDir dir("tolm-ini");
+    const fs::path ini = dir / "tolm.ini";
     {
         std::ofstream out(ini);
         out << "[Other]\nDelay=9\n[i2c]\nDelay = 3\nUseCheckComm=0\n";
