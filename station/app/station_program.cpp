@@ -5,6 +5,8 @@
 #include "live/live_startup.h"
 #include "ui/live/mes_form.h"
 
+#include <QTimer>
+
 namespace station {
 
 void StationProgram::LiveCapture::CreateWindows() {
@@ -33,6 +35,16 @@ void StationProgram::LiveCapture::DisconnectDriver(int k) {
     chip.DriverConnected = false;
 }
 
+void StationProgram::SoundTimerSwitch::SetEnabled(bool enabled) {
+    if (QTimer* t = life->Timer("SoundTimer")) {
+        if (enabled) {
+            t->start();
+        } else {
+            t->stop();
+        }
+    }
+}
+
 StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
     life_ = new StationLifecycle(*form_, capture_, board_, hooks());
@@ -46,6 +58,17 @@ StationProgram::StationProgram() {
     menus_ = std::make_unique<FormMenus>(*form_, [](int) { return false; });
     chanel_hooks_.QuerryStatus = [](int) { return false; };
     ConnectLiveMenus(*form_, *live_, *menus_, chanel_hooks_);
+    wire_alarm_sound();
+}
+
+void StationProgram::wire_alarm_sound() {
+    // The form's sound timer (100 ms, started with the cycle timers) serves the windows' sound
+    // requests on the speaker or through the media player, whose end of play clears them.
+    sound_switch_.life = life_;
+    life_->SoundTimerTimer = [this] {
+        board_.Sound.SoundTimerTimer(sound_switch_, board_.Windows, player_);
+    };
+    player_.SetNotify([this] { board_.Sound.MediaPlayer1Notify(board_.Windows); });
 }
 
 StationProgram::~StationProgram() {

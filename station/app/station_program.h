@@ -11,6 +11,7 @@
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
 #include "board/station_board.h"
+#include "ui/common/media_player.h"
 
 #include <memory>
 
@@ -30,6 +31,7 @@ public:
     TMain_Kastrel_Form& Form() { return *form_; }
     StationLifecycle& Life() { return *life_; }
     LiveStation& Live() { return *live_; }
+    CaptureWindows& Windows() { return windows_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -43,7 +45,15 @@ private:
         void DisconnectDriver(int k) override;
     };
 
+    // The enable switch of the main form's sound timer.
+    class SoundTimerSwitch : public TimerSwitch {
+    public:
+        StationLifecycle* life = nullptr;
+        void SetEnabled(bool enabled) override;
+    };
+
     StartupHooks hooks();
+    void wire_alarm_sound();
     void stop_live_timers();
     void free_camera_windows();
 
@@ -54,6 +64,9 @@ private:
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;
     ChanelHooks chanel_hooks_;
+    // The main form's media player and the sound timer's switch: the alarm sound's outputs.
+    TMediaPlayer player_;
+    SoundTimerSwitch sound_switch_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;

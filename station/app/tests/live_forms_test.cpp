@@ -2,6 +2,7 @@
 // buttons, drawing through DrawDib, the monitor menu, the single-instance dialogs and the
 // diagnostics figures; screenshots of both windows.
 #include "ui/live/chanel_form.h"
+#include "manual_clock.h"
 #include "live_menus.h"
 #include "live_timers.h"
 #include "ui/live/mes_form.h"
@@ -41,7 +42,6 @@ void drain_deletes() {
 class LiveForms : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(10000);
         ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         hooks.QuerryStatus = [this](int right) { return rights.count(right) != 0; };
         hooks.OpenAdjFound = [this](int slot) { opened.push_back(slot); };
@@ -51,7 +51,6 @@ protected:
             delete dynamic_cast<TFormChanel*>(child);
         }
         LangList.Clear();
-        platform::clock::use_real();
     }
     static void save(QWidget& w, const char* name) {
         QDir().mkpath(TOLM_SCREENSHOT_DIR);
@@ -65,6 +64,7 @@ protected:
     std::vector<int> opened;
     ChanelHooks hooks;
     QWidget owner;
+    tolm_test::ScopedManualClock clock_{10000};
 };
 
 TEST_F(LiveForms, AddChanelFillsSlotsInOrderAndReusesAClosedOne) {
@@ -115,6 +115,12 @@ TEST_F(LiveForms, CameraWindowLayoutCaptionAndMenu) {
     f->SetNewRecPNumOfCam("x");
     f->Window().RemNumber = 3;
     f->SetNewRecPNumOfCam("Gate");
+    EXPECT_EQ(f->windowTitle(), "3 : Gate");
+    // Restored from minimised, the window keeps the remote camera's name.
+    f->showMinimized();
+    QCoreApplication::processEvents();
+    f->showNormal();
+    QCoreApplication::processEvents();
     EXPECT_EQ(f->windowTitle(), "3 : Gate");
 
     f->FindBtn()->click();
@@ -315,7 +321,10 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     TMain_Kastrel_Form form;
     form.SetCaptions();
     bool formatRight = true;
-    FormMenus menus(form, [&](int right) { return right != 12 || formatRight; });
+    bool sourceRight = true;
+    FormMenus menus(form, [&](int right) {
+        return (right != 12 || formatRight) && (right != 13 || sourceRight);
+    });
     ConnectLiveMenus(form, live, menus, ChanelHooks{});
 
     form.MenuItem("AddChanel")->trigger();
@@ -339,6 +348,24 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     // A chip without a driver: nothing happens.
     form.MenuItem("SoerceMenuItem1")->trigger();
     EXPECT_TRUE(form.MenuItem("SoerceMenu")->isEnabled());
+
+    // The source dialog of chip 3 the same way; its menu comes back by its own right (13), and
+    // stays off without it.
+    for (const bool right : {true, false}) {
+        SCOPED_TRACE(right);
+        sourceRight = right;
+        form.MenuItem("SoerceMenuItem3")->trigger();
+        EXPECT_FALSE(form.MenuItem("SoerceMenu")->isEnabled());
+        EXPECT_FALSE(form.MenuItem("SoerceMenuItem3")->isEnabled());
+        EXPECT_TRUE(form.MenuItem("SoerceMenuItem2")->isEnabled());
+        EXPECT_EQ(capture.log.back(), "stop 3");
+        live.Handoff.DialogTimerTimer(3);
+        EXPECT_EQ(capture.log.back(), "dlgsource 3");
+        EXPECT_EQ(form.MenuItem("SoerceMenu")->isEnabled(), right);
+        EXPECT_EQ(form.MenuItem("SoerceMenuItem3")->isEnabled(), right);
+        EXPECT_FALSE(form.MenuItem("ResMenu")->isEnabled());
+    }
+
     for (QObject* child : form.children()) {
         delete dynamic_cast<TFormChanel*>(child);
     }

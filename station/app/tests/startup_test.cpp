@@ -17,6 +17,9 @@
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/ui_recorder.h"
+#include "manual_clock.h"
+#include "system_root.h"
+#include "temp_dir.h"
 #include "win32/dialogs.h"
 #include "win32/modules.h"
 
@@ -26,11 +29,9 @@
 #include <QStyle>
 #include <QToolTip>
 #include <QTimer>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace station {
 namespace {
@@ -69,14 +70,8 @@ std::string read_file(const fs::path& p) {
 class Startup : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("tolm-startup-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(dir_);
         fs::create_directories(dir_ / "program");
         SetProgramDir((dir_ / "program").string());
-        platform::set_system_root(dir_ / "root");
-        platform::clock::use_manual(5000);
         SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", program("tolm.lng"));
         StealthAtStart = false;
@@ -90,8 +85,6 @@ protected:
         LangList.Clear();
         ReportFlags.fill(false);
         SetLocalClock({});
-        platform::clock::use_real();
-        fs::remove_all(dir_);
     }
 
     fs::path program(std::string_view name) const { return dir_ / "program" / name; }
@@ -104,7 +97,15 @@ protected:
         EXPECT_NE(module_, nullptr);
         auto state = reinterpret_cast<test::FakeBoardStateFn>(
             GetProcAddress(module_, test::kFakeBoardStateName));
-        return *state();
+        fake_ = state();
+        return *fake_;
+    }
+    // Hooks entered into the installed library's call list, so their order against the board
+    // calls shows.
+    void mark(const std::string& what) {
+        if (fake_ != nullptr) {
+            fake_->calls.push_back(what);
+        }
     }
 
     // The station with the configuration step replaced by `configure` (as a stored
@@ -114,6 +115,8 @@ protected:
         h.Terminate = [this] { ++terminated_; };
         h.EnableConfigInitTimer = [this] { ++config_timer_; };
         h.StopAllTimers = [this] { log_.push_back("stop timers"); };
+        h.EnableCycleTimers = [this] { mark("cycle timers"); };
+        h.EnableStartCaptureTimer = [this](int k) { mark("start capture " + std::to_string(k)); };
         h.LoadScheduledConfiguration = [this, configure] {
             if (configure) {
                 configure(*startup_);
@@ -128,8 +131,12 @@ protected:
 
     std::string log_file() const { return read_file(program("20261210.rpt")); }
 
-    fs::path dir_;
+    tolm_test::TempDir temp_{"tolm-startup"};
+    fs::path dir_ = temp_.path();
+    tolm_test::TempSystemRoot root_{"tolm-startup-root"};
+    tolm_test::ScopedManualClock clock_{5000};
     HMODULE module_ = nullptr;
+    FakeBoard* fake_ = nullptr;
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
     platform::ScopedUiSink sink_scope_{recorder_};
     FakeCaptureWindows capture_;
@@ -322,6 +329,40 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
     }
 }
 
+// The second stage's board steps: the decoder set-up (ADC register, scaling loop) on present
+// chips only, then the cycle timers, then every chip's first capture-multiplexer switch without
+// a DMA stop with each monitor output's switch, and only then the capture starts.
+TEST_F(Startup, SecondStageSetsUpPresentChipsThenSwitchesTheMultiplexersInOrder) {
+    FakeBoard& fake = install_board();
+    capture_.connects = {true, false, true, false};
+    HrdMap = {1, 1, 1, 1, 1, 1, 1, 1}; // multiplexer at its first address on board 1
+    ASSERT_TRUE(SaveHrdIni());
+    StationStartup& s = make();
+    ASSERT_TRUE(s.FormCreate());
+    ASSERT_TRUE(s.Library.BoardControlOn());
+    fake.ClearCalls();
+    s.ConfigInitTimerTimer();
+    std::vector<std::string> steps;
+    for (const std::string& c : fake.calls) {
+        for (const char* name : {"WriteDecoder", "I2CHWWrite2", "TarvoRisc", "cycle", "start"}) {
+            if (c.rfind(name, 0) == 0) {
+                steps.push_back(c);
+            }
+        }
+    }
+    const auto decoder = [](long long reg, long long value, long long chip) {
+        return FakeBoard::Call("WriteDecoder", {reg, value, chip});
+    };
+    const auto mux = [](long long byte) { return FakeBoard::Call("I2CHWWrite2", {0x4C, byte, 0}); };
+    EXPECT_EQ(steps, (std::vector<std::string>{
+                         decoder(0x68, 0x92, 0), decoder(0x40, 0x20, 0), decoder(0xC0, 0x20, 0),
+                         decoder(0x68, 0x92, 2), decoder(0x40, 0x20, 2), decoder(0xC0, 0x20, 2),
+                         "cycle timers", mux(0x00), mux(0x40), mux(0x10), mux(0x50), mux(0x20),
+                         mux(0x60), mux(0x30), mux(0x70), "start capture 1", "start capture 3"}));
+    s.FormClose();
+    HrdMap = kHrdMapProvisional;
+}
+
 TEST_F(Startup, RelaysGoOffBeforeTheLibraryIsReleased) {
     FakeBoard& fake = install_board();
     capture_.connects = {true, true, true, true};
@@ -347,7 +388,8 @@ TEST(StationIni, NameAndSection) {
     EXPECT_EQ(StationIniPath("/p/bin/tolm"), fs::path("/p/bin/tolm.ini"));
     EXPECT_EQ(StationIniPath("/p/bin/a.b/tolm"), fs::path("/p/bin/a.b/tolm.ini"));
 
-    const fs::path ini = fs::temp_directory_path() / ("tolm-ini-" + std::to_string(::getpid()));
+    const tolm_test::TempDir dir("tolm-ini");
+    const fs::path ini = dir / "tolm.ini";
     {
         std::ofstream out(ini);
         out << "[Other]\nDelay=9\n[i2c]\nDelay = 3\nUseCheckComm=0\n";
@@ -480,7 +522,8 @@ TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
     TMain_Kastrel_Form form;
     auto* life = new StationLifecycle(form, none, board_);
     ASSERT_TRUE(life->FormCreate());
-    ASSERT_TRUE(fs::exists(program("correct.pdt")));
+    // The marker holds the start's date and time in the system's short format.
+    EXPECT_EQ(read_file(program("correct.pdt")), "10.12.2026 9:05:03\r\n");
     life->EndSession();
     EXPECT_TRUE(life->Startup().Closed());
     EXPECT_FALSE(fs::exists(program("correct.pdt")));

@@ -206,7 +206,11 @@ void TFormChanel::SetNewRecPNumOfCam(std::string name) {
 
 void TFormChanel::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    window_->FormShow();
+    // FormShow belongs to the window becoming visible; a restore from minimised is the window
+    // system's (spontaneous) show and keeps the caption a remote camera has set.
+    if (!e->spontaneous()) {
+        window_->FormShow();
+    }
     RefreshCaption();
     layout_buttons();
 }

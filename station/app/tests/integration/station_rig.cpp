@@ -60,14 +60,6 @@ int CameraShown(TFormChanel& window) {
 
 namespace {
 
-fs::path make_root() {
-    std::string pattern = (fs::temp_directory_path() / "tolm-station-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    return pattern;
-}
-
 std::string quoted(const fs::path& p) {
     std::string out = "'";
     for (const char c : p.string()) {
@@ -78,7 +70,7 @@ std::string quoted(const fs::path& p) {
 
 } // namespace
 
-StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(make_root()) {
+StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(temp_.path()) {
     fs::create_directories(root_ / "sys");
     fs::create_directories(root_ / "program");
     platform::set_system_root(root_ / "sys");
@@ -96,8 +88,6 @@ StationRig::~StationRig() {
     }
     machine::install_machine(nullptr);
     LangList.Clear();
-    std::error_code ec;
-    fs::remove_all(root_, ec);
 }
 
 std::string StationRig::InstallDrivers() {

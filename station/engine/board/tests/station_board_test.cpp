@@ -2,6 +2,7 @@
 // table, with board control bound to the recording fake library, and the PC speaker's ports
 // recorded into the same call list, so the order of everything that reaches the board shows.
 #include "board/station_board.h"
+#include "manual_clock.h"
 
 #include "fake_board.h"
 #include "live/tests/live_fakes.h"
@@ -93,7 +94,6 @@ protected:
     static constexpr int kChip = 2; // library chip index 1; its I2C devices sit on board 1
 
     void SetUp() override {
-        platform::clock::use_manual(50000);
         platform::set_port_handler(&ports_);
         HrdMap = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
         live_.Actions = &actions_;
@@ -106,7 +106,6 @@ protected:
     void TearDown() override {
         platform::set_port_handler(nullptr);
         HrdMap = kHrdMapProvisional;
-        platform::clock::use_real();
     }
 
     // Binding and the second stage's chip set-up as at start-up; then chip kChip capturing
@@ -165,6 +164,7 @@ protected:
     live_test::MemoryChip memory_;
     SoundTimer timer_;
     NoPlayer player_;
+    tolm_test::ScopedManualClock clock_{50000};
 };
 
 TEST_F(StationBoardTest, SensorAlarmReachesMonitorRelayAndSpeakerInOrder) {

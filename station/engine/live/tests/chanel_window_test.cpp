@@ -1,6 +1,7 @@
 // The camera window: mouse editing of the detection points, captions, drawing by format, the
 // overlays, the monitor menu and the add-window command.
 #include "live/chanel_window.h"
+#include "manual_clock.h"
 
 #include "live/chanel_slots.h"
 #include "base/language.h"
@@ -16,7 +17,6 @@ namespace {
 class CameraWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(777);
         ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         ChanelContext ctx;
         ctx.Tables = &tables;
@@ -28,10 +28,7 @@ protected:
         adj.Open = true;
         adj.Slot = 5;
     }
-    void TearDown() override {
-        LangList.Clear();
-        platform::clock::use_real();
-    }
+    void TearDown() override { LangList.Clear(); }
 
     std::vector<std::pair<int, int>> points() const {
         std::vector<std::pair<int, int>> out;
@@ -53,6 +50,7 @@ protected:
     FakeRemotes remotes;
     FakePainter painter; // 200 x 100
     std::unique_ptr<ChanelWindow> w;
+    tolm_test::ScopedManualClock clock_{777};
 };
 
 TEST_F(CameraWindow, CreationDefaults) {

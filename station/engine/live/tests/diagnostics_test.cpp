@@ -1,6 +1,7 @@
 // The diagnostics window's figures: frame periods with the manual clock, the grid texts, the
 // counters and the general reset.
 #include "live/diagnostics.h"
+#include "manual_clock.h"
 
 #include "base/language.h"
 #include "live_fakes.h"
@@ -14,17 +15,14 @@ namespace {
 class DiagnosticsFigures : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(0xFFFFFF00u); // the first periods cross the wrap
         ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
     }
-    void TearDown() override {
-        LangList.Clear();
-        platform::clock::use_real();
-    }
+    void TearDown() override { LangList.Clear(); }
 
     FakeBoard board;
     LiveCounters counters;
     Diagnostics mes{counters, &board};
+    tolm_test::ScopedManualClock clock_{0xFFFFFF00u}; // the first periods cross the wrap
 };
 
 TEST_F(DiagnosticsFigures, PeriodsStartAtTheSecondFrameAndKeepARunningMean) {

@@ -1,6 +1,7 @@
 // The capture hand-off on an in-memory descriptor table: frame choice, camera stepping,
 // dispatch to windows and remote copies, the sentinel ramp, bad frames and the callbacks.
 #include "live/frame_handoff.h"
+#include "manual_clock.h"
 
 #include "live_fakes.h"
 
@@ -29,12 +30,10 @@ struct CountingActions : FrameActions {
 class Handoff : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(1000);
         for (int k = 1; k <= kChipCount; ++k) {
             h.ResetChip(k);
         }
     }
-    void TearDown() override { platform::clock::use_real(); }
 
     // Chip k connected and capturing into `mc` with `buffers` buffers; every ramp written.
     void Start(int k, MemoryChip& mc, std::uint32_t buffers = 4,
@@ -77,6 +76,7 @@ protected:
     FrameHandoff h{capture, board, tables, slots, counters};
     WindowSet windows{slots, {}};
     MemoryChip chip1;
+    tolm_test::ScopedManualClock clock_{1000};
 };
 
 TEST_F(Handoff, WithoutConsumersTheCameraStaysButEveryChosenFrameSwitches) {

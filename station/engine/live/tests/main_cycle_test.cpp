@@ -1,6 +1,7 @@
 // The main cycle: ten-minute restart, register and DMA-program watchdog, alarm-monitor choice,
 // the windows' repaint and remote subscriptions, the send step and the copies' release.
 #include "live/main_cycle.h"
+#include "manual_clock.h"
 
 #include "base/language.h"
 #include "live_fakes.h"
@@ -15,7 +16,6 @@ namespace {
 class Cycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(5000);
         SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 7, 0}; });
         for (int k = 1; k <= kChipCount; ++k) {
             h.ResetChip(k);
@@ -24,10 +24,7 @@ protected:
         cycle.SetRemotes(&remotes);
         cycle.StartPeriods();
     }
-    void TearDown() override {
-        SetLocalClock({});
-        platform::clock::use_real();
-    }
+    void TearDown() override { SetLocalClock({}); }
 
     // Chip k present, connected and running (capturing).
     void Running(int k) {
@@ -54,6 +51,7 @@ protected:
     FrameHandoff h{capture, board, tables, slots, counters};
     MainCycle cycle{h, capture, board, slots, tables};
     WindowSet windows{slots, {}};
+    tolm_test::ScopedManualClock clock_{5000};
 };
 
 TEST_F(Cycle, TenMinuteRestartStopsEveryChipAndStartsThemWhenAllStopped) {
