@@ -66,8 +66,9 @@ void schedule(fuzz::InputReader& in) {
     now.hour = in.byte() % 24;
     now.minute = in.byte() % 60;
     fuzz::write_file(fuzz::scratch_dir() / "cnf.pdt", in.rest());
-    station::LoadConfTable();
-    const auto& table = station::ConfSchedule;
+    station::SettingsState settings;
+    station::LoadConfTable(settings);
+    const auto& table = settings.ConfSchedule;
     const int chosen = station::ScheduledConfig(table, now);
     if (chosen < 1 || chosen > station::kConfigurationCount) {
         fuzz::fail("scheduled configuration out of range");

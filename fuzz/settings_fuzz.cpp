@@ -31,11 +31,16 @@ template <int Level> void load_password() {
 }
 
 // Loads, saves and loads again: the tables `snapshot` copies must come back the same.
-template <typename Snapshot> void round_trip(void (*load)(), bool (*save)(), Snapshot snapshot) {
-    load();
+// The tables the loaders fill.
+station::SettingsState settings;
+
+template <typename Snapshot>
+void round_trip(void (*load)(station::SettingsState&), bool (*save)(const station::SettingsState&),
+                Snapshot snapshot) {
+    load(settings);
     const auto before = snapshot();
-    if (save()) {
-        load();
+    if (save(settings)) {
+        load(settings);
         if (snapshot() != before) {
             fuzz::fail("a loaded settings file does not save and load back");
         }
@@ -44,33 +49,33 @@ template <typename Snapshot> void round_trip(void (*load)(), bool (*save)(), Sna
 
 void load_net() {
     round_trip(station::LoadNetIni, station::SaveNetIni, [] {
-        return std::tuple(station::ServerPort, station::RemPorts, station::RemAddresses,
-                          station::NetReserved);
+        return std::tuple(settings.ServerPort, settings.RemPorts, settings.RemAddresses,
+                          settings.NetReserved);
     });
 }
 
 void load_hrd() {
-    round_trip(station::LoadHrdIni, station::SaveHrdIni, [] { return station::HrdMap; });
+    round_trip(station::LoadHrdIni, station::SaveHrdIni, [] { return settings.HrdMap; });
 }
 
 void load_buf() {
     round_trip(station::LoadBufIni, station::SaveBufIni, [] {
-        return std::tuple(station::CyclicWrite, station::BufReservedFlag, station::BufDirs,
-                          station::BufMinFree, station::UseCashe);
+        return std::tuple(settings.CyclicWrite, settings.BufReservedFlag, settings.BufDirs,
+                          settings.BufMinFree, settings.UseCashe);
     });
 }
 
 void load_conf() {
     round_trip(station::LoadConfTable, station::SaveConfTable,
-               [] { return station::ConfSchedule; });
+               [] { return settings.ConfSchedule; });
 }
 
 void load_stealth() {
-    round_trip(station::LoadStealth, station::SaveStealth, [] { return station::StealthAtStart; });
+    round_trip(station::LoadStealth, station::SaveStealth, [] { return settings.StealthAtStart; });
 }
 
 void load_autorun() {
-    round_trip(station::LoadAutoRun, station::SaveAutoRun, [] { return station::AutoStart; });
+    round_trip(station::LoadAutoRun, station::SaveAutoRun, [] { return settings.AutoStart; });
 }
 
 const Loader kLoaders[] = {

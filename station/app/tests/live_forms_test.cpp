@@ -60,7 +60,8 @@ protected:
 
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
+    live_test::NoLivePorts ports;
+    LiveStation live{capture, board, ports.Ports()};
     std::set<int> rights{1, 14, 17};
     std::vector<int> opened;
     ChanelHooks hooks;
@@ -270,7 +271,8 @@ template <class Done> bool spin_until(Done done) {
 TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
+    live_test::NoLivePorts ports;
+    LiveStation live{capture, board, ports.Ports()};
     LiveTimers timers(live);
     EXPECT_FALSE(timers.MainCycleTimer().isActive());
 
@@ -311,12 +313,13 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
     TMain_Kastrel_Form form;
     form.SetCaptions();
     bool formatRight = true;
     FormMenus menus(form, [&](int right) { return right != 12 || formatRight; });
-    ConnectLiveMenus(form, live, menus, ChanelHooks{});
+    live_test::NoLivePorts none;
+    LiveStation live{capture, board, {none.remotes, menus, none.actions}};
+    ConnectLiveMenus(form, live, ChanelHooks{});
 
     form.MenuItem("AddChanel")->trigger();
     form.MenuItem("AddChanel")->trigger();

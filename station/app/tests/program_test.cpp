@@ -63,8 +63,9 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     install(0, 0); // chips 1 and 2
     install(1, 1);
     // Sensors and relays on board 1, whose chip is present.
-    HrdMap = {1, 1, 1, 1, 1, 1, 1, 1};
-    ASSERT_TRUE(SaveHrdIni());
+    SettingsState settings;
+    settings.HrdMap = {1, 1, 1, 1, 1, 1, 1, 1};
+    ASSERT_TRUE(SaveHrdIni(settings));
     StationProgram program;
     ASSERT_TRUE(program.Start());
     StationStartup& s = program.Life().Startup();

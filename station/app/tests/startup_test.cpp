@@ -13,6 +13,7 @@
 #include "base/program_dir.h"
 #include "settings/settings_files.h"
 #include "base/work_log.h"
+#include "testing/station_state_test.h"
 
 #include "platform/clock.h"
 #include "platform/paths.h"
@@ -66,7 +67,7 @@ std::string read_file(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class Startup : public ::testing::Test {
+class Startup : public test::StationStateTest {
 protected:
     void SetUp() override {
         static std::atomic<int> counter{0};
@@ -79,8 +80,6 @@ protected:
         platform::clock::use_manual(5000);
         SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", program("tolm.lng"));
-        StealthAtStart = false;
-        AutoStart = false;
     }
     void TearDown() override {
         startup_.reset();
@@ -107,19 +106,39 @@ protected:
         return *state();
     }
 
-    // The station with the configuration step replaced by `configure` (as a stored
-    // configuration would set the work log and the PCI setting).
+    // The window and timer steps the tests count.
+    struct CountingWindow : NoWindow {
+        int* terminated;
+        explicit CountingWindow(int* t) : terminated(t) {}
+        void Terminate() override { ++*terminated; }
+    };
+    struct CountingTimers : NoTimers {
+        int* config_timer;
+        std::vector<std::string>* log;
+        CountingTimers(int* c, std::vector<std::string>* l) : config_timer(c), log(l) {}
+        void EnableConfigInitTimer() override { ++*config_timer; }
+        void StopAllTimers() override { log->push_back("stop timers"); }
+    };
+    // The configuration step replaced by `configure` (as a stored configuration would set the
+    // work log and the PCI setting).
+    struct TestConfiguration : NoConfiguration {
+        std::function<void()> load;
+        void LoadScheduledConfiguration() override {
+            if (load) {
+                load();
+            }
+        }
+    };
+
     StationStartup& make(std::function<void(StationStartup&)> configure = {}) {
-        StartupHooks h;
-        h.Terminate = [this] { ++terminated_; };
-        h.EnableConfigInitTimer = [this] { ++config_timer_; };
-        h.StopAllTimers = [this] { log_.push_back("stop timers"); };
-        h.LoadScheduledConfiguration = [this, configure] {
+        configuration_.load = [this, configure] {
             if (configure) {
                 configure(*startup_);
             }
         };
-        startup_ = std::make_unique<StationStartup>(capture_, board_, h);
+        startup_ = std::make_unique<StationStartup>(
+            state_, capture_, board_,
+            StartupPorts{window_, timers_, live_, network_, configuration_, stealth_});
         capture_.library = &startup_->Library;
         return *startup_;
     }
@@ -133,11 +152,17 @@ protected:
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
     platform::ScopedUiSink sink_scope_{recorder_};
     FakeCaptureWindows capture_;
-    StationBoard board_;
+    StationBoard board_{state_.Settings.HrdMap};
     std::unique_ptr<StationStartup> startup_;
     std::vector<std::string> log_;
     int terminated_ = 0;
     int config_timer_ = 0;
+    CountingWindow window_{&terminated_};
+    CountingTimers timers_{&config_timer_, &log_};
+    NoLive live_;
+    NoNetwork network_;
+    TestConfiguration configuration_;
+    NoStealth stealth_{window_};
 };
 
 TEST_F(Startup, MissingLanguageFileShowsTheMessageAndEndsBeforeAnythingElse) {
@@ -192,10 +217,10 @@ TEST_F(Startup, NoCaptureDriverMessageUnlessStealthOrAutostart) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        StealthAtStart = r.stealth;
-        AutoStart = r.autostart;
-        ASSERT_TRUE(SaveStealth());
-        ASSERT_TRUE(SaveAutoRun());
+        state_.Settings.StealthAtStart = r.stealth;
+        state_.Settings.AutoStart = r.autostart;
+        ASSERT_TRUE(SaveStealth(state_.Settings));
+        ASSERT_TRUE(SaveAutoRun(state_.Settings));
         recorder_->clear();
         capture_.connects = {false, r.connected, false, false};
         StationStartup& s = make();
@@ -212,7 +237,7 @@ TEST_F(Startup, NoCaptureDriverMessageUnlessStealthOrAutostart) {
         } else {
             EXPECT_TRUE(boxes.empty());
         }
-        EXPECT_EQ(s.StealthActive, r.stealth);
+        EXPECT_EQ(s.State.StealthActive, r.stealth);
         s.FormClose();
     }
 }
@@ -289,7 +314,7 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
         const bool fix = r.pci_fix;
         StationStartup& s = make([fix](StationStartup& st) {
             ReportFlags.fill(true);
-            st.PciFix = fix;
+            st.State.PciFix = fix;
         });
         ASSERT_TRUE(s.FormCreate());
         EXPECT_EQ(s.Library.BoardControlOn(), r.library);
@@ -369,7 +394,7 @@ class StartupForm : public Startup {};
 TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     int cycles = 0;
     bool ran_after_close = false;
     life->SoundTimerTimer = [&] {
@@ -391,7 +416,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     }
     ASSERT_GT(cycles, 0);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(life->Timer("ConfigInitTimer")->isActive());
+    EXPECT_FALSE(life->ConfigInitTimer().isActive());
 
     form.close();
     EXPECT_TRUE(life->Startup().Closed());
@@ -429,7 +454,7 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
     platform::ScopedUiSink scope(sink);
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     bool cycle_started = false;
     life->SoundTimerTimer = [&] { cycle_started = true; };
     ASSERT_TRUE(life->FormCreate());
@@ -452,7 +477,7 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
 TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     ASSERT_TRUE(life->FormCreate());
     life->CreateForms([] {
         auto* w = new QWidget();
@@ -478,7 +503,7 @@ TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
 TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     ASSERT_TRUE(life->FormCreate());
     ASSERT_TRUE(fs::exists(program("correct.pdt")));
     life->EndSession();

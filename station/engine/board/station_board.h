@@ -19,14 +19,15 @@ namespace station {
 struct LiveStation;
 
 struct StationBoard {
-    StationBoard() = default;
+    // `map`: the station's board register map ("hrdini.pdt").
+    explicit StationBoard(const HrdMapTable& map) : Control{Library, ChipPresent, map} {}
     StationBoard(const StationBoard&) = delete;
     StationBoard& operator=(const StationBoard&) = delete;
 
     BoardLibrary Library;
     // Entry k - 1: chip k is present (the second start-up stage's copy of DriverConnected).
     std::array<bool, kChipCount> ChipPresent{};
-    BoardControl Control{Library, ChipPresent};
+    BoardControl Control;
     HostBridge Bridge;
     LevelStepTable LevelSteps{};
     AlarmSound Sound;

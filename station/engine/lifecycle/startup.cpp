@@ -24,12 +24,6 @@ namespace {
 
 constexpr int kOtherCategory = 6;
 
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
-
 // A message box of language line `line`. The texts are copied first: the station may close
 // while the box is up, and the close frees the language texts.
 void message_of_line(int line, const std::string& caption, UINT type) {
@@ -76,11 +70,13 @@ I2CSettings ReadI2CSettings(const std::filesystem::path& ini_file) {
     return s;
 }
 
-StationStartup::StationStartup(StartupCapture& capture, StationBoard& board, StartupHooks hooks)
-    : Station(board), Library(board.Library), Board(board.Control), Bridge(board.Bridge),
-      ChipPresent(board.ChipPresent), capture_(capture), hooks_(std::move(hooks)) {}
+StationStartup::StationStartup(StationState& state, StartupCapture& capture, StationBoard& board,
+                               StartupPorts ports)
+    : State(state), Station(board), Library(board.Library), Board(board.Control),
+      Bridge(board.Bridge), ChipPresent(board.ChipPresent), capture_(capture), ports_(ports) {}
 
 bool StationStartup::FormCreate() {
+    SettingsState& settings = State.Settings;
     // Start of the ten-minute restart period and of the DMA-program check; I2C counters zero.
     StartTick = platform::clock::now();
     Board.Counters = {};
@@ -88,14 +84,14 @@ bool StationStartup::FormCreate() {
 
     ProgramClosing = false;
     Bridge = HostBridge{};
-    PciFix = false;
-    HrdMap = kHrdMapProvisional;
+    State.PciFix = false;
+    settings.HrdMap = kHrdMapProvisional;
     Board.I2CLastTick.fill(timeGetTime());
     ChipPresent.fill(false);
-    call(hooks_.ResetFrameLoops);
+    ports_.Live.ResetFrameLoops();
     ReportFlags.fill(false);
-    RemPorts.fill(kDefaultPort);
-    RemAddresses.fill(std::string());
+    settings.RemPorts.fill(kDefaultPort);
+    settings.RemAddresses.fill(std::string());
 
     char program_file[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program_file, sizeof program_file);
@@ -103,25 +99,25 @@ bool StationStartup::FormCreate() {
 
     if (!LoadLanguageFile()) {
         MessageBoxA(nullptr, kLanguageFailureText, kLanguageFailureCaption, MB_ICONWARNING);
-        call(hooks_.Terminate);
+        ports_.Window.Terminate();
         return false;
     }
-    LoadBufIni();
+    LoadBufIni(settings);
     create_crash_marker_or_report();
     if (closed_) {
         return true;
     }
-    call(hooks_.SetCaptions);
+    ports_.Window.SetCaptions();
 
     Board.SensorWord = -1;
     Station.Sound.Reset();
-    StealthActive = false;
-    LoadStealth();
-    LoadAutoRun();
+    State.StealthActive = false;
+    LoadStealth(settings);
+    LoadAutoRun(settings);
 
-    call(hooks_.ShowMainForm);
+    ports_.Window.ShowMainForm();
     capture_.CreateWindows();
-    call(hooks_.HideMainForm);
+    ports_.Window.HideMainForm();
     for (int k = 1; k <= kChipCount; ++k) {
         DriverConnected[chip_index(k)] = capture_.ConnectDriver(k);
     }
@@ -133,7 +129,7 @@ bool StationStartup::FormCreate() {
             ReadCaptureFormat(k);
         }
     }
-    call(hooks_.EnableConfigInitTimer);
+    ports_.Timers.EnableConfigInitTimer();
     return true;
 }
 
@@ -161,16 +157,17 @@ void StationStartup::ConfigInitTimerTimer() {
     if (second_stage_done_ || closed_) {
         return;
     }
+    SettingsState& settings = State.Settings;
     second_stage_done_ = true;
     ChipPresent = DriverConnected;
-    call(hooks_.TakePresentChips);
+    ports_.Live.TakePresentChips();
 
     bool any_chip = false;
     for (const bool present : ChipPresent) {
         any_chip = any_chip || present;
     }
     const std::string caption = StationCaption();
-    if (!any_chip && !StealthAtStart && !AutoStart) {
+    if (!any_chip && !settings.StealthAtStart && !settings.AutoStart) {
         message_of_line(kLineNoCaptureDriver, caption, MB_ICONWARNING);
         // The operator may have closed the station while the message was up.
         if (ProgramClosing || closed_) {
@@ -178,39 +175,35 @@ void StationStartup::ConfigInitTimerTimer() {
         }
     }
 
-    LoadHrdIni();
+    LoadHrdIni(settings);
     Board.ResetMuxBookkeeping();
-    call(hooks_.ResetStationTables);
+    ports_.Configuration.ResetStationTables();
 
-    LoadNetIni();
-    call(hooks_.CreateRemoteStations);
+    LoadNetIni(settings);
+    ports_.Network.CreateRemoteStations();
 
-    const bool listening = !hooks_.OpenServerSocket || hooks_.OpenServerSocket();
-    if (!listening && !StealthAtStart && !AutoStart) {
+    const bool listening = ports_.Network.OpenServerSocket();
+    if (!listening && !settings.StealthAtStart && !settings.AutoStart) {
         message_of_line(kLineNoListeningSocket, caption, MB_ICONWARNING);
         if (ProgramClosing || closed_) {
             return;
         }
     }
 
-    NetworkOn = true;
+    State.NetworkOn = true;
     Station.Sound.Reset();
-    LoadConfTable();
+    LoadConfTable(settings);
     Station.LevelSteps = {};
-    call(hooks_.LoadScheduledConfiguration);
+    ports_.Configuration.LoadScheduledConfiguration();
 
     WriteReport(kOtherCategory, LangList[kLineStationStarted]);
 
-    if (StealthAtStart) {
-        call(hooks_.EnterStealth);
-        StealthActive = true;
+    if (settings.StealthAtStart) {
+        ports_.Stealth.EnterStealth();
+        State.StealthActive = true;
     } else {
-        if (hooks_.LeaveStealth) {
-            hooks_.LeaveStealth();
-        } else {
-            call(hooks_.ShowMainForm);
-        }
-        StealthActive = false;
+        ports_.Stealth.LeaveStealth();
+        State.StealthActive = false;
     }
 
     for (int k = 1; k <= kChipCount; ++k) {
@@ -219,24 +212,24 @@ void StationStartup::ConfigInitTimerTimer() {
             Board.SetScalingLoop(k);
         }
     }
-    call(hooks_.EnableCycleTimers);
+    ports_.Timers.EnableCycleTimers();
     for (int k = 1; k <= kChipCount; ++k) {
         Board.SwitchCaptureMux(false, k);
         Board.SwitchMonitorMux(k);
     }
 
-    Bridge.ReportAndFix(Library, PciFix);
+    Bridge.ReportAndFix(Library, State.PciFix);
 
     for (int k = 1; k <= kChipCount; ++k) {
-        if (ChipPresent[chip_index(k)] && hooks_.EnableStartCaptureTimer) {
-            hooks_.EnableStartCaptureTimer(k);
+        if (ChipPresent[chip_index(k)]) {
+            ports_.Timers.EnableStartCaptureTimer(k);
         }
     }
 }
 
 void StationStartup::FormCloseQuery() {
     ProgramClosing = true;
-    call(hooks_.CloseQuery);
+    ports_.Live.CloseQuery();
 }
 
 void StationStartup::FormClose() {
@@ -248,7 +241,7 @@ void StationStartup::FormClose() {
         FormCloseQuery();
     }
     // No timer handler may run on what the steps below take down.
-    call(hooks_.StopAllTimers);
+    ports_.Timers.StopAllTimers();
 
     WriteReport(kOtherCategory, LangList[kLineStationStopped]);
     Bridge.Restore(Library);
@@ -269,10 +262,10 @@ void StationStartup::FormClose() {
         format.shrink_to_fit();
     }
 
-    call(hooks_.CloseNetwork);
-    SaveBufIni();
-    call(hooks_.FreeCameraWindows);
-    call(hooks_.FreeForms);
+    ports_.Network.CloseNetwork();
+    SaveBufIni(State.Settings);
+    ports_.Live.FreeCameraWindows();
+    ports_.Window.FreeForms();
     LangList.Clear();
 
     if (!CrashMarkerKept) {

@@ -71,6 +71,18 @@ public:
     virtual void SetRemAlarm(ChanelWindow& w, int camera, int chip) = 0;
 };
 
+// No alarm actions yet (no archive writer, no alarm outputs): a frame only draws.
+class NoFrameActions : public FrameActions {
+public:
+    void Mon_Control(ChanelWindow&) override {}
+    void Zvuk(ChanelWindow&, int) override {}
+    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<const std::uint8_t>,
+                      int) override {}
+    void SetAlarmOutputActive(ChanelWindow&, int) override {}
+    void SetWindowState(ChanelWindow&, int) override {}
+    void SetRemAlarm(ChanelWindow&, int, int) override {}
+};
+
 // Which window the per-camera settings dialog `FormAdjFound` edits.
 struct AdjFoundState {
     bool Open = false;

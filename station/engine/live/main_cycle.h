@@ -23,11 +23,8 @@ inline constexpr int kCompareRiscSize = 4096;
 
 class MainCycle {
 public:
-    MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board, ChanelSlots& slots,
-              LiveTables& tables);
-
-    void SetRemotes(RemotePort* remotes) { remotes_ = remotes; }
-    void SetMenus(MenuPort* menus) { menus_ = menus; }
+    MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board, RemotePort& remotes,
+              MenuPort& menus, ChanelSlots& slots, LiveTables& tables);
 
     std::uint32_t RestartTick = 0;
     std::uint32_t RiscCheckTick = 0;
@@ -59,8 +56,8 @@ private:
     BoardPort& board_;
     ChanelSlots& slots_;
     LiveTables& tables_;
-    RemotePort* remotes_ = nullptr;
-    MenuPort* menus_ = nullptr;
+    RemotePort& remotes_;
+    MenuPort& menus_;
     std::array<std::int32_t, kCompareRiscSize> addresses_{};
     std::array<std::int32_t, kCompareRiscSize> old_{};
     std::array<std::int32_t, kCompareRiscSize> new_{};

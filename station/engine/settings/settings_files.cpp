@@ -7,28 +7,6 @@
 
 namespace station {
 
-std::int32_t ServerPort = kDefaultPort;
-std::array<std::int32_t, kRemoteStationCount> RemPorts = [] {
-    std::array<std::int32_t, kRemoteStationCount> ports{};
-    ports.fill(kDefaultPort);
-    return ports;
-}();
-std::array<std::string, kRemoteStationCount> RemAddresses;
-std::int16_t NetReserved = 7;
-
-HrdMapTable HrdMap = kHrdMapProvisional;
-
-bool CyclicWrite = true;
-bool BufReservedFlag = false;
-std::array<std::string, kBufDirCount> BufDirs;
-std::array<std::int32_t, kBufDirCount> BufMinFree = {10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
-bool UseCashe = true;
-
-bool StealthAtStart = false;
-bool AutoStart = false;
-
-std::array<ConfScheduleEntry, kConfigurationCount> ConfSchedule;
-
 namespace {
 
 constexpr const char* kNetIni = "netini.pdt";
@@ -97,46 +75,46 @@ const char* password_file(int level) {
 
 } // namespace
 
-void LoadNetIni() {
-    ServerPort = kDefaultPort;
-    RemPorts.fill(kDefaultPort);
-    RemAddresses.fill(std::string());
-    NetReserved = 7;
+void LoadNetIni(SettingsState& st) {
+    st.ServerPort = kDefaultPort;
+    st.RemPorts.fill(kDefaultPort);
+    st.RemAddresses.fill(std::string());
+    st.NetReserved = 7;
     auto s = open_file(kNetIni);
     std::int32_t version = 0;
-    if (!s || !StreamReadInt(*s, version) || !StreamReadInt(*s, ServerPort) || version <= 3) {
+    if (!s || !StreamReadInt(*s, version) || !StreamReadInt(*s, st.ServerPort) || version <= 3) {
         return;
     }
     for (int i = 0; i < kRemoteStationCount; ++i) {
-        if (!StreamReadInt(*s, RemPorts[i]) || !StreamReadStr(*s, RemAddresses[i])) {
+        if (!StreamReadInt(*s, st.RemPorts[i]) || !StreamReadStr(*s, st.RemAddresses[i])) {
             return;
         }
     }
     if (version > 18) {
-        StreamReadInt16(*s, NetReserved);
+        StreamReadInt16(*s, st.NetReserved);
     }
 }
 
-bool SaveNetIni() {
+bool SaveNetIni(const SettingsState& st) {
     auto s = versioned();
-    StreamWriteInt(s, ServerPort);
+    StreamWriteInt(s, st.ServerPort);
     for (int i = 0; i < kRemoteStationCount; ++i) {
-        StreamWriteInt(s, RemPorts[i]);
-        StreamWriteStr(s, RemAddresses[i]);
+        StreamWriteInt(s, st.RemPorts[i]);
+        StreamWriteStr(s, st.RemAddresses[i]);
     }
-    StreamWriteInt(s, NetReserved);
+    StreamWriteInt(s, st.NetReserved);
     return save_file(kNetIni, s);
 }
 
-void LoadHrdIni() {
-    HrdMap = kHrdMapDefaults;
+void LoadHrdIni(SettingsState& st) {
+    st.HrdMap = kHrdMapDefaults;
     auto s = open_file(kHrdIni);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version)) {
         return;
     }
     const HrdMapTable& d = kHrdMapDefaults;
-    HrdMapTable& m = HrdMap;
+    HrdMapTable& m = st.HrdMap;
     const struct {
         std::int32_t& field;
         std::int32_t count;
@@ -153,72 +131,72 @@ void LoadHrdIni() {
     }
 }
 
-bool SaveHrdIni() {
+bool SaveHrdIni(const SettingsState& st) {
     auto s = versioned();
     for (const std::int32_t v :
-         {HrdMap.CommAdr, HrdMap.CommChanel, HrdMap.DacAdr, HrdMap.DacChanel, HrdMap.SensAdr,
-          HrdMap.SensChanel, HrdMap.UprAdr, HrdMap.UprChanel}) {
+         {st.HrdMap.CommAdr, st.HrdMap.CommChanel, st.HrdMap.DacAdr, st.HrdMap.DacChanel,
+          st.HrdMap.SensAdr, st.HrdMap.SensChanel, st.HrdMap.UprAdr, st.HrdMap.UprChanel}) {
         StreamWriteInt(s, v);
     }
     return save_file(kHrdIni, s);
 }
 
-void LoadBufIni() {
-    CyclicWrite = true;
-    BufReservedFlag = false;
-    BufDirs.fill(std::string());
-    BufDirs[0] = ProgramDir();
-    BufMinFree.fill(10);
-    UseCashe = true;
+void LoadBufIni(SettingsState& st) {
+    st.CyclicWrite = true;
+    st.BufReservedFlag = false;
+    st.BufDirs.fill(std::string());
+    st.BufDirs[0] = ProgramDir();
+    st.BufMinFree.fill(10);
+    st.UseCashe = true;
     auto s = open_file(kBufIni);
     std::int32_t version = 0;
-    if (!s || !StreamReadInt(*s, version) || !StreamReadBool(*s, CyclicWrite) ||
-        !StreamReadBool(*s, BufReservedFlag)) {
+    if (!s || !StreamReadInt(*s, version) || !StreamReadBool(*s, st.CyclicWrite) ||
+        !StreamReadBool(*s, st.BufReservedFlag)) {
         return;
     }
     for (int i = 0; i < kBufDirCount; ++i) {
-        if (!StreamReadStr(*s, BufDirs[i]) || !StreamReadInt(*s, BufMinFree[i])) {
+        if (!StreamReadStr(*s, st.BufDirs[i]) || !StreamReadInt(*s, st.BufMinFree[i])) {
             return;
         }
     }
     if (version > 24) {
-        StreamReadBool(*s, UseCashe);
+        StreamReadBool(*s, st.UseCashe);
     }
 }
 
-bool SaveBufIni() {
+bool SaveBufIni(const SettingsState& st) {
     auto s = versioned();
-    StreamWriteBool(s, CyclicWrite);
-    StreamWriteBool(s, BufReservedFlag);
+    StreamWriteBool(s, st.CyclicWrite);
+    StreamWriteBool(s, st.BufReservedFlag);
     for (int i = 0; i < kBufDirCount; ++i) {
-        StreamWriteStr(s, BufDirs[i]);
-        StreamWriteInt(s, BufMinFree[i]);
+        StreamWriteStr(s, st.BufDirs[i]);
+        StreamWriteInt(s, st.BufMinFree[i]);
     }
-    StreamWriteBool(s, UseCashe);
+    StreamWriteBool(s, st.UseCashe);
     return save_file(kBufIni, s);
 }
 
-void LoadStealth() {
-    load_flag(kStealthFile, StealthAtStart);
+void LoadStealth(SettingsState& st) {
+    load_flag(kStealthFile, st.StealthAtStart);
 }
-bool SaveStealth() {
-    return save_flag(kStealthFile, StealthAtStart);
+bool SaveStealth(const SettingsState& st) {
+    return save_flag(kStealthFile, st.StealthAtStart);
 }
-void LoadAutoRun() {
-    load_flag(kAutoRunFile, AutoStart);
+void LoadAutoRun(SettingsState& st) {
+    load_flag(kAutoRunFile, st.AutoStart);
 }
-bool SaveAutoRun() {
-    return save_flag(kAutoRunFile, AutoStart);
+bool SaveAutoRun(const SettingsState& st) {
+    return save_flag(kAutoRunFile, st.AutoStart);
 }
 
-void LoadConfTable() {
-    ConfSchedule.fill(ConfScheduleEntry{});
+void LoadConfTable(SettingsState& st) {
+    st.ConfSchedule.fill(ConfScheduleEntry{});
     auto s = open_file(kConfTableFile);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version)) {
         return;
     }
-    for (auto& c : ConfSchedule) {
+    for (auto& c : st.ConfSchedule) {
         if (!StreamReadInt16(*s, c.Hour) || !StreamReadInt16(*s, c.Minute) ||
             !StreamReadBool(*s, c.Enabled) || !StreamReadStr(*s, c.Name)) {
             return;
@@ -227,7 +205,7 @@ void LoadConfTable() {
     if (version <= 13) {
         return;
     }
-    for (auto& c : ConfSchedule) {
+    for (auto& c : st.ConfSchedule) {
         if (!StreamReadInt16(*s, c.Day) || !StreamReadInt16(*s, c.Month) ||
             !StreamReadInt16(*s, c.Year) || !StreamReadInt16(*s, c.Mode)) {
             return;
@@ -235,15 +213,15 @@ void LoadConfTable() {
     }
 }
 
-bool SaveConfTable() {
+bool SaveConfTable(const SettingsState& st) {
     auto s = versioned();
-    for (const auto& c : ConfSchedule) {
+    for (const auto& c : st.ConfSchedule) {
         StreamWriteInt(s, c.Hour);
         StreamWriteInt(s, c.Minute);
         StreamWriteBool(s, c.Enabled);
         StreamWriteStr(s, c.Name);
     }
-    for (const auto& c : ConfSchedule) {
+    for (const auto& c : st.ConfSchedule) {
         StreamWriteInt(s, c.Day);
         StreamWriteInt(s, c.Month);
         StreamWriteInt(s, c.Year);

@@ -95,8 +95,7 @@ protected:
     void SetUp() override {
         platform::clock::use_manual(50000);
         platform::set_port_handler(&ports_);
-        HrdMap = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
-        live_.Actions = &actions_;
+        map_ = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
         board_.Attach(live_);
         for (int k = 1; k <= kChipCount; ++k) {
             live_.Handoff.ResetChip(k);
@@ -105,7 +104,6 @@ protected:
     }
     void TearDown() override {
         platform::set_port_handler(nullptr);
-        HrdMap = kHrdMapProvisional;
         platform::clock::use_real();
     }
 
@@ -157,10 +155,13 @@ protected:
 
     test::FakeBoard fake_;
     SpeakerPorts ports_{fake_};
-    StationBoard board_;
+    HrdMapTable map_ = kHrdMapProvisional;
+    StationBoard board_{map_};
     live_test::FakeCapture capture_;
-    LiveStation live_{capture_, board_.Port};
     InputAlarmActions actions_;
+    NoRemotes remotes_;
+    NoMenus menus_;
+    LiveStation live_{capture_, board_.Port, {remotes_, menus_, actions_}};
     live_test::WindowSet windows_{live_.Slots, {}};
     live_test::MemoryChip memory_;
     SoundTimer timer_;

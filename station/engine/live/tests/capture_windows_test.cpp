@@ -27,7 +27,8 @@ TEST_F(CaptureWindowsTest, ConnectStartStreamAndClose) {
     install(1, 1); // driver index 1 only: chip 2
     live_test::FakeBoard board;
     CaptureWindows windows;
-    LiveStation live(windows, board);
+    live_test::NoLivePorts ports;
+    LiveStation live(windows, board, ports.Ports());
     ConnectCaptureChips(live, windows, nullptr);
     EXPECT_FALSE(live.Handoff.Chip(1).DriverConnected);
     ASSERT_TRUE(live.Handoff.Chip(2).DriverConnected);

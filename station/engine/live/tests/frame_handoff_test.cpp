@@ -73,8 +73,9 @@ protected:
     ChanelSlots slots;
     LiveCounters counters;
     FakeRemotes remotes;
+    NoMenus menus;
     CountingActions actions;
-    FrameHandoff h{capture, board, tables, slots, counters};
+    FrameHandoff h{capture, board, remotes, menus, tables, slots, counters};
     WindowSet windows{slots, {}};
     MemoryChip chip1;
 };
@@ -192,7 +193,6 @@ TEST_F(Handoff, RemoteStationsShareOneCopyOfTheChipsOwnHeader) {
     MemoryChip chip2;
     Start(1, chip1, 4, withTable);
     Start(2, chip2);
-    h.SetRemotes(&remotes);
     remotes.exists = {1, 2};
     remotes.subscribed = {{1, 1, 1}, {2, 1, 1}, {2, 2, 1}};
     h.Chip(1).StartSkipCount = 0;

@@ -20,8 +20,6 @@ protected:
         for (int k = 1; k <= kChipCount; ++k) {
             h.ResetChip(k);
         }
-        cycle.SetMenus(&menus);
-        cycle.SetRemotes(&remotes);
         cycle.StartPeriods();
     }
     void TearDown() override {
@@ -51,8 +49,11 @@ protected:
     LiveTables tables;
     ChanelSlots slots;
     LiveCounters counters;
-    FrameHandoff h{capture, board, tables, slots, counters};
-    MainCycle cycle{h, capture, board, slots, tables};
+    // The hand-off alone without links or menus: what the cycle does with them shows.
+    NoRemotes no_remotes;
+    NoMenus no_menus;
+    FrameHandoff h{capture, board, no_remotes, no_menus, tables, slots, counters};
+    MainCycle cycle{h, capture, board, remotes, menus, slots, tables};
     WindowSet windows{slots, {}};
 };
 
