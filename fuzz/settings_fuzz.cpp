@@ -9,7 +9,8 @@
 
 namespace {
 
-using station::ProgramDir;
+// The program folder (a scratch folder) and the tables the loaders fill.
+station::BaseState base;
 
 struct Loader {
     const char* file;
@@ -17,30 +18,30 @@ struct Loader {
 };
 
 void load_rights() {
-    const station::RightsTable r = station::LoadRightsFile();
-    if (station::SaveRightsFile(r) && station::LoadRightsFile() != r) {
+    const station::RightsTable r = station::LoadRightsFile(base);
+    if (station::SaveRightsFile(base, r) && station::LoadRightsFile(base) != r) {
         fuzz::fail("rights file does not read back");
     }
 }
 
 template <int Level> void load_password() {
-    const std::string p = station::LoadPasswordFile(Level);
-    if (station::SavePasswordFile(Level, p) && station::LoadPasswordFile(Level) != p) {
+    const std::string p = station::LoadPasswordFile(base, Level);
+    if (station::SavePasswordFile(base, Level, p) && station::LoadPasswordFile(base, Level) != p) {
         fuzz::fail("password file does not read back");
     }
 }
 
 // Loads, saves and loads again: the tables `snapshot` copies must come back the same.
-// The tables the loaders fill.
 station::SettingsState settings;
 
 template <typename Snapshot>
-void round_trip(void (*load)(station::SettingsState&), bool (*save)(const station::SettingsState&),
+void round_trip(void (*load)(const station::BaseState&, station::SettingsState&),
+                bool (*save)(const station::BaseState&, const station::SettingsState&),
                 Snapshot snapshot) {
-    load(settings);
+    load(base, settings);
     const auto before = snapshot();
-    if (save(settings)) {
-        load(settings);
+    if (save(base, settings)) {
+        load(base, settings);
         if (snapshot() != before) {
             fuzz::fail("a loaded settings file does not save and load back");
         }
@@ -88,7 +89,7 @@ const Loader kLoaders[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
-        station::SetProgramDir(fuzz::scratch_dir().string());
+        station::SetProgramDir(base, fuzz::scratch_dir().string());
         return true;
     }();
     (void)once;

@@ -36,7 +36,8 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state
 StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state,
                                    StartupCapture& capture, StationBoard& board,
                                    LifecyclePorts later)
-    : QObject(&form), form_(&form), main_form_(form), live_timers_(later.LiveTimers) {
+    : QObject(&form), form_(&form), main_form_(form), state_(state),
+      live_timers_(later.LiveTimers) {
     // Each timer handler disables its timer first, as the handlers of the form do.
     config_init_timer_.setObjectName("ConfigInitTimer");
     config_init_timer_.setInterval(100);
@@ -86,7 +87,7 @@ void StationLifecycle::HideMainForm() {
 
 void StationLifecycle::SetCaptions() {
     if (form_) {
-        main_form_.SetCaptions();
+        main_form_.SetCaptions(state_.Base.LangList);
     }
 }
 

@@ -86,6 +86,7 @@ private:
     // children down, when it is no longer a whole TMain_Kastrel_Form.
     QPointer<QWidget> form_;
     TMain_Kastrel_Form& main_form_;
+    StationState& state_;
     QTimer config_init_timer_{this};
     QTimer sound_timer_{this};
     NoTimers no_timers_;

@@ -37,7 +37,7 @@ StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
     // Rights come with the login; a station starts locked.
     menus_ = std::make_unique<FormMenus>(*form_, [](int) { return false; });
-    live_ = std::make_unique<LiveStation>(windows_, board_.Port,
+    live_ = std::make_unique<LiveStation>(windows_, board_.Port, state_.Base,
                                           LiveStation::Ports{remotes_, *menus_, frame_actions_});
     board_.Attach(*live_);
     capture_.live = live_.get();

@@ -71,7 +71,7 @@ private:
     StationState state_;
     CaptureWindows windows_;
     LiveCapture capture_;
-    StationBoard board_{state_.Settings.HrdMap};
+    StationBoard board_{state_.Base, state_.Settings.HrdMap};
     NoRemotes remotes_;
     NoFrameActions frame_actions_;
     NoNetwork network_;

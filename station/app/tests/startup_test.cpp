@@ -75,10 +75,10 @@ protected:
                ("tolm-startup-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         fs::remove_all(dir_);
         fs::create_directories(dir_ / "program");
-        SetProgramDir((dir_ / "program").string());
+        SetProgramDir(state_.Base, (dir_ / "program").string());
         platform::set_system_root(dir_ / "root");
         platform::clock::use_manual(5000);
-        SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
+        state_.Base.LocalClock = ([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", program("tolm.lng"));
     }
     void TearDown() override {
@@ -86,9 +86,9 @@ protected:
         if (module_ != nullptr) {
             FreeLibrary(module_);
         }
-        LangList.Clear();
-        ReportFlags.fill(false);
-        SetLocalClock({});
+        state_.Base.LangList.Clear();
+        state_.Base.ReportFlags.fill(false);
+        state_.Base.LocalClock = nullptr;
         platform::clock::use_real();
         fs::remove_all(dir_);
     }
@@ -143,7 +143,7 @@ protected:
         return *startup_;
     }
 
-    static void log_everything(StationStartup&) { ReportFlags.fill(true); }
+    static void log_everything(StationStartup& s) { s.State.Base.ReportFlags.fill(true); }
 
     std::string log_file() const { return read_file(program("20261210.rpt")); }
 
@@ -152,7 +152,7 @@ protected:
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
     platform::ScopedUiSink sink_scope_{recorder_};
     FakeCaptureWindows capture_;
-    StationBoard board_{state_.Settings.HrdMap};
+    StationBoard board_{state_.Base, state_.Settings.HrdMap};
     std::unique_ptr<StationStartup> startup_;
     std::vector<std::string> log_;
     int terminated_ = 0;
@@ -187,13 +187,13 @@ TEST_F(Startup, StartAndStopLinesGoToTodaysWorkLog) {
     ASSERT_TRUE(s.FormCreate());
     EXPECT_EQ(config_timer_, 1);
     s.ConfigInitTimerTimer();
-    const std::string start = "06 09:05:03 " + LangList[kLineStationStarted] + "\r\n";
-    ASSERT_FALSE(LangList[kLineStationStarted].empty());
+    const std::string start = "06 09:05:03 " + state_.Base.LangList[kLineStationStarted] + "\r\n";
+    ASSERT_FALSE(state_.Base.LangList[kLineStationStarted].empty());
     // No board: the bridge step logs that there is none.
-    const std::string no_bridge = "05 09:05:03 " + LangList[291] + "\r\n";
+    const std::string no_bridge = "05 09:05:03 " + state_.Base.LangList[291] + "\r\n";
     EXPECT_EQ(log_file(), start + no_bridge);
-    const std::string stop = "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n";
-    ASSERT_FALSE(LangList[kLineStationStopped].empty());
+    const std::string stop = "06 09:05:03 " + state_.Base.LangList[kLineStationStopped] + "\r\n";
+    ASSERT_FALSE(state_.Base.LangList[kLineStationStopped].empty());
     s.FormCloseQuery();
     s.FormClose();
     EXPECT_EQ(log_file(), start + no_bridge + stop);
@@ -219,8 +219,8 @@ TEST_F(Startup, NoCaptureDriverMessageUnlessStealthOrAutostart) {
         SCOPED_TRACE(r.what);
         state_.Settings.StealthAtStart = r.stealth;
         state_.Settings.AutoStart = r.autostart;
-        ASSERT_TRUE(SaveStealth(state_.Settings));
-        ASSERT_TRUE(SaveAutoRun(state_.Settings));
+        ASSERT_TRUE(SaveStealth(state_.Base, state_.Settings));
+        ASSERT_TRUE(SaveAutoRun(state_.Base, state_.Settings));
         recorder_->clear();
         capture_.connects = {false, r.connected, false, false};
         StationStartup& s = make();
@@ -231,8 +231,8 @@ TEST_F(Startup, NoCaptureDriverMessageUnlessStealthOrAutostart) {
         if (r.message) {
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_EQ(boxes[0].owner, nullptr);
-            EXPECT_EQ(boxes[0].text, LangList[kLineNoCaptureDriver]);
-            EXPECT_EQ(boxes[0].caption, StationCaption());
+            EXPECT_EQ(boxes[0].text, state_.Base.LangList[kLineNoCaptureDriver]);
+            EXPECT_EQ(boxes[0].caption, StationCaption(state_.Base.LangList));
             EXPECT_EQ(boxes[0].type, MB_ICONWARNING);
         } else {
             EXPECT_TRUE(boxes.empty());
@@ -313,7 +313,7 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
         capture_.connects = {true, true, true, true};
         const bool fix = r.pci_fix;
         StationStartup& s = make([fix](StationStartup& st) {
-            ReportFlags.fill(true);
+            st.State.Base.ReportFlags.fill(true);
             st.State.PciFix = fix;
         });
         ASSERT_TRUE(s.FormCreate());
@@ -325,15 +325,17 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
             std::string text;
             for (const std::string& w : want) {
                 const int line = std::stoi(w.substr(0, 3));
-                text += "05 09:05:03 " + LangList.operator[](line) + w.substr(3) + "\r\n";
+                text +=
+                    "05 09:05:03 " + state_.Base.LangList.operator[](line) + w.substr(3) + "\r\n";
             }
             return text;
         };
-        // LangList was freed by the close: read it again to build the lines.
-        ASSERT_TRUE(LoadLanguageFile());
-        const std::string want =
-            "06 09:05:03 " + LangList[kLineStationStarted] + "\r\n" + expect_lines(r.start_lines) +
-            "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n" + expect_lines(r.stop_lines);
+        // state_.Base.LangList was freed by the close: read it again to build the lines.
+        ASSERT_TRUE(LoadLanguageFile(state_.Base));
+        const std::string want = "06 09:05:03 " + state_.Base.LangList[kLineStationStarted] +
+                                 "\r\n" + expect_lines(r.start_lines) + "06 09:05:03 " +
+                                 state_.Base.LangList[kLineStationStopped] + "\r\n" +
+                                 expect_lines(r.stop_lines);
         EXPECT_EQ(log_file(), want);
         if (fake != nullptr) {
             std::vector<DWORD> writes;
@@ -406,7 +408,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     ASSERT_NE(life->ViewForm(), nullptr);
     EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 2000);
     EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0, 255, 255));
-    EXPECT_EQ(form.windowTitle().toStdString(), Cp1251ToUtf8(StationCaption()));
+    EXPECT_EQ(form.windowTitle().toStdString(), Cp1251ToUtf8(StationCaption(state_.Base.LangList)));
     // The second stage runs once, 100 ms later (real time: Qt timers).
     platform::clock::use_real();
     QElapsedTimer wait;
@@ -458,14 +460,14 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
     bool cycle_started = false;
     life->SoundTimerTimer = [&] { cycle_started = true; };
     ASSERT_TRUE(life->FormCreate());
-    ReportFlags.fill(true); // as a configuration would (the first stage clears them)
+    state_.Base.ReportFlags.fill(true); // as a configuration would (the first stage clears them)
     sink->during_box = [&] { form.close(); };
     life->Startup().ConfigInitTimerTimer();
     ASSERT_EQ(sink->boxes().size(), 1u);
     EXPECT_TRUE(life->Startup().Closed());
     // Nothing of the second stage ran after the close: no start line, no timer started.
-    ASSERT_TRUE(LoadLanguageFile());
-    EXPECT_EQ(log_file(), "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n");
+    ASSERT_TRUE(LoadLanguageFile(state_.Base));
+    EXPECT_EQ(log_file(), "06 09:05:03 " + state_.Base.LangList[kLineStationStopped] + "\r\n");
     for (QTimer* t : form.findChildren<QTimer*>()) {
         EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
     }

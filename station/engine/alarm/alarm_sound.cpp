@@ -14,11 +14,11 @@ constexpr std::uint32_t kSpeakerBaseTone = 2000;
 
 } // namespace
 
-std::filesystem::path SoundFilePath(std::string_view sound_file) {
+std::filesystem::path SoundFilePath(const BaseState& base, std::string_view sound_file) {
     if (!sound_file.empty() && (sound_file.front() == '/' || sound_file.front() == '\\')) {
         return platform::resolve_path(sound_file);
     }
-    return ProgramFile(sound_file);
+    return ProgramFile(base, sound_file);
 }
 
 void AlarmSound::Reset() {
@@ -77,7 +77,7 @@ void AlarmSound::scan(CameraSlots& slots, MediaPlayer& player) {
         }
         // A file that is missing, cannot be opened or cannot be played is passed over; its
         // request stays set.
-        const std::filesystem::path file = SoundFilePath(w->SoundFile);
+        const std::filesystem::path file = SoundFilePath(base_, w->SoundFile);
         std::error_code ec;
         if (!std::filesystem::is_regular_file(file, ec) || !player.Open(file) ||
             !player.CanPlay()) {

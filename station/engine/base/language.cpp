@@ -1,14 +1,12 @@
 #include "language.h"
 
-#include "program_dir.h"
+#include "base_state.h"
 
 #include <fstream>
 #include <iterator>
 #include <system_error>
 
 namespace station {
-
-LanguageList LangList;
 
 bool LanguageList::LoadFromFile(const std::filesystem::path& path) {
     std::error_code ec;
@@ -54,8 +52,8 @@ const std::string& LanguageList::operator[](int n) const {
     return lines_[static_cast<std::size_t>(n)];
 }
 
-bool LoadLanguageFile() {
-    return LangList.LoadFromFile(ProgramFile(kLanguageFileName));
+bool LoadLanguageFile(BaseState& base) {
+    return base.LangList.LoadFromFile(ProgramFile(base, kLanguageFileName));
 }
 
 } // namespace station

@@ -1,29 +1,20 @@
 #include "program_dir.h"
 
+#include "base_state.h"
+
 #include "platform/paths.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
 #include <fstream>
-#include <mutex>
 #include <system_error>
 #include <unistd.h>
 
 namespace station {
-namespace {
+namespace {} // namespace
 
-std::mutex& dir_mutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::string& dir_value() {
-    static std::string dir;
-    return dir;
-}
-
-std::string program_file_folder() {
+std::string ProgramFileFolder() {
     std::error_code ec;
     const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
     if (ec) {
@@ -31,6 +22,8 @@ std::string program_file_folder() {
     }
     return exe.parent_path().string();
 }
+
+namespace {
 
 bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
     std::size_t done = 0;
@@ -49,32 +42,23 @@ bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
 
 } // namespace
 
-std::string ProgramDir() {
-    std::lock_guard lock(dir_mutex());
-    std::string& dir = dir_value();
-    if (dir.empty()) {
-        dir = program_file_folder();
-    }
-    return dir;
-}
-
-void SetProgramDir(std::string dir) {
+void SetProgramDir(BaseState& base, std::string dir) {
     while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) {
         dir.pop_back();
     }
-    std::lock_guard lock(dir_mutex());
-    dir_value() = std::move(dir);
+    base.ProgramDir = std::move(dir);
 }
 
-std::filesystem::path ProgramFile(std::string_view name) {
-    std::string path = ProgramDir();
+std::filesystem::path ProgramFile(const BaseState& base, std::string_view name) {
+    std::string path = base.ProgramDir;
     path += '/';
     path += name;
     return platform::resolve_path(path);
 }
 
-std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name) {
-    const auto path = ProgramFile(name);
+std::optional<std::vector<std::uint8_t>> ReadProgramFile(const BaseState& base,
+                                                         std::string_view name) {
+    const auto path = ProgramFile(base, name);
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) {
         return std::nullopt;
@@ -94,8 +78,9 @@ std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name) 
     return bytes;
 }
 
-bool ReplaceProgramFile(std::string_view name, const std::vector<std::uint8_t>& bytes) {
-    const auto target = ProgramFile(name);
+bool ReplaceProgramFile(const BaseState& base, std::string_view name,
+                        const std::vector<std::uint8_t>& bytes) {
+    const auto target = ProgramFile(base, name);
     auto temp = target;
     temp += ".tmp";
     const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);

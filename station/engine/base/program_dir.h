@@ -12,19 +12,24 @@
 
 namespace station {
 
-// The folder of the program file, without a trailing separator (set on first use).
-std::string ProgramDir();
-// Replaces the program folder for this process (tests use a temporary folder).
-void SetProgramDir(std::string dir);
+struct BaseState;
+
+// The folder of the program file, without a trailing separator: the station's `ProgramDir`
+// unless it is replaced.
+std::string ProgramFileFolder();
+// Replaces the station's program folder (tests use a temporary folder).
+void SetProgramDir(BaseState& base, std::string dir);
 
 // The path of `name` in the program folder, matching an existing file case-insensitively.
-std::filesystem::path ProgramFile(std::string_view name);
+std::filesystem::path ProgramFile(const BaseState& base, std::string_view name);
 
 // The whole content of a file of the program folder; empty when it is missing or unreadable.
-std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name);
+std::optional<std::vector<std::uint8_t>> ReadProgramFile(const BaseState& base,
+                                                         std::string_view name);
 
 // Replaces a file of the program folder with `bytes`: they go to a temporary file beside it,
 // which then takes the file's name, so a failed or short write leaves the old file untouched.
-bool ReplaceProgramFile(std::string_view name, const std::vector<std::uint8_t>& bytes);
+bool ReplaceProgramFile(const BaseState& base, std::string_view name,
+                        const std::vector<std::uint8_t>& bytes);
 
 } // namespace station

@@ -1,6 +1,7 @@
 #include "work_log.h"
 
 #include "platform/paths.h"
+#include "base_state.h"
 #include "program_dir.h"
 
 #include <cstdio>
@@ -9,9 +10,6 @@
 #include <system_error>
 
 namespace station {
-
-std::array<bool, 6> ReportFlags{};
-std::int32_t ReportDays = 7;
 
 namespace {
 
@@ -24,7 +22,7 @@ bool has_log_extension(const std::string& name) {
 
 // Deletes every log file whose date lies more than `ReportDays` days before `now`, counting
 // the time of day; files whose names are not dates stay.
-void purge(const std::filesystem::path& dir, const LocalDateTime& now) {
+void purge(const std::filesystem::path& dir, const LocalDateTime& now, std::int32_t ReportDays) {
     const long long now_ms = DaysFromCivil(now.year, now.month, now.day) * kMsPerDay +
                              ((now.hour * 60LL + now.minute) * 60 + now.second) * 1000 +
                              now.millisecond;
@@ -91,26 +89,27 @@ std::string WorkLogLine(int category, const LocalDateTime& now, std::string_view
     return line;
 }
 
-void WriteReport(int category, std::string_view text) {
+void WriteReport(const BaseState& base, int category, std::string_view text) {
+    const std::array<bool, 6>& ReportFlags = base.ReportFlags;
     if (category < 1 || category > 6 || !ReportFlags[0] ||
         !ReportFlags[static_cast<std::size_t>(category - 1)]) {
         return;
     }
     // One reading gives the file's date and the line's time.
-    const LocalDateTime now = LocalNow();
+    const LocalDateTime now = LocalNow(base);
     const std::string line = WorkLogLine(category, now, text);
-    const std::filesystem::path dir = ProgramDir();
+    const std::filesystem::path dir = base.ProgramDir;
     std::error_code ec;
     if (!std::filesystem::is_directory(dir, ec)) {
         return;
     }
-    const auto path = ProgramFile(WorkLogFileName(now));
+    const auto path = ProgramFile(base, WorkLogFileName(now));
     const bool exists = std::filesystem::exists(path, ec);
     if (ec) {
         return;
     }
     if (!exists) {
-        purge(dir, now);
+        purge(dir, now, base.ReportDays);
     }
     std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
     if (file) {

@@ -19,8 +19,10 @@ namespace station {
 struct LiveStation;
 
 struct StationBoard {
-    // `map`: the station's board register map ("hrdini.pdt").
-    explicit StationBoard(const HrdMapTable& map) : Control{Library, ChipPresent, map} {}
+    // `base`: the program folder and work log; `map`: the station's board register map
+    // ("hrdini.pdt").
+    StationBoard(const BaseState& base, const HrdMapTable& map)
+        : Control{Library, ChipPresent, map}, Sound{base} {}
     StationBoard(const StationBoard&) = delete;
     StationBoard& operator=(const StationBoard&) = delete;
 

@@ -26,8 +26,8 @@ constexpr int kOtherCategory = 6;
 
 // A message box of language line `line`. The texts are copied first: the station may close
 // while the box is up, and the close frees the language texts.
-void message_of_line(int line, const std::string& caption, UINT type) {
-    const std::string text = LangList[line];
+void message_of_line(const LanguageList& lang, int line, const std::string& caption, UINT type) {
+    const std::string text = lang[line];
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
 }
 
@@ -76,6 +76,7 @@ StationStartup::StationStartup(StationState& state, StartupCapture& capture, Sta
       Bridge(board.Bridge), ChipPresent(board.ChipPresent), capture_(capture), ports_(ports) {}
 
 bool StationStartup::FormCreate() {
+    BaseState& base = State.Base;
     SettingsState& settings = State.Settings;
     // Start of the ten-minute restart period and of the DMA-program check; I2C counters zero.
     StartTick = platform::clock::now();
@@ -89,7 +90,7 @@ bool StationStartup::FormCreate() {
     Board.I2CLastTick.fill(timeGetTime());
     ChipPresent.fill(false);
     ports_.Live.ResetFrameLoops();
-    ReportFlags.fill(false);
+    base.ReportFlags.fill(false);
     settings.RemPorts.fill(kDefaultPort);
     settings.RemAddresses.fill(std::string());
 
@@ -97,12 +98,12 @@ bool StationStartup::FormCreate() {
     GetModuleFileNameA(nullptr, program_file, sizeof program_file);
     Board.Settings = ReadI2CSettings(StationIniPath(program_file));
 
-    if (!LoadLanguageFile()) {
+    if (!LoadLanguageFile(base)) {
         MessageBoxA(nullptr, kLanguageFailureText, kLanguageFailureCaption, MB_ICONWARNING);
         ports_.Window.Terminate();
         return false;
     }
-    LoadBufIni(settings);
+    LoadBufIni(base, settings);
     create_crash_marker_or_report();
     if (closed_) {
         return true;
@@ -112,8 +113,8 @@ bool StationStartup::FormCreate() {
     Board.SensorWord = -1;
     Station.Sound.Reset();
     State.StealthActive = false;
-    LoadStealth(settings);
-    LoadAutoRun(settings);
+    LoadStealth(base, settings);
+    LoadAutoRun(base, settings);
 
     ports_.Window.ShowMainForm();
     capture_.CreateWindows();
@@ -135,15 +136,16 @@ bool StationStartup::FormCreate() {
 
 void StationStartup::create_crash_marker_or_report() {
     CrashMarkerKept = false;
-    const std::filesystem::path marker = ProgramFile(kCrashMarkerName);
+    const std::filesystem::path marker = ProgramFile(State.Base, kCrashMarkerName);
     std::error_code ec;
     if (std::filesystem::exists(marker, ec)) {
         CrashMarkerKept = true;
-        message_of_line(kLineCrashMarkerFound, LangList[kLineProgramName], MB_OK);
+        message_of_line(State.Base.LangList, kLineCrashMarkerFound,
+                        State.Base.LangList[kLineProgramName], MB_OK);
         return;
     }
     std::ofstream out(marker, std::ios::binary | std::ios::trunc);
-    out << short_date_time(LocalNow()) << "\r\n";
+    out << short_date_time(LocalNow(State.Base)) << "\r\n";
 }
 
 void StationStartup::ReadCaptureFormat(int k) {
@@ -157,6 +159,7 @@ void StationStartup::ConfigInitTimerTimer() {
     if (second_stage_done_ || closed_) {
         return;
     }
+    BaseState& base = State.Base;
     SettingsState& settings = State.Settings;
     second_stage_done_ = true;
     ChipPresent = DriverConnected;
@@ -166,25 +169,25 @@ void StationStartup::ConfigInitTimerTimer() {
     for (const bool present : ChipPresent) {
         any_chip = any_chip || present;
     }
-    const std::string caption = StationCaption();
+    const std::string caption = StationCaption(base.LangList);
     if (!any_chip && !settings.StealthAtStart && !settings.AutoStart) {
-        message_of_line(kLineNoCaptureDriver, caption, MB_ICONWARNING);
+        message_of_line(base.LangList, kLineNoCaptureDriver, caption, MB_ICONWARNING);
         // The operator may have closed the station while the message was up.
         if (ProgramClosing || closed_) {
             return;
         }
     }
 
-    LoadHrdIni(settings);
+    LoadHrdIni(base, settings);
     Board.ResetMuxBookkeeping();
     ports_.Configuration.ResetStationTables();
 
-    LoadNetIni(settings);
+    LoadNetIni(base, settings);
     ports_.Network.CreateRemoteStations();
 
     const bool listening = ports_.Network.OpenServerSocket();
     if (!listening && !settings.StealthAtStart && !settings.AutoStart) {
-        message_of_line(kLineNoListeningSocket, caption, MB_ICONWARNING);
+        message_of_line(base.LangList, kLineNoListeningSocket, caption, MB_ICONWARNING);
         if (ProgramClosing || closed_) {
             return;
         }
@@ -192,11 +195,11 @@ void StationStartup::ConfigInitTimerTimer() {
 
     State.NetworkOn = true;
     Station.Sound.Reset();
-    LoadConfTable(settings);
+    LoadConfTable(base, settings);
     Station.LevelSteps = {};
     ports_.Configuration.LoadScheduledConfiguration();
 
-    WriteReport(kOtherCategory, LangList[kLineStationStarted]);
+    WriteReport(base, kOtherCategory, base.LangList[kLineStationStarted]);
 
     if (settings.StealthAtStart) {
         ports_.Stealth.EnterStealth();
@@ -218,7 +221,7 @@ void StationStartup::ConfigInitTimerTimer() {
         Board.SwitchMonitorMux(k);
     }
 
-    Bridge.ReportAndFix(Library, State.PciFix);
+    Bridge.ReportAndFix(base, Library, State.PciFix);
 
     for (int k = 1; k <= kChipCount; ++k) {
         if (ChipPresent[chip_index(k)]) {
@@ -243,8 +246,8 @@ void StationStartup::FormClose() {
     // No timer handler may run on what the steps below take down.
     ports_.Timers.StopAllTimers();
 
-    WriteReport(kOtherCategory, LangList[kLineStationStopped]);
-    Bridge.Restore(Library);
+    WriteReport(State.Base, kOtherCategory, State.Base.LangList[kLineStationStopped]);
+    Bridge.Restore(State.Base, Library);
     SpeakerOff();
 
     // The relays go off while the board-control library is still bound.
@@ -263,14 +266,14 @@ void StationStartup::FormClose() {
     }
 
     ports_.Network.CloseNetwork();
-    SaveBufIni(State.Settings);
+    SaveBufIni(State.Base, State.Settings);
     ports_.Live.FreeCameraWindows();
     ports_.Window.FreeForms();
-    LangList.Clear();
+    State.Base.LangList.Clear();
 
     if (!CrashMarkerKept) {
         std::error_code ec;
-        std::filesystem::remove(ProgramFile(kCrashMarkerName), ec);
+        std::filesystem::remove(ProgramFile(State.Base, kCrashMarkerName), ec);
     }
     timeBeginPeriod(5);
 }

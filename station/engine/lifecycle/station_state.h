@@ -3,11 +3,14 @@
 // from a fresh one. Values of later features join it here.
 #pragma once
 
+#include "base/base_state.h"
 #include "settings/settings_state.h"
 
 namespace station {
 
 struct StationState {
+    // The language texts, the program folder, the local clock, the work log's switches.
+    BaseState Base;
     // The settings files of the program folder.
     SettingsState Settings;
 

@@ -9,6 +9,7 @@
 #include "detector/detection_fields.h"
 #include "detector/detector_object.h"
 #include "base/frame_pixels.h"
+#include "base/language.h"
 #include "base/limits.h"
 
 #include <array>
@@ -99,6 +100,8 @@ struct ChanelContext {
     BoardPort* Board = nullptr;
     RemotePort* Remotes = nullptr;
     FrameActions* Actions = nullptr;
+    // The station's language texts (the caption of a remote camera's window).
+    const LanguageList* Lang = nullptr;
     std::shared_ptr<ObjectSearch> Search;
 };
 

@@ -25,10 +25,11 @@ struct LiveStation {
         FrameActions& Actions;
     };
 
-    LiveStation(CapturePort& capture, BoardPort& board, Ports ports)
+    // `base`: the station's language texts and clock.
+    LiveStation(CapturePort& capture, BoardPort& board, const BaseState& base, Ports ports)
         : Handoff(capture, board, ports.Remotes, ports.Menus, Tables, Slots, Counters),
-          Cycle(Handoff, capture, board, ports.Remotes, ports.Menus, Slots, Tables), Board(board),
-          Remotes(ports.Remotes), Actions(ports.Actions) {}
+          Cycle(Handoff, capture, board, ports.Remotes, ports.Menus, Slots, Tables, base),
+          Board(board), Base(base), Remotes(ports.Remotes), Actions(ports.Actions) {}
     LiveStation(const LiveStation&) = delete;
     LiveStation& operator=(const LiveStation&) = delete;
 
@@ -39,6 +40,7 @@ struct LiveStation {
     FrameHandoff Handoff;
     MainCycle Cycle;
     BoardPort& Board;
+    const BaseState& Base;
     RemotePort& Remotes;
     // The archive writer and alarm actions of every window.
     FrameActions& Actions;
@@ -52,6 +54,7 @@ struct LiveStation {
         c.Board = &Board;
         c.Remotes = &Remotes;
         c.Actions = &Actions;
+        c.Lang = &Base.LangList;
         c.Search = Search;
         return c;
     }

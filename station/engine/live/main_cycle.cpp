@@ -33,8 +33,8 @@ std::string RiscChangeLine(int k, std::int32_t address, std::int32_t old, std::i
            "-->" + hex(now, 8) + " Time " + time;
 }
 
-std::string ShortDateTimeNow() {
-    const LocalDateTime t = LocalNow();
+std::string ShortDateTimeNow(const BaseState& base) {
+    const LocalDateTime t = LocalNow(base);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %d:%02d:%02d", t.day, t.month, t.year, t.hour,
                   t.minute, t.second);
@@ -42,9 +42,10 @@ std::string ShortDateTimeNow() {
 }
 
 MainCycle::MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board,
-                     RemotePort& remotes, MenuPort& menus, ChanelSlots& slots, LiveTables& tables)
+                     RemotePort& remotes, MenuPort& menus, ChanelSlots& slots, LiveTables& tables,
+                     const BaseState& base)
     : handoff_(handoff), capture_(capture), board_(board), slots_(slots), tables_(tables),
-      remotes_(remotes), menus_(menus) {}
+      remotes_(remotes), menus_(menus), base_(base) {}
 
 void MainCycle::StartPeriods() {
     RestartTick = platform::clock::now();
@@ -250,7 +251,7 @@ void MainCycle::compare(bool risc) {
         if (n == 0 || mes == nullptr) {
             continue;
         }
-        const std::string time = ShortDateTimeNow();
+        const std::string time = ShortDateTimeNow(base_);
         for (int j = 0; j < n; ++j) {
             const auto sj = static_cast<std::size_t>(j);
             mes->AddRegsLine(risc ? RiscChangeLine(k, addresses_[sj], old_[sj], new_[sj], time)

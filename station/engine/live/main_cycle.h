@@ -4,6 +4,7 @@
 // send step, and the release of the frame copies sent in that pass.
 #pragma once
 
+#include "base/base_state.h"
 #include "chanel_slots.h"
 #include "frame_handoff.h"
 #include "live_ports.h"
@@ -23,8 +24,9 @@ inline constexpr int kCompareRiscSize = 4096;
 
 class MainCycle {
 public:
+    // `base`: the station's clock (the time of a register-change line).
     MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board, RemotePort& remotes,
-              MenuPort& menus, ChanelSlots& slots, LiveTables& tables);
+              MenuPort& menus, ChanelSlots& slots, LiveTables& tables, const BaseState& base);
 
     std::uint32_t RestartTick = 0;
     std::uint32_t RiscCheckTick = 0;
@@ -58,6 +60,7 @@ private:
     LiveTables& tables_;
     RemotePort& remotes_;
     MenuPort& menus_;
+    const BaseState& base_;
     std::array<std::int32_t, kCompareRiscSize> addresses_{};
     std::array<std::int32_t, kCompareRiscSize> old_{};
     std::array<std::int32_t, kCompareRiscSize> new_{};
@@ -71,6 +74,6 @@ std::string RegChangeLine(int k, std::int32_t address, std::int32_t old, std::in
 std::string RiscChangeLine(int k, std::int32_t address, std::int32_t old, std::int32_t now,
                            const std::string& time);
 // The current local date and time as "dd.mm.yyyy h:mm:ss".
-std::string ShortDateTimeNow();
+std::string ShortDateTimeNow(const BaseState& base);
 
 } // namespace station

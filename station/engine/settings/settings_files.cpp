@@ -1,5 +1,6 @@
 #include "settings_files.h"
 
+#include "base/base_state.h"
 #include "base/program_dir.h"
 #include "station_settings.h"
 
@@ -18,16 +19,16 @@ constexpr const char* kConfTableFile = "cnf.pdt";
 constexpr const char* kRightsFile = "net1.pdt";
 
 // The file's content as a stream, or nothing when the file is missing or unreadable.
-std::optional<SettingsStream> open_file(const char* name) {
-    auto bytes = ReadProgramFile(name);
+std::optional<SettingsStream> open_file(const BaseState& base, const char* name) {
+    auto bytes = ReadProgramFile(base, name);
     if (!bytes) {
         return std::nullopt;
     }
     return SettingsStream(std::move(*bytes));
 }
 
-bool save_file(const char* name, const SettingsStream& s) {
-    return ReplaceProgramFile(name, s.bytes());
+bool save_file(const BaseState& base, const char* name, const SettingsStream& s) {
+    return ReplaceProgramFile(base, name, s.bytes());
 }
 
 SettingsStream versioned() {
@@ -47,19 +48,19 @@ bool read_map_entry(SettingsStream& s, std::int32_t& field, std::int32_t count,
     return true;
 }
 
-void load_flag(const char* name, bool& flag) {
+void load_flag(const BaseState& base, const char* name, bool& flag) {
     flag = false;
-    auto s = open_file(name);
+    auto s = open_file(base, name);
     std::int32_t version = 0;
     if (s && StreamReadInt(*s, version)) {
         StreamReadBool(*s, flag);
     }
 }
 
-bool save_flag(const char* name, bool flag) {
+bool save_flag(const BaseState& base, const char* name, bool flag) {
     auto s = versioned();
     StreamWriteBool(s, flag);
-    return save_file(name, s);
+    return save_file(base, name, s);
 }
 
 const char* password_file(int level) {
@@ -75,12 +76,12 @@ const char* password_file(int level) {
 
 } // namespace
 
-void LoadNetIni(SettingsState& st) {
+void LoadNetIni(const BaseState& base, SettingsState& st) {
     st.ServerPort = kDefaultPort;
     st.RemPorts.fill(kDefaultPort);
     st.RemAddresses.fill(std::string());
     st.NetReserved = 7;
-    auto s = open_file(kNetIni);
+    auto s = open_file(base, kNetIni);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version) || !StreamReadInt(*s, st.ServerPort) || version <= 3) {
         return;
@@ -95,7 +96,7 @@ void LoadNetIni(SettingsState& st) {
     }
 }
 
-bool SaveNetIni(const SettingsState& st) {
+bool SaveNetIni(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
     StreamWriteInt(s, st.ServerPort);
     for (int i = 0; i < kRemoteStationCount; ++i) {
@@ -103,12 +104,12 @@ bool SaveNetIni(const SettingsState& st) {
         StreamWriteStr(s, st.RemAddresses[i]);
     }
     StreamWriteInt(s, st.NetReserved);
-    return save_file(kNetIni, s);
+    return save_file(base, kNetIni, s);
 }
 
-void LoadHrdIni(SettingsState& st) {
+void LoadHrdIni(const BaseState& base, SettingsState& st) {
     st.HrdMap = kHrdMapDefaults;
-    auto s = open_file(kHrdIni);
+    auto s = open_file(base, kHrdIni);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version)) {
         return;
@@ -131,24 +132,24 @@ void LoadHrdIni(SettingsState& st) {
     }
 }
 
-bool SaveHrdIni(const SettingsState& st) {
+bool SaveHrdIni(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
     for (const std::int32_t v :
          {st.HrdMap.CommAdr, st.HrdMap.CommChanel, st.HrdMap.DacAdr, st.HrdMap.DacChanel,
           st.HrdMap.SensAdr, st.HrdMap.SensChanel, st.HrdMap.UprAdr, st.HrdMap.UprChanel}) {
         StreamWriteInt(s, v);
     }
-    return save_file(kHrdIni, s);
+    return save_file(base, kHrdIni, s);
 }
 
-void LoadBufIni(SettingsState& st) {
+void LoadBufIni(const BaseState& base, SettingsState& st) {
     st.CyclicWrite = true;
     st.BufReservedFlag = false;
     st.BufDirs.fill(std::string());
-    st.BufDirs[0] = ProgramDir();
+    st.BufDirs[0] = base.ProgramDir;
     st.BufMinFree.fill(10);
     st.UseCashe = true;
-    auto s = open_file(kBufIni);
+    auto s = open_file(base, kBufIni);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version) || !StreamReadBool(*s, st.CyclicWrite) ||
         !StreamReadBool(*s, st.BufReservedFlag)) {
@@ -164,7 +165,7 @@ void LoadBufIni(SettingsState& st) {
     }
 }
 
-bool SaveBufIni(const SettingsState& st) {
+bool SaveBufIni(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
     StreamWriteBool(s, st.CyclicWrite);
     StreamWriteBool(s, st.BufReservedFlag);
@@ -173,25 +174,25 @@ bool SaveBufIni(const SettingsState& st) {
         StreamWriteInt(s, st.BufMinFree[i]);
     }
     StreamWriteBool(s, st.UseCashe);
-    return save_file(kBufIni, s);
+    return save_file(base, kBufIni, s);
 }
 
-void LoadStealth(SettingsState& st) {
-    load_flag(kStealthFile, st.StealthAtStart);
+void LoadStealth(const BaseState& base, SettingsState& st) {
+    load_flag(base, kStealthFile, st.StealthAtStart);
 }
-bool SaveStealth(const SettingsState& st) {
-    return save_flag(kStealthFile, st.StealthAtStart);
+bool SaveStealth(const BaseState& base, const SettingsState& st) {
+    return save_flag(base, kStealthFile, st.StealthAtStart);
 }
-void LoadAutoRun(SettingsState& st) {
-    load_flag(kAutoRunFile, st.AutoStart);
+void LoadAutoRun(const BaseState& base, SettingsState& st) {
+    load_flag(base, kAutoRunFile, st.AutoStart);
 }
-bool SaveAutoRun(const SettingsState& st) {
-    return save_flag(kAutoRunFile, st.AutoStart);
+bool SaveAutoRun(const BaseState& base, const SettingsState& st) {
+    return save_flag(base, kAutoRunFile, st.AutoStart);
 }
 
-void LoadConfTable(SettingsState& st) {
+void LoadConfTable(const BaseState& base, SettingsState& st) {
     st.ConfSchedule.fill(ConfScheduleEntry{});
-    auto s = open_file(kConfTableFile);
+    auto s = open_file(base, kConfTableFile);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version)) {
         return;
@@ -213,7 +214,7 @@ void LoadConfTable(SettingsState& st) {
     }
 }
 
-bool SaveConfTable(const SettingsState& st) {
+bool SaveConfTable(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
     for (const auto& c : st.ConfSchedule) {
         StreamWriteInt(s, c.Hour);
@@ -227,12 +228,12 @@ bool SaveConfTable(const SettingsState& st) {
         StreamWriteInt(s, c.Year);
         StreamWriteInt(s, c.Mode);
     }
-    return save_file(kConfTableFile, s);
+    return save_file(base, kConfTableFile, s);
 }
 
-RightsTable LoadRightsFile() {
+RightsTable LoadRightsFile(const BaseState& base) {
     RightsTable rights{};
-    if (auto s = open_file(kRightsFile)) {
+    if (auto s = open_file(base, kRightsFile)) {
         for (bool& right : rights) {
             if (!StreamReadBool(*s, right)) {
                 break;
@@ -242,34 +243,34 @@ RightsTable LoadRightsFile() {
     return rights;
 }
 
-bool SaveRightsFile(const RightsTable& rights) {
+bool SaveRightsFile(const BaseState& base, const RightsTable& rights) {
     SettingsStream s;
     for (const bool right : rights) {
         StreamWriteBool(s, right);
     }
-    return save_file(kRightsFile, s);
+    return save_file(base, kRightsFile, s);
 }
 
-std::string LoadPasswordFile(int level) {
+std::string LoadPasswordFile(const BaseState& base, int level) {
     std::string password;
     const char* name = password_file(level);
     if (!name) {
         return password;
     }
-    if (auto s = open_file(name)) {
+    if (auto s = open_file(base, name)) {
         StreamReadStr(*s, password);
     }
     return password;
 }
 
-bool SavePasswordFile(int level, std::string_view password) {
+bool SavePasswordFile(const BaseState& base, int level, std::string_view password) {
     const char* name = password_file(level);
     if (!name) {
         return false;
     }
     SettingsStream s;
     StreamWriteStr(s, password);
-    return save_file(name, s);
+    return save_file(base, name, s);
 }
 
 } // namespace station

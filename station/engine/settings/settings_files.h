@@ -6,6 +6,7 @@
 // then kept).
 #pragma once
 
+#include "base/base_state.h"
 #include "settings_state.h"
 
 #include <array>
@@ -17,41 +18,41 @@ namespace station {
 
 // ---- "netini.pdt": network -------------------------------------------------------------
 
-void LoadNetIni(SettingsState& st);
-bool SaveNetIni(const SettingsState& st);
+void LoadNetIni(const BaseState& base, SettingsState& st);
+bool SaveNetIni(const BaseState& base, const SettingsState& st);
 
 // ---- "hrdini.pdt": board register map ----------------------------------------------------
 // Entries outside their ranges take their defaults.
-void LoadHrdIni(SettingsState& st);
-bool SaveHrdIni(const SettingsState& st);
+void LoadHrdIni(const BaseState& base, SettingsState& st);
+bool SaveHrdIni(const BaseState& base, const SettingsState& st);
 
 // ---- "bufini.pdt": archive directories and write mode ------------------------------------
 
 // Default: directory 1 the program folder, others empty.
-void LoadBufIni(SettingsState& st);
-bool SaveBufIni(const SettingsState& st);
+void LoadBufIni(const BaseState& base, SettingsState& st);
+bool SaveBufIni(const BaseState& base, const SettingsState& st);
 
 // ---- "stl.pdt" and "aur.pdt": stealth at start, autostart ---------------------------------
-void LoadStealth(SettingsState& st);
-bool SaveStealth(const SettingsState& st);
-void LoadAutoRun(SettingsState& st);
-bool SaveAutoRun(const SettingsState& st);
+void LoadStealth(const BaseState& base, SettingsState& st);
+bool SaveStealth(const BaseState& base, const SettingsState& st);
+void LoadAutoRun(const BaseState& base, SettingsState& st);
+bool SaveAutoRun(const BaseState& base, const SettingsState& st);
 
 // ---- "cnf.pdt": names and schedules of the stored configurations -------------------------
-void LoadConfTable(SettingsState& st);
-bool SaveConfTable(const SettingsState& st);
+void LoadConfTable(const BaseState& base, SettingsState& st);
+bool SaveConfTable(const BaseState& base, const SettingsState& st);
 
 // ---- "net1.pdt", "net2.pdt", "net3.pdt": rights and passwords (no version word) ----------
 inline constexpr int kRightCount = 20;
 using RightsTable = std::array<bool, kRightCount>;
 
 // Rights 1..20 of the limited access level (entry n - 1 is right n); none when missing.
-RightsTable LoadRightsFile();
-bool SaveRightsFile(const RightsTable& rights);
+RightsTable LoadRightsFile(const BaseState& base);
+bool SaveRightsFile(const BaseState& base, const RightsTable& rights);
 
 // The password of access level 1 ("net2.pdt") or 2 ("net3.pdt"); empty when missing.
 // Other levels have no file: empty, and nothing is written.
-std::string LoadPasswordFile(int level);
-bool SavePasswordFile(int level, std::string_view password);
+std::string LoadPasswordFile(const BaseState& base, int level);
+bool SavePasswordFile(const BaseState& base, int level, std::string_view password);
 
 } // namespace station

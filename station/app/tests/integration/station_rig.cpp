@@ -82,7 +82,6 @@ StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(m
     fs::create_directories(root_ / "sys");
     fs::create_directories(root_ / "program");
     platform::set_system_root(root_ / "sys");
-    SetProgramDir((root_ / "program").string());
     fs::copy_file(bin_dir_ / "tolm.lng", root_ / "program" / "tolm.lng");
     platform::clock::use_real();
 }
@@ -95,7 +94,6 @@ StationRig::~StationRig() {
         machine_->stop();
     }
     machine::install_machine(nullptr);
-    LangList.Clear();
     std::error_code ec;
     fs::remove_all(root_, ec);
 }
@@ -122,6 +120,7 @@ void StationRig::StartMachine() {
 
 bool StationRig::StartStation(const std::vector<int>& chips, std::chrono::milliseconds timeout) {
     program_ = std::make_unique<StationProgram>();
+    SetProgramDir(program_->State().Base, (root_ / "program").string());
     if (!program_->Start()) {
         return false;
     }

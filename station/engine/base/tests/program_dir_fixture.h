@@ -1,6 +1,8 @@
-// A fresh temporary program folder per test, and a builder for expected file bytes.
+// A fresh temporary program folder per test (the program folder of a fresh `BaseState`), and a
+// builder for expected file bytes.
 #pragma once
 
+#include "base/base_state.h"
 #include "base/program_dir.h"
 
 #include <atomic>
@@ -23,7 +25,7 @@ protected:
                ("tolm-progdir-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
         std::filesystem::remove_all(dir_);
         std::filesystem::create_directories(dir_);
-        SetProgramDir(dir_.string());
+        SetProgramDir(base_, dir_.string());
     }
     void TearDown() override { std::filesystem::remove_all(dir_); }
 
@@ -41,6 +43,7 @@ protected:
     }
 
     std::filesystem::path dir_;
+    BaseState base_;
 };
 
 // Little-endian pieces of the settings encoding, written out by hand for golden bytes.

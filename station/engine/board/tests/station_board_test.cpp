@@ -156,12 +156,13 @@ protected:
     test::FakeBoard fake_;
     SpeakerPorts ports_{fake_};
     HrdMapTable map_ = kHrdMapProvisional;
-    StationBoard board_{map_};
+    BaseState base_;
+    StationBoard board_{base_, map_};
     live_test::FakeCapture capture_;
     InputAlarmActions actions_;
     NoRemotes remotes_;
     NoMenus menus_;
-    LiveStation live_{capture_, board_.Port, {remotes_, menus_, actions_}};
+    LiveStation live_{capture_, board_.Port, base_, {remotes_, menus_, actions_}};
     live_test::WindowSet windows_{live_.Slots, {}};
     live_test::MemoryChip memory_;
     SoundTimer timer_;
@@ -288,7 +289,7 @@ TEST_F(StationBoardTest, FailedSwitchesShowInTheDiagnosticsWindowUntilItsReset) 
     Pass();
     EXPECT_EQ(board_.Control.CaptureMuxSent[kChip - 1], 16);
 
-    Diagnostics mes(live_.Counters, &board_.Port);
+    Diagnostics mes(live_.Counters, &board_.Port, base_.LangList);
     EXPECT_EQ(mes.ErrorCell(3, 1), "1");
     EXPECT_EQ(mes.ErrorCell(8, 1), "1"); // codes above 8 count in entry 8
     EXPECT_EQ(mes.ErrorCell(10, 1), "1");

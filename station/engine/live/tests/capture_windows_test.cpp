@@ -28,7 +28,8 @@ TEST_F(CaptureWindowsTest, ConnectStartStreamAndClose) {
     live_test::FakeBoard board;
     CaptureWindows windows;
     live_test::NoLivePorts ports;
-    LiveStation live(windows, board, ports.Ports());
+    BaseState base;
+    LiveStation live(windows, board, base, ports.Ports());
     ConnectCaptureChips(live, windows, nullptr);
     EXPECT_FALSE(live.Handoff.Chip(1).DriverConnected);
     ASSERT_TRUE(live.Handoff.Chip(2).DriverConnected);

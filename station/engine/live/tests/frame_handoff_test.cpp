@@ -67,6 +67,7 @@ protected:
         h.VideoProcess();
     }
 
+    BaseState base_;
     FakeCapture capture;
     FakeBoard board;
     LiveTables tables;
@@ -224,7 +225,7 @@ TEST_F(Handoff, RemoteStationsShareOneCopyOfTheChipsOwnHeader) {
 }
 
 TEST_F(Handoff, UntouchedAndBadBuffers) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     Start(1, chip1);
     // Ready, but the ramp is intact: counted, marked bad, handed back at the cursor.
@@ -338,7 +339,7 @@ TEST_F(Handoff, DriverErrorsAreShownOnTheGuiThread) {
 }
 
 TEST_F(Handoff, DiagnosticsSeeBufferStatesAndFramePeriods) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     Start(1, chip1);
     h.Chip(1).StartSkipCount = 0;

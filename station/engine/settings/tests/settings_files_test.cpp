@@ -46,18 +46,18 @@ void set_sample_tables(SettingsState& st) {
     }
 }
 
-void load_station_files(SettingsState& st) {
-    LoadNetIni(st);
-    LoadHrdIni(st);
-    LoadBufIni(st);
-    LoadStealth(st);
-    LoadAutoRun(st);
-    LoadConfTable(st);
+void load_station_files(const BaseState& base_, SettingsState& st) {
+    LoadNetIni(base_, st);
+    LoadHrdIni(base_, st);
+    LoadBufIni(base_, st);
+    LoadStealth(base_, st);
+    LoadAutoRun(base_, st);
+    LoadConfTable(base_, st);
 }
 
-bool save_station_files(const SettingsState& st) {
-    return SaveNetIni(st) && SaveHrdIni(st) && SaveBufIni(st) && SaveStealth(st) &&
-           SaveAutoRun(st) && SaveConfTable(st);
+bool save_station_files(const BaseState& base_, const SettingsState& st) {
+    return SaveNetIni(base_, st) && SaveHrdIni(base_, st) && SaveBufIni(base_, st) &&
+           SaveStealth(base_, st) && SaveAutoRun(base_, st) && SaveConfTable(base_, st);
 }
 
 Bytes golden_netini() {
@@ -104,8 +104,8 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
     const RightsTable rights = {true,  false, false, true,  false, false, false,
                                 false, false, false, false, false, false, false,
                                 false, false, false, false, false, true};
-    ASSERT_TRUE(save_station_files(st) && SaveRightsFile(rights) && SavePasswordFile(1, "123") &&
-                SavePasswordFile(2, ""));
+    ASSERT_TRUE(save_station_files(base_, st) && SaveRightsFile(base_, rights) &&
+                SavePasswordFile(base_, 1, "123") && SavePasswordFile(base_, 2, ""));
     EXPECT_EQ(read("netini.pdt"), golden_netini().get());
     EXPECT_EQ(read("hrdini.pdt"),
               Bytes().i32(26).i32(1).i32(2).i32(1).i32(3).i32(2).i32(1).i32(2).i32(2).get());
@@ -116,7 +116,7 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
     EXPECT_EQ(read("net1.pdt"), (B{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(read("net2.pdt"), Bytes().str("123").get());
     EXPECT_EQ(read("net3.pdt"), (B{0, 0, 0, 0}));
-    EXPECT_FALSE(SavePasswordFile(3, "1"));
+    EXPECT_FALSE(SavePasswordFile(base_, 3, "1"));
     EXPECT_FALSE(std::filesystem::exists(path("net4.pdt")));
     // Nothing is left behind but the files themselves.
     int files = 0;
@@ -128,7 +128,7 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
 
 TEST_F(SettingsFiles, MissingFilesGiveDefaults) {
     set_sample_tables(st);
-    load_station_files(st);
+    load_station_files(base_, st);
     EXPECT_EQ(st.ServerPort, 1018);
     expect_net_defaults_from(st, 1);
     EXPECT_EQ(st.NetReserved, 7);
@@ -149,24 +149,24 @@ TEST_F(SettingsFiles, MissingFilesGiveDefaults) {
     for (const auto& c : st.ConfSchedule) {
         EXPECT_EQ(c, (ConfScheduleEntry{0, 0, false, "", 1, 1, 2000, 1}));
     }
-    EXPECT_EQ(LoadRightsFile(), RightsTable{});
-    EXPECT_EQ(LoadPasswordFile(1), "");
-    EXPECT_EQ(LoadPasswordFile(2), "");
+    EXPECT_EQ(LoadRightsFile(base_), RightsTable{});
+    EXPECT_EQ(LoadPasswordFile(base_, 1), "");
+    EXPECT_EQ(LoadPasswordFile(base_, 2), "");
 }
 
 TEST_F(SettingsFiles, RoundTripsEveryFile) {
     set_sample_tables(st);
     RightsTable rights{};
     rights[4] = rights[19] = true;
-    ASSERT_TRUE(save_station_files(st) && SaveRightsFile(rights) && SavePasswordFile(1, "30000") &&
-                SavePasswordFile(2, "7"));
+    ASSERT_TRUE(save_station_files(base_, st) && SaveRightsFile(base_, rights) &&
+                SavePasswordFile(base_, 1, "30000") && SavePasswordFile(base_, 2, "7"));
     const auto ports = st.RemPorts;
     const auto addresses = st.RemAddresses;
     const auto dirs = st.BufDirs;
     const auto free = st.BufMinFree;
     const auto schedule = st.ConfSchedule;
     const auto map = st.HrdMap;
-    load_station_files(st);
+    load_station_files(base_, st);
     EXPECT_EQ(st.ServerPort, 2020);
     EXPECT_EQ(st.RemPorts, ports);
     EXPECT_EQ(st.RemAddresses, addresses);
@@ -180,15 +180,15 @@ TEST_F(SettingsFiles, RoundTripsEveryFile) {
     EXPECT_TRUE(st.StealthAtStart);
     EXPECT_TRUE(st.AutoStart);
     EXPECT_EQ(st.ConfSchedule, schedule);
-    EXPECT_EQ(LoadRightsFile(), rights);
-    EXPECT_EQ(LoadPasswordFile(1), "30000");
-    EXPECT_EQ(LoadPasswordFile(2), "7");
+    EXPECT_EQ(LoadRightsFile(base_), rights);
+    EXPECT_EQ(LoadPasswordFile(base_, 1), "30000");
+    EXPECT_EQ(LoadPasswordFile(base_, 2), "7");
 }
 
 TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     // netini version 3: only the server port.
     write("netini.pdt", Bytes().i32(3).i32(1500).i32(4000).str("1.2.3.4").i32(9));
-    LoadNetIni(st);
+    LoadNetIni(base_, st);
     EXPECT_EQ(st.ServerPort, 1500);
     expect_net_defaults_from(st, 1);
     EXPECT_EQ(st.NetReserved, 7);
@@ -201,7 +201,7 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     }
     v18.i32(9);
     write("netini.pdt", v18);
-    LoadNetIni(st);
+    LoadNetIni(base_, st);
     EXPECT_EQ(st.RemPorts[19], 5019);
     EXPECT_EQ(st.RemAddresses[19], "h19");
     EXPECT_EQ(st.NetReserved, 7);
@@ -215,7 +215,7 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     buf.byte(0);
     write("bufini.pdt", buf);
     st.UseCashe = false;
-    LoadBufIni(st);
+    LoadBufIni(base_, st);
     EXPECT_FALSE(st.CyclicWrite);
     EXPECT_EQ(st.BufDirs[0], "d");
     EXPECT_TRUE(st.UseCashe);
@@ -230,7 +230,7 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
         cnf.i32(5).i32(6).i32(2010).i32(0);
     }
     write("cnf.pdt", cnf);
-    LoadConfTable(st);
+    LoadConfTable(base_, st);
     for (const auto& c : st.ConfSchedule) {
         EXPECT_EQ(c, (ConfScheduleEntry{1, 30, true, "n", 1, 1, 2000, 1}));
     }
@@ -239,9 +239,9 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     write("hrdini.pdt", Bytes().i32(0).i32(1).i32(2).i32(1).i32(3).i32(2).i32(1).i32(2).i32(2));
     write("stl.pdt", B{0, 0, 0, 0, 1});
     write("aur.pdt", B{0xFF, 0xFF, 0xFF, 0xFF, 1});
-    LoadHrdIni(st);
-    LoadStealth(st);
-    LoadAutoRun(st);
+    LoadHrdIni(base_, st);
+    LoadStealth(base_, st);
+    LoadAutoRun(base_, st);
     EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 2, 1, 3, 2, 1, 2, 2}));
     EXPECT_TRUE(st.StealthAtStart);
     EXPECT_TRUE(st.AutoStart);
@@ -251,10 +251,10 @@ TEST_F(SettingsFiles, BoardMapEntriesOutOfRangeTakeTheirDefaults) {
     // Commutator address 2 of 1, board 0, DAC address 0, board 5, sensor address 3, board 4,
     // relay address 2 of 2, board -1.
     write("hrdini.pdt", Bytes().i32(26).i32(2).i32(0).i32(0).i32(5).i32(3).i32(4).i32(2).i32(-1));
-    LoadHrdIni(st);
+    LoadHrdIni(base_, st);
     EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 1, 1, 1, 1, 4, 2, 4}));
     write("hrdini.pdt", Bytes().i32(26).i32(1).i32(4).i32(1).i32(3).i32(2).i32(2).i32(1).i32(1));
-    LoadHrdIni(st);
+    LoadHrdIni(base_, st);
     EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 4, 1, 3, 2, 2, 1, 1}));
 }
 
@@ -265,7 +265,7 @@ TEST_F(SettingsFiles, BrokenDataTakesDefaultsFromTheFailingField) {
     // Cut in the middle of station 5's address ("10.0.0.5": 8 characters).
     const std::size_t station5 = 8 + 4 * (4 + 4 + 8 * 4);
     write("netini.pdt", B(net.begin(), net.begin() + station5 + 4 + 4 + 3 * 4));
-    LoadNetIni(st);
+    LoadNetIni(base_, st);
     EXPECT_EQ(st.ServerPort, 2020);
     EXPECT_EQ(st.RemAddresses[3], "10.0.0.4");
     EXPECT_EQ(st.RemPorts[4], 3004);
@@ -277,7 +277,7 @@ TEST_F(SettingsFiles, BrokenDataTakesDefaultsFromTheFailingField) {
     const std::size_t count2 = 8 + (4 + 4 + 8 * 4) + 4;
     net[count2 + 3] = 0x80;
     write("netini.pdt", net);
-    LoadNetIni(st);
+    LoadNetIni(base_, st);
     EXPECT_EQ(st.RemAddresses[0], "10.0.0.1");
     EXPECT_EQ(st.RemPorts[1], 3001);
     EXPECT_EQ(st.RemAddresses[1], "");
@@ -288,20 +288,20 @@ TEST_F(SettingsFiles, BrokenDataTakesDefaultsFromTheFailingField) {
     write("net1.pdt", B{1, 1, 1, 1, 1});
     RightsTable rights{};
     rights[0] = rights[1] = rights[2] = rights[3] = rights[4] = true;
-    EXPECT_EQ(LoadRightsFile(), rights);
+    EXPECT_EQ(LoadRightsFile(base_), rights);
 
     // A password whose count runs past the end reads as empty.
     write("net2.pdt", B{9, 0, 0, 0, 0x31, 0, 0, 0});
-    EXPECT_EQ(LoadPasswordFile(1), "");
+    EXPECT_EQ(LoadPasswordFile(base_, 1), "");
 }
 
 // Every prefix of every file loads without a fault, into file values or defaults only.
 TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
     set_sample_tables(st);
-    ASSERT_TRUE(save_station_files(st));
+    ASSERT_TRUE(save_station_files(base_, st));
     const struct {
         const char* name;
-        void (*load)(SettingsState&);
+        void (*load)(const BaseState&, SettingsState&);
         std::function<bool()> complete;
     } files[] = {
         {"netini.pdt", LoadNetIni, [this] { return st.NetReserved == -3; }},
@@ -315,11 +315,11 @@ TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
         const B full = read(f.name);
         for (std::size_t n = 0; n < full.size(); ++n) {
             write(f.name, B(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n)));
-            f.load(st);
+            f.load(base_, st);
             ASSERT_FALSE(f.complete()) << f.name << " cut at " << n;
         }
         write(f.name, full);
-        f.load(st);
+        f.load(base_, st);
         EXPECT_TRUE(f.complete()) << f.name;
     }
 }
@@ -328,7 +328,7 @@ TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
 // no string grows past what the file holds.
 TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
     set_sample_tables(st);
-    ASSERT_TRUE(save_station_files(st));
+    ASSERT_TRUE(save_station_files(base_, st));
     std::mt19937 rng(1234);
     for (const char* name : {"netini.pdt", "hrdini.pdt", "bufini.pdt", "cnf.pdt"}) {
         const B full = read(name);
@@ -339,7 +339,7 @@ TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
                 bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
             }
             write(name, bytes);
-            load_station_files(st);
+            load_station_files(base_, st);
             EXPECT_TRUE(st.HrdMap.CommAdr == 1 && st.HrdMap.DacAdr == 1) << name;
             EXPECT_TRUE(st.HrdMap.SensAdr >= 1 && st.HrdMap.SensAdr <= 2) << name;
             EXPECT_TRUE(st.HrdMap.UprAdr >= 1 && st.HrdMap.UprAdr <= 2) << name;
@@ -361,34 +361,34 @@ TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
 TEST_F(SettingsFiles, UnreadableFileGivesDefaultsAndFailedSaveKeepsOldFile) {
     std::filesystem::create_directory(path("hrdini.pdt"));
     st.HrdMap = kHrdMapProvisional;
-    LoadHrdIni(st);
+    LoadHrdIni(base_, st);
     EXPECT_EQ(st.HrdMap, kHrdMapDefaults);
 
     set_sample_tables(st);
-    ASSERT_TRUE(SaveNetIni(st));
+    ASSERT_TRUE(SaveNetIni(base_, st));
     const B old = read("netini.pdt");
     // The temporary file cannot be made: the save fails and the old file stays whole.
     std::filesystem::create_directory(path("netini.pdt.tmp"));
     st.ServerPort = 1;
-    EXPECT_FALSE(SaveNetIni(st));
+    EXPECT_FALSE(SaveNetIni(base_, st));
     EXPECT_EQ(read("netini.pdt"), old);
     std::filesystem::remove(path("netini.pdt.tmp"));
-    EXPECT_TRUE(SaveNetIni(st));
+    EXPECT_TRUE(SaveNetIni(base_, st));
     EXPECT_NE(read("netini.pdt"), old);
 
     // A missing program folder: nothing is written, nothing breaks.
-    SetProgramDir((dir_ / "gone").string());
-    EXPECT_FALSE(SaveStealth(st));
-    LoadStealth(st);
+    SetProgramDir(base_, (dir_ / "gone").string());
+    EXPECT_FALSE(SaveStealth(base_, st));
+    LoadStealth(base_, st);
     EXPECT_FALSE(st.StealthAtStart);
 }
 
 TEST_F(SettingsFiles, FileNamesMatchCaseInsensitively) {
     write("STL.PDT", B{26, 0, 0, 0, 1});
-    LoadStealth(st);
+    LoadStealth(base_, st);
     EXPECT_TRUE(st.StealthAtStart);
     st.StealthAtStart = false;
-    ASSERT_TRUE(SaveStealth(st));
+    ASSERT_TRUE(SaveStealth(base_, st));
     EXPECT_EQ(read("STL.PDT"), (B{26, 0, 0, 0, 0}));
     EXPECT_FALSE(std::filesystem::exists(path("stl.pdt")));
 }
