@@ -32,6 +32,7 @@ public:
     StationLifecycle& Life() { return *life_; }
     LiveStation& Live() { return *live_; }
     CaptureWindows& Windows() { return windows_; }
+    StationState& State() { return state_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -52,14 +53,41 @@ private:
         void SetEnabled(bool enabled) override;
     };
 
-    StartupHooks hooks();
     void wire_alarm_sound();
-    void stop_live_timers();
-    void free_camera_windows();
 
+    // Start-up's live-engine steps on the `LiveStation` and the form's camera windows.
+    class ProgramLive : public LivePort {
+    public:
+        explicit ProgramLive(StationProgram& program) : program_(program) {}
+        void ResetFrameLoops() override;
+        void TakePresentChips() override;
+        void CloseQuery() override;
+        void FreeCameraWindows() override;
+
+    private:
+        StationProgram& program_;
+    };
+
+    // Until stored configurations load, the second stage only resets the live engine's tables.
+    class LiveTablesReset : public ConfigurationPort {
+    public:
+        explicit LiveTablesReset(StationProgram& program) : program_(program) {}
+        void ResetStationTables() override;
+        void LoadScheduledConfiguration() override {}
+
+    private:
+        StationProgram& program_;
+    };
+
+    StationState state_;
     CaptureWindows windows_;
     LiveCapture capture_;
-    StationBoard board_;
+    StationBoard board_{state_.Base, state_.Settings.HrdMap};
+    NoRemotes remotes_;
+    NoFrameActions frame_actions_;
+    NoNetwork network_;
+    ProgramLive live_port_{*this};
+    LiveTablesReset configuration_{*this};
     std::unique_ptr<LiveStation> live_;
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;

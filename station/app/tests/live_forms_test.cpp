@@ -42,7 +42,7 @@ void drain_deletes() {
 class LiveForms : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+        ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         hooks.QuerryStatus = [this](int right) { return rights.count(right) != 0; };
         hooks.OpenAdjFound = [this](int slot) { opened.push_back(slot); };
     }
@@ -50,7 +50,6 @@ protected:
         for (QObject* child : owner.children()) {
             delete dynamic_cast<TFormChanel*>(child);
         }
-        LangList.Clear();
     }
     static void save(QWidget& w, const char* name) {
         QDir().mkpath(TOLM_SCREENSHOT_DIR);
@@ -59,7 +58,9 @@ protected:
 
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
+    live_test::NoLivePorts ports;
+    BaseState base_;
+    LiveStation live{capture, board, base_, ports.Ports()};
     std::set<int> rights{1, 14, 17};
     std::vector<int> opened;
     ChanelHooks hooks;
@@ -110,7 +111,7 @@ TEST_F(LiveForms, CameraWindowLayoutCaptionAndMenu) {
     EXPECT_EQ(find.bottom() + 1, f->Panel2()->height() - 1);
     EXPECT_EQ(write.bottom() + 1, find.top());
     EXPECT_TRUE(f->WriteBtn()->isCheckable());
-    EXPECT_EQ(f->FindBtn()->toolTip(), LangText(5));
+    EXPECT_EQ(f->FindBtn()->toolTip(), LangText(base_.LangList, 5));
 
     f->SetNewRecPNumOfCam("x");
     f->Window().RemNumber = 3;
@@ -218,8 +219,8 @@ TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {
         EXPECT_EQ(live.Handoff.MesForm(), &mes.Figures());
         mes.show();
         EXPECT_TRUE(mes.Figures().Visible);
-        EXPECT_EQ(mes.windowTitle(), LangText(273));
-        EXPECT_EQ(mes.StopBtn()->text(), LangText(309));
+        EXPECT_EQ(mes.windowTitle(), LangText(base_.LangList, 273));
+        EXPECT_EQ(mes.StopBtn()->text(), LangText(base_.LangList, 309));
         EXPECT_EQ(mes.Label1()->text(), "0000");
 
         Diagnostics& d = mes.Figures();
@@ -235,7 +236,7 @@ TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {
         d.AddRegsLine("Chip 1 Reg 10 Value=00-->F0 Time 10.12.2026 9:05:07");
         mes.Refresh();
         EXPECT_EQ(mes.DG1()->item(2, 1)->text(), "40.00");
-        EXPECT_EQ(mes.DG1()->item(0, 1)->text(), LangText(274) + " 1");
+        EXPECT_EQ(mes.DG1()->item(0, 1)->text(), LangText(base_.LangList, 274) + " 1");
         EXPECT_EQ(mes.DG2()->item(2, 3)->text(), "5");
         EXPECT_EQ(mes.Label1()->text(), "00004000");
         EXPECT_EQ(mes.RegsMemo()->blockCount(), 1);
@@ -276,7 +277,9 @@ template <class Done> bool spin_until(Done done) {
 TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
+    live_test::NoLivePorts ports;
+    BaseState base;
+    LiveStation live{capture, board, base, ports.Ports()};
     LiveTimers timers(live);
     EXPECT_FALSE(timers.MainCycleTimer().isActive());
 
@@ -314,18 +317,20 @@ TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
 namespace {
 
 TEST(LiveMenus, MainFormItemsReachTheEngine) {
-    ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+    BaseState base_;
+    ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
     TMain_Kastrel_Form form;
-    form.SetCaptions();
+    form.SetCaptions(base_.LangList);
     bool formatRight = true;
     bool sourceRight = true;
     FormMenus menus(form, [&](int right) {
         return (right != 12 || formatRight) && (right != 13 || sourceRight);
     });
-    ConnectLiveMenus(form, live, menus, ChanelHooks{});
+    live_test::NoLivePorts none;
+    LiveStation live{capture, board, base_, {none.remotes, menus, none.actions}};
+    ConnectLiveMenus(form, live, ChanelHooks{});
 
     form.MenuItem("AddChanel")->trigger();
     form.MenuItem("AddChanel")->trigger();
@@ -369,7 +374,6 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     for (QObject* child : form.children()) {
         delete dynamic_cast<TFormChanel*>(child);
     }
-    LangList.Clear();
 }
 
 } // namespace

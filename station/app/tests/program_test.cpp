@@ -65,7 +65,6 @@ class Program : public vfw_test::CaptureTest {
 protected:
     void SetUp() override {
         fs::create_directories(root_ / "program");
-        SetProgramDir((root_ / "program").string());
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", root_ / "program" / "tolm.lng");
         fs::copy_file(FAKE_BOARD_MODULE, platform::system_directory() / "tarvovfw.dll");
         module_ = LoadLibraryA(kBoardLibraryName);
@@ -77,7 +76,6 @@ protected:
         if (module_ != nullptr) {
             FreeLibrary(module_);
         }
-        LangList.Clear();
     }
 
     template <class F> static bool pump_until(F done) {
@@ -99,9 +97,11 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     install(0, 0); // chips 1 and 2
     install(1, 1);
     // Sensors and relays on board 1, whose chip is present.
-    HrdMap = {1, 1, 1, 1, 1, 1, 1, 1};
-    ASSERT_TRUE(SaveHrdIni());
     StationProgram program;
+    SetProgramDir(program.State().Base, (root_ / "program").string());
+    SettingsState settings;
+    settings.HrdMap = {1, 1, 1, 1, 1, 1, 1, 1};
+    ASSERT_TRUE(SaveHrdIni(program.State().Base, settings));
     ASSERT_TRUE(program.Start());
     StationStartup& s = program.Life().Startup();
     EXPECT_EQ(s.DriverConnected, (std::array<bool, 4>{true, true, false, false}));
@@ -171,6 +171,7 @@ TEST_F(Program, ASoundRequestSoundsOnTheSpeaker) {
     install(0, 0);
     SpeakerTones speaker;
     StationProgram program;
+    SetProgramDir(program.State().Base, (root_ / "program").string());
     ASSERT_TRUE(program.Start());
     ASSERT_TRUE(pump_until([&] { return program.Live().Cycle.MainCycleTimerEnabled; }));
     TFormChanel* form = OpenCameraWindow(program, 1, 1);

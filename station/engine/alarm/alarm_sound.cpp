@@ -42,11 +42,11 @@ std::string stored_name(std::string_view path) {
 
 } // namespace
 
-std::filesystem::path SoundFilePath(std::string_view sound_file) {
+std::filesystem::path SoundFilePath(const BaseState& base, std::string_view sound_file) {
     if (!sound_file.empty() && (sound_file.front() == '/' || sound_file.front() == '\\')) {
         return stored_name(sound_file);
     }
-    return stored_name(ProgramFile(sound_file));
+    return stored_name(ProgramFile(base, sound_file));
 }
 
 void AlarmSound::Reset() {
@@ -105,7 +105,7 @@ void AlarmSound::scan(CameraSlots& slots, MediaPlayer& player) {
         }
         // A file that is missing, cannot be opened or cannot be played is passed over; its
         // request stays set.
-        const std::filesystem::path file = SoundFilePath(w->SoundFile);
+        const std::filesystem::path file = SoundFilePath(base_, w->SoundFile);
         const DWORD attributes = GetFileAttributesA(file.string().c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
             !player.Open(file) || !player.CanPlay()) {

@@ -1,10 +1,8 @@
 #include "language.h"
 
-#include "program_dir.h"
+#include "base_state.h"
 
 namespace station {
-
-LanguageList LangList;
 
 bool LanguageList::LoadFromFile(const std::filesystem::path& path) {
     const auto bytes = ReadWholeFile(path.string());
@@ -42,8 +40,8 @@ const std::string& LanguageList::operator[](int n) const {
     return lines_[static_cast<std::size_t>(n)];
 }
 
-bool LoadLanguageFile() {
-    return LangList.LoadFromFile(ProgramFile(kLanguageFileName));
+bool LoadLanguageFile(BaseState& base) {
+    return base.LangList.LoadFromFile(ProgramFile(base, kLanguageFileName));
 }
 
 } // namespace station

@@ -1,21 +1,11 @@
 #include "local_clock.h"
 
-#include <win32/sysinfo.h>
+#include "base_state.h"
 
-#include <mutex>
+#include <win32/sysinfo.h>
 
 namespace station {
 namespace {
-
-std::mutex& clock_mutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::function<LocalDateTime()>& clock_source() {
-    static std::function<LocalDateTime()> source;
-    return source;
-}
 
 LocalDateTime real_now() {
     SYSTEMTIME now{};
@@ -26,18 +16,8 @@ LocalDateTime real_now() {
 
 } // namespace
 
-LocalDateTime LocalNow() {
-    std::function<LocalDateTime()> source;
-    {
-        std::lock_guard lock(clock_mutex());
-        source = clock_source();
-    }
-    return source ? source() : real_now();
-}
-
-void SetLocalClock(std::function<LocalDateTime()> source) {
-    std::lock_guard lock(clock_mutex());
-    clock_source() = std::move(source);
+LocalDateTime LocalNow(const BaseState& base) {
+    return base.LocalClock ? base.LocalClock() : real_now();
 }
 
 long long DaysFromCivil(int year, int month, int day) {

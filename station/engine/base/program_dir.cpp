@@ -1,34 +1,26 @@
 #include "program_dir.h"
 
+#include "base_state.h"
+
 #include <win32/errors.h>
 #include <win32/files.h>
 #include <win32/modules.h>
 #include <win32_owners/unique_handle.h>
 #include <win32_owners/write_all.h>
 
-#include <mutex>
-
 namespace station {
 namespace {
 
 using win32_owners::UniqueHandle;
 
-std::mutex& dir_mutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::string& dir_value() {
-    static std::string dir;
-    return dir;
-}
-
 bool is_separator(char c) {
     return c == '/' || c == '\\';
 }
 
+} // namespace
+
 // The folder of the program file; the current folder when the program file cannot be told.
-std::string program_file_folder() {
+std::string ProgramFileFolder() {
     char path[4096]; // host folders may be deeper than MAX_PATH
     const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
     std::string file(path, n < sizeof path ? n : 0);
@@ -44,34 +36,23 @@ std::string program_file_folder() {
     return file;
 }
 
-} // namespace
-
-std::string ProgramDir() {
-    std::lock_guard lock(dir_mutex());
-    std::string& dir = dir_value();
-    if (dir.empty()) {
-        dir = program_file_folder();
-    }
-    return dir;
-}
-
-void SetProgramDir(std::string dir) {
+void SetProgramDir(BaseState& base, std::string dir) {
     while (dir.size() > 1 && is_separator(dir.back())) {
         dir.pop_back();
     }
-    std::lock_guard lock(dir_mutex());
-    dir_value() = std::move(dir);
+    base.ProgramDir = std::move(dir);
 }
 
-std::string ProgramFile(std::string_view name) {
-    std::string path = ProgramDir();
+std::string ProgramFile(const BaseState& base, std::string_view name) {
+    std::string path = base.ProgramDir;
     path += '/';
     path += name;
     return path;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name) {
-    return ReadWholeFile(ProgramFile(name));
+std::optional<std::vector<std::uint8_t>> ReadProgramFile(const BaseState& base,
+                                                         std::string_view name) {
+    return ReadWholeFile(ProgramFile(base, name));
 }
 
 std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
@@ -94,8 +75,9 @@ std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) 
     }
 }
 
-bool ReplaceProgramFile(std::string_view name, const std::vector<std::uint8_t>& bytes) {
-    const std::string target = ProgramFile(name);
+bool ReplaceProgramFile(const BaseState& base, std::string_view name,
+                        const std::vector<std::uint8_t>& bytes) {
+    const std::string target = ProgramFile(base, name);
     const std::string temp = target + ".tmp";
     bool written = false;
     {

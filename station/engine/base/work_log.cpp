@@ -1,5 +1,6 @@
 #include "work_log.h"
 
+#include "base_state.h"
 #include "program_dir.h"
 
 #include <win32/files.h>
@@ -10,9 +11,6 @@
 #include <cstdio>
 
 namespace station {
-
-std::array<bool, 6> ReportFlags{};
-std::int32_t ReportDays = 7;
 
 namespace {
 
@@ -29,7 +27,7 @@ bool has_log_extension(std::string_view name) {
 
 // Deletes every log file whose date lies more than `ReportDays` days before `now`, counting
 // the time of day; files whose names are not dates stay.
-void purge(const std::string& dir, const LocalDateTime& now) {
+void purge(const std::string& dir, const LocalDateTime& now, std::int32_t ReportDays) {
     const long long now_ms = DaysFromCivil(now.year, now.month, now.day) * kMsPerDay +
                              ((now.hour * 60LL + now.minute) * 60 + now.second) * 1000 +
                              now.millisecond;
@@ -94,23 +92,24 @@ std::string WorkLogLine(int category, const LocalDateTime& now, std::string_view
     return line;
 }
 
-void WriteReport(int category, std::string_view text) {
+void WriteReport(const BaseState& base, int category, std::string_view text) {
+    const std::array<bool, 6>& ReportFlags = base.ReportFlags;
     if (category < 1 || category > 6 || !ReportFlags[0] ||
         !ReportFlags[static_cast<std::size_t>(category - 1)]) {
         return;
     }
     // One reading gives the file's date and the line's time.
-    const LocalDateTime now = LocalNow();
+    const LocalDateTime now = LocalNow(base);
     const std::string line = WorkLogLine(category, now, text);
-    const std::string dir = ProgramDir();
+    const std::string dir = base.ProgramDir;
     const DWORD dir_attributes = GetFileAttributesA(dir.c_str());
     if (dir_attributes == INVALID_FILE_ATTRIBUTES ||
         (dir_attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return;
     }
-    const std::string path = ProgramFile(WorkLogFileName(now));
+    const std::string path = ProgramFile(base, WorkLogFileName(now));
     if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        purge(dir, now); // the first line of a new day
+        purge(dir, now, base.ReportDays); // the first line of a new day
     }
     const win32_owners::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                                       nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,

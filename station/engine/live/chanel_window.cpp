@@ -85,7 +85,9 @@ ChanelWindow::ChanelWindow(std::int32_t slot, ChanelContext context)
 }
 
 void ChanelWindow::FormShow() {
-    RemCaptionBase = LangList[kLineInput] + " " + std::to_string(CamNumber);
+    const std::string input =
+        context_.Lang != nullptr ? (*context_.Lang)[kLineInput] : std::string();
+    RemCaptionBase = input + " " + std::to_string(CamNumber);
 }
 
 void ChanelWindow::SetNewRecPNumOfCam(std::string name) {

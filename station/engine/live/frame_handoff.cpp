@@ -39,9 +39,11 @@ LiveTables::LiveTables() {
     }
 }
 
-FrameHandoff::FrameHandoff(CapturePort& capture, BoardPort& board, LiveTables& tables,
-                           ChanelSlots& slots, LiveCounters& counters)
-    : capture_(capture), board_(board), tables_(tables), slots_(slots), counters_(counters) {
+FrameHandoff::FrameHandoff(CapturePort& capture, BoardPort& board, RemotePort& remotes,
+                           MenuPort& menus, LiveTables& tables, ChanelSlots& slots,
+                           LiveCounters& counters)
+    : capture_(capture), board_(board), tables_(tables), slots_(slots), counters_(counters),
+      remotes_(remotes), menus_(menus) {
     for (int k = 1; k <= kChipCount; ++k) {
         ResetChip(k);
     }
@@ -215,11 +217,9 @@ bool FrameHandoff::camera_wanted(int k, int camera) const {
             }
         }
     }
-    if (remotes_ != nullptr) {
-        for (int n = 1; n <= kRemoteStationCount; ++n) {
-            if (remotes_->Exists(n) && remotes_->Subscribed(n, k, camera)) {
-                return true;
-            }
+    for (int n = 1; n <= kRemoteStationCount; ++n) {
+        if (remotes_.Exists(n) && remotes_.Subscribed(n, k, camera)) {
+            return true;
         }
     }
     return false;
@@ -233,15 +233,13 @@ bool FrameHandoff::chip_has_consumer(int k) const {
             }
         }
     }
-    if (remotes_ != nullptr) {
-        for (int n = 1; n <= kRemoteStationCount; ++n) {
-            if (!remotes_->Exists(n)) {
-                continue;
-            }
-            for (int c = 1; c <= kCameraCount; ++c) {
-                if (remotes_->Subscribed(n, k, c)) {
-                    return true;
-                }
+    for (int n = 1; n <= kRemoteStationCount; ++n) {
+        if (!remotes_.Exists(n)) {
+            continue;
+        }
+        for (int c = 1; c <= kCameraCount; ++c) {
+            if (remotes_.Subscribed(n, k, c)) {
+                return true;
             }
         }
     }
@@ -346,11 +344,8 @@ void FrameHandoff::dispatch(int k, int i, int c, bool switched) {
             w->TakeLocalFrame(header, frame);
         }
     }
-    if (remotes_ == nullptr) {
-        return;
-    }
     for (int n = 1; n <= kRemoteStationCount; ++n) {
-        if (!remotes_->Exists(n) || !remotes_->Subscribed(n, k, a)) {
+        if (!remotes_.Exists(n) || !remotes_.Subscribed(n, k, a)) {
             continue;
         }
         FrameCopy& copy = chip.FrameCopies[aa];
@@ -489,14 +484,12 @@ void FrameHandoff::stop_for_dialog(int k, DialogTimer which) {
     if (!ValidChip(k) || !Chip(k).DriverConnected) {
         return;
     }
-    if (menus_ != nullptr) {
-        if (which == DialogTimer::Format) {
-            menus_->EnableResMenu(false);
-            menus_->EnableResItem(k, false);
-        } else {
-            menus_->EnableSoerceMenu(false);
-            menus_->EnableSoerceItem(k, false);
-        }
+    if (which == DialogTimer::Format) {
+        menus_.EnableResMenu(false);
+        menus_.EnableResItem(k, false);
+    } else {
+        menus_.EnableSoerceMenu(false);
+        menus_.EnableSoerceItem(k, false);
     }
     ChipCapture& chip = Chip(k);
     chip.ChipRunning.store(false);
@@ -531,18 +524,14 @@ void FrameHandoff::DialogTimerTimer(int k) {
     timers_changed();
     if (which == DialogTimer::Format) {
         capture_.DlgVideoFormat(k);
-        if (menus_ != nullptr) {
-            const bool on = menus_->QuerryStatus(kRightFormat);
-            menus_->EnableResMenu(on);
-            menus_->EnableResItem(k, on);
-        }
+        const bool on = menus_.QuerryStatus(kRightFormat);
+        menus_.EnableResMenu(on);
+        menus_.EnableResItem(k, on);
     } else {
         capture_.DlgVideoSource(k);
-        if (menus_ != nullptr) {
-            const bool on = menus_->QuerryStatus(kRightSource);
-            menus_->EnableSoerceMenu(on);
-            menus_->EnableSoerceItem(k, on);
-        }
+        const bool on = menus_.QuerryStatus(kRightSource);
+        menus_.EnableSoerceMenu(on);
+        menus_.EnableSoerceItem(k, on);
     }
     if (ReadCaptureFormat) {
         ReadCaptureFormat(k);

@@ -1,6 +1,8 @@
 // Station texts (CP1251) as Qt strings.
 #pragma once
 
+#include "base/language.h"
+
 #include <QString>
 #include <string_view>
 
@@ -8,6 +10,6 @@ namespace station {
 
 QString QtText(std::string_view cp1251);
 // Language line n as a Qt string.
-QString LangText(int line);
+QString LangText(const LanguageList& lang, int line);
 
 } // namespace station

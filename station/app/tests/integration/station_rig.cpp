@@ -74,7 +74,6 @@ StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(t
     fs::create_directories(root_ / "sys");
     fs::create_directories(root_ / "program");
     platform::set_system_root(root_ / "sys");
-    SetProgramDir((root_ / "program").string());
     fs::copy_file(bin_dir_ / "tolm.lng", root_ / "program" / "tolm.lng");
     platform::clock::use_real();
 }
@@ -87,7 +86,6 @@ StationRig::~StationRig() {
         machine_->stop();
     }
     machine::install_machine(nullptr);
-    LangList.Clear();
 }
 
 std::string StationRig::InstallDrivers() {
@@ -112,6 +110,7 @@ void StationRig::StartMachine() {
 
 bool StationRig::StartStation(const std::vector<int>& chips, std::chrono::milliseconds timeout) {
     program_ = std::make_unique<StationProgram>();
+    SetProgramDir(program_->State().Base, (root_ / "program").string());
     if (!program_->Start()) {
         return false;
     }

@@ -43,16 +43,16 @@ TEST(LanguageList, LinesTheFileLacksAreEmpty) {
 class LanguageFile : public test::ProgramDirTest {};
 
 TEST_F(LanguageFile, LoadsFromTheProgramFolder) {
-    LangList.SetText("old");
-    EXPECT_FALSE(LoadLanguageFile());
-    EXPECT_EQ(LangList[0], "old") << "a failed load leaves the list";
+    base_.LangList.SetText("old");
+    EXPECT_FALSE(LoadLanguageFile(base_));
+    EXPECT_EQ(base_.LangList[0], "old") << "a failed load leaves the list";
     std::filesystem::create_directory(path("tolm.lng"));
-    EXPECT_FALSE(LoadLanguageFile());
+    EXPECT_FALSE(LoadLanguageFile(base_));
     std::filesystem::remove(path("tolm.lng"));
     write("TOLM.LNG", {'n', '\r', '\n', 'm'});
-    ASSERT_TRUE(LoadLanguageFile());
-    EXPECT_EQ(LangList.Count(), 2);
-    EXPECT_EQ(LangList[1], "m");
+    ASSERT_TRUE(LoadLanguageFile(base_));
+    EXPECT_EQ(base_.LangList.Count(), 2);
+    EXPECT_EQ(base_.LangList[1], "m");
 }
 
 // The shipped file: CP1251, every line the station uses filled in.

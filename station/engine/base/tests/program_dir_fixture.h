@@ -1,6 +1,8 @@
-// A fresh temporary program folder per test, and a builder for expected file bytes.
+// A fresh temporary program folder per test (the program folder of a fresh `BaseState`), and a
+// builder for expected file bytes.
 #pragma once
 
+#include "base/base_state.h"
 #include "base/program_dir.h"
 #include "temp_dir.h"
 
@@ -18,7 +20,7 @@ namespace station::test {
 
 class ProgramDirTest : public ::testing::Test {
 protected:
-    void SetUp() override { SetProgramDir(dir_.string()); }
+    void SetUp() override { SetProgramDir(base_, dir_.string()); }
 
     std::filesystem::path path(std::string_view name) const { return dir_ / name; }
 
@@ -35,6 +37,7 @@ protected:
 
     tolm_test::TempDir temp_{"tolm-progdir"};
     std::filesystem::path dir_ = temp_.path();
+    BaseState base_;
 };
 
 // Little-endian pieces of the settings encoding, written out by hand for golden bytes.

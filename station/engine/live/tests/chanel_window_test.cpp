@@ -17,18 +17,18 @@ namespace {
 class CameraWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+        ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         ChanelContext ctx;
         ctx.Tables = &tables;
         ctx.AdjFound = &adj;
         ctx.Board = &board;
         ctx.Remotes = &remotes;
+        ctx.Lang = &base_.LangList;
         w = std::make_unique<ChanelWindow>(5, ctx);
         w->SetPainter(&painter);
         adj.Open = true;
         adj.Slot = 5;
     }
-    void TearDown() override { LangList.Clear(); }
 
     std::vector<std::pair<int, int>> points() const {
         std::vector<std::pair<int, int>> out;
@@ -44,6 +44,7 @@ protected:
         w->PanelMouseUp(shiftAtEnd);
     }
 
+    BaseState base_;
     LiveTables tables;
     AdjFoundState adj;
     FakeBoard board;
@@ -163,7 +164,7 @@ TEST_F(CameraWindow, Captions) {
     w->RemNumber = 3;
     w->CamNumber = 5;
     w->FormShow();
-    EXPECT_EQ(w->Caption(), "3 : " + LangList[118] + " 5");
+    EXPECT_EQ(w->Caption(), "3 : " + base_.LangList[118] + " 5");
     w->SetNewRecPNumOfCam("Gate");
     EXPECT_EQ(w->Caption(), "3 : Gate");
     w->RemNumber = 0;

@@ -66,14 +66,16 @@ protected:
         h.VideoProcess();
     }
 
+    BaseState base_;
     FakeCapture capture;
     FakeBoard board;
     LiveTables tables;
     ChanelSlots slots;
     LiveCounters counters;
     FakeRemotes remotes;
+    NoMenus menus;
     CountingActions actions;
-    FrameHandoff h{capture, board, tables, slots, counters};
+    FrameHandoff h{capture, board, remotes, menus, tables, slots, counters};
     WindowSet windows{slots, {}};
     MemoryChip chip1;
     tolm_test::ScopedManualClock clock_{1000};
@@ -192,7 +194,6 @@ TEST_F(Handoff, RemoteStationsShareOneCopyOfTheChipsOwnHeader) {
     MemoryChip chip2;
     Start(1, chip1, 4, withTable);
     Start(2, chip2);
-    h.SetRemotes(&remotes);
     remotes.exists = {1, 2};
     remotes.subscribed = {{1, 1, 1}, {2, 1, 1}, {2, 2, 1}};
     h.Chip(1).StartSkipCount = 0;
@@ -224,7 +225,7 @@ TEST_F(Handoff, RemoteStationsShareOneCopyOfTheChipsOwnHeader) {
 }
 
 TEST_F(Handoff, UntouchedAndBadBuffers) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     Start(1, chip1);
     // Ready, but the ramp is intact: counted, marked bad, handed back at the cursor.
@@ -338,7 +339,7 @@ TEST_F(Handoff, DriverErrorsAreShownOnTheGuiThread) {
 }
 
 TEST_F(Handoff, DiagnosticsSeeBufferStatesAndFramePeriods) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     Start(1, chip1);
     h.Chip(1).StartSkipCount = 0;

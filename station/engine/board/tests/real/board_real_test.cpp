@@ -26,11 +26,10 @@ class RealBoard : public boardctl_test::BoardTest {
 protected:
     void SetUp() override {
         BoardTest::SetUp();
-        HrdMap = kHrdMapDefaults; // multiplexer and DAC on chip 1, relays and sensors on chip 4
+        map_ = kHrdMapDefaults; // multiplexer and DAC on chip 1, relays and sensors on chip 4
     }
     void TearDown() override {
         station_.Release(); // its device handles go before the driver does
-        HrdMap = kHrdMapProvisional;
         BoardTest::TearDown();
     }
 
@@ -110,7 +109,8 @@ protected:
 
     BoardLibrary station_;
     std::array<bool, kChipCount> present_{true, true, true, true};
-    BoardControl board_{station_, present_};
+    HrdMapTable map_ = kHrdMapProvisional;
+    BoardControl board_{station_, present_, map_};
     HANDLE device_ = INVALID_HANDLE_VALUE;
 };
 
