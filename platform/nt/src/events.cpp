@@ -221,7 +221,7 @@ PETHREAD NTAPI PsGetCurrentThread() {
 }
 
 HANDLE NTAPI PsGetCurrentProcessId() {
-    return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(getpid()));
+    return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(own_pid()));
 }
 
 } // extern "C"
