@@ -59,6 +59,8 @@ bool range_accessible(const void* address, std::size_t length, bool write);
 
 // Copies between this process's user buffers and kernel memory; false (nothing or part copied)
 // when the user range is not readable / writable. Cheap enough for every request.
+// This process's id, read once (and again in a forked child).
+int own_pid();
 bool copy_from_user(void* kernel, const void* user, std::size_t length);
 bool copy_to_user(void* user, const void* kernel, std::size_t length);
 

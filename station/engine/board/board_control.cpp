@@ -89,7 +89,10 @@ void BoardControl::pace(int board) {
     }
     std::uint32_t& last = I2CLastTick[static_cast<std::size_t>(board - 1)];
     const auto delay = static_cast<std::uint32_t>(Settings.Delay);
-    while (since(last) <= delay) {
+    // Sleeps until the deadline rather than spinning on the clock; a Sleep may end early or
+    // late by the clock's granularity, so the passed time is read again after it.
+    for (std::uint32_t passed = since(last); passed <= delay; passed = since(last)) {
+        Sleep(delay + 1 - passed);
     }
 }
 
