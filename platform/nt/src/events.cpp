@@ -278,7 +278,6 @@ BOOLEAN NTAPI Ke386IoSetAccessProcess(PEPROCESS process, ULONG number) {
         }
     }
     hw().set_io_granted(grant);
-    set_process_port_access(grant);
     return TRUE;
 }
 

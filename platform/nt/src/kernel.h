@@ -16,7 +16,8 @@ namespace tolm_nt {
 
 machine::Machine& hw();
 
-// Routes the process's port I/O (_outp/_inp) to the machine while `granted`; refused otherwise.
+// Sets the process's port grant on its machine, if one exists (the machine serves the process's
+// port I/O only while granted and records any other access as a fault).
 void set_process_port_access(bool granted);
 
 // Interrupt request level of the calling thread.
