@@ -72,7 +72,12 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& cap
             stop();
         }
     };
-    h.FreeForms = [this] { free_forms(); };
+    h.FreeForms = [this, dialogs = later.FreeForms] {
+        if (dialogs) {
+            dialogs(); // the open settings dialogs
+        }
+        free_forms();
+    };
     startup_ = std::make_unique<StationStartup>(capture, board, std::move(h));
 
     // Every form of the station previews keys; the main form's close comes through here too.

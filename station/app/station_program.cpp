@@ -5,6 +5,8 @@
 #include "live/live_startup.h"
 #include "ui/live/mes_form.h"
 
+#include <QCoreApplication>
+
 namespace station {
 
 void StationProgram::LiveCapture::CreateWindows() {
@@ -46,9 +48,21 @@ StationProgram::StationProgram() {
     menus_ = std::make_unique<FormMenus>(*form_, [](int) { return false; });
     chanel_hooks_.QuerryStatus = [](int) { return false; };
     ConnectLiveMenus(*form_, *live_, *menus_, chanel_hooks_);
+
+    // Stored configurations: loaded at start, switched by the schedule on the sound timer.
+    configuration_ = std::make_unique<StationConfiguration>(
+        *form_, *live_, board_, *life_, dialogs_, configuration_state_, chanel_hooks_);
+    board_.Sound.ScheduleCheck = [this] { configuration_->ScheduleTimer(); };
+    if (!life_->SoundTimerTimer) {
+        life_->SoundTimerTimer = [this] { board_.Sound.ScheduleCheck(); };
+    }
 }
 
 StationProgram::~StationProgram() {
+    // The settings dialogs have no owner: freed and gone before what they use.
+    dialogs_.Free(kShutdownFrees);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    configuration_.reset();
     // The camera windows and the forms use the engine: they go first.
     form_.reset();
     timers_.reset();
@@ -80,6 +94,8 @@ StartupHooks StationProgram::hooks() {
     };
     h.StopAllTimers = [this] { stop_live_timers(); };
     h.FreeCameraWindows = [this] { free_camera_windows(); };
+    h.LoadScheduledConfiguration = [this] { configuration_->LoadScheduled(); };
+    h.FreeForms = [this] { dialogs_.Free(kShutdownFrees); };
     return h;
 }
 
@@ -100,10 +116,7 @@ void StationProgram::stop_live_timers() {
 }
 
 void StationProgram::free_camera_windows() {
-    for (TFormChanel* w : CameraWindowsOf(*form_)) {
-        w->hide();
-        w->deleteLater();
-    }
+    FreeCameraWindows(*form_, live_->Slots);
     live_->Slots.ChanelPresent.fill(false);
 }
 

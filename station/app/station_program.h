@@ -7,6 +7,8 @@
 #include "live_menus.h"
 #include "live/live_station.h"
 #include "live_timers.h"
+#include "station_configuration.h"
+#include "base/settings_dialogs.h"
 #include "ui/main/main_form.h"
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
@@ -30,6 +32,8 @@ public:
     TMain_Kastrel_Form& Form() { return *form_; }
     StationLifecycle& Life() { return *life_; }
     LiveStation& Live() { return *live_; }
+    StationConfiguration& Configuration() { return *configuration_; }
+    DialogRegistry& Dialogs() { return dialogs_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -54,6 +58,10 @@ private:
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;
     ChanelHooks chanel_hooks_;
+    // The open settings dialogs and the stored configurations.
+    DialogRegistry dialogs_;
+    ConfigurationState configuration_state_;
+    std::unique_ptr<StationConfiguration> configuration_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;
