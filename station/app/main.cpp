@@ -41,10 +41,8 @@ const char* env(const char* name) {
 void schedule_unattended_steps(station::StationProgram& program) {
     TMain_Kastrel_Form& form = program.Form();
     QPointer<TMain_Kastrel_Form> target(&form);
-    bool cameras = false;
     if (const char* list = env("TOLM_CAMERAS")) {
         const auto wanted = station::ParseCameraList(list);
-        cameras = !wanted.empty();
         // After the second stage has started capture (100 ms after the first).
         QTimer::singleShot(400, &form, [target, &program, wanted] {
             if (!target) {
@@ -66,7 +64,8 @@ void schedule_unattended_steps(station::StationProgram& program) {
     }
     if (const char* file = env("TOLM_SCREENSHOT")) {
         const QString path = QString::fromLocal8Bit(file);
-        QTimer::singleShot(cameras ? 2500 : 600, &form, [target, path] {
+        // Once the camera windows (of the stored configuration or the list) show pictures.
+        QTimer::singleShot(2500, &form, [target, path] {
             if (target) {
                 station::MainFormSnapshot(*target).save(path, "PNG");
             }

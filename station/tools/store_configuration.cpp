@@ -1,6 +1,6 @@
 // tolm-store-configuration <program folder>: when the folder holds no stored configuration,
 // writes configuration 1 with the engine's own save: four camera windows, one on each chip
-// (chip 1 camera 3, chip 2 camera 7, chip 3 camera 10, chip 4 camera 16), tiled beside the
+// (chip 1 camera 3, chip 2 camera 7, chip 3 camera 10, chip 4 camera 16), tiled below the
 // main window, with the default camera names and tables. Answers 0 when the folder holds a
 // configuration afterwards.
 #include "configuration/conf_main_tables.h"
@@ -26,7 +26,8 @@ using namespace station;
 constexpr std::array<std::pair<int, int>, kChipCount> kWindows{{{1, 3}, {2, 7}, {3, 10}, {4, 16}}};
 constexpr int kWidth = 330;
 constexpr int kHeight = 260;
-constexpr int kTop = 90;
+// Below the main window's opened menus in the run's screenshot.
+constexpr int kTop = 300;
 
 // The places the save asks for; nothing else of the window system is needed to save.
 class StoredPlaces : public ConfigurationWindows {
