@@ -7,8 +7,8 @@
 //   TOLM_CAMERAS=<k:c,...> camera windows opened once capture runs, window i showing camera
 //                          c of chip k, laid out side by side;
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened and its camera
-//                          windows, once the second start-up stage has run (with camera
-//                          windows, once they have shown live video for a while);
+//                          windows, 2.5 s after start (the windows of the stored
+//                          configuration and of the list have shown live video by then);
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
 #include "camera_windows_run.h"
 #include "ui/live/chanel_form.h"
