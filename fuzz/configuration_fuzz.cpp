@@ -84,8 +84,7 @@ void schedule(fuzz::InputReader& in) {
         (applies && (entry.Hour < 0 || entry.Hour > 23 || entry.Minute < 0 || entry.Minute > 59))) {
         fuzz::fail("the schedule chose an entry it must not");
     }
-    station::ScheduleCheckState state;
-    const auto due = station::ScheduleCheck(table, 0, now, state);
+    const auto due = station::ScheduleCheck(table, 0, now);
     if (due && (!station::ScheduleEntryApplies(table[*due - 1], now) ||
                 table[*due - 1].Hour != now.hour || table[*due - 1].Minute != now.minute)) {
         fuzz::fail("the check chose an entry that does not start now");

@@ -3,8 +3,11 @@
 # the virtual board. With a display ($DISPLAY or $WAYLAND_DISPLAY set) it runs until its main
 # form is closed. Without one it runs under a virtual X server for a few seconds (TOLM_RUN_MS,
 # default 5000; 0 runs until it is closed), with its messages written to the terminal.
-# Afterwards it prints the station's messages and today's work log, and a screenshot of the main
-# form with four live camera windows is in build/screenshots/station.png.
+# The station starts from the stored configuration of the program folder; when it holds none,
+# tolm-store-configuration writes configuration 1 (four camera windows, one on each chip).
+# TOLM_CAMERAS=<k:c,...> opens further windows (tests). Afterwards it prints the station's
+# messages and today's work log, and a screenshot of the main form with its camera windows is in
+# build/screenshots/station.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" "$root/build"
@@ -27,8 +30,8 @@ fi
 
 export TOLM_SYSROOT=$sysroot
 export TOLM_SCREENSHOT=$shots/station.png
-# Four camera windows, one on each chip (chip:camera).
-export TOLM_CAMERAS=${TOLM_CAMERAS:-1:3,2:7,3:10,4:16}
+# The stored configuration the station starts from.
+"$bin/tolm-store-configuration" "$bin"
 rm -f "$TOLM_SCREENSHOT"
 log=$root/build/station-run.log
 status=0

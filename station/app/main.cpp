@@ -7,8 +7,8 @@
 //   TOLM_CAMERAS=<k:c,...> camera windows opened once capture runs, window i showing camera
 //                          c of chip k, laid out side by side;
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened and its camera
-//                          windows, once the second start-up stage has run (with camera
-//                          windows, once they have shown live video for a while);
+//                          windows, 2.5 s after start (the windows of the stored
+//                          configuration and of the list have shown live video by then);
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
 #include "camera_windows_run.h"
 #include "ui/live/chanel_form.h"
@@ -44,10 +44,8 @@ const char* env(const char* name) {
 void schedule_unattended_steps(station::StationProgram& program) {
     TMain_Kastrel_Form& form = program.Form();
     QPointer<TMain_Kastrel_Form> target(&form);
-    bool cameras = false;
     if (const char* list = env("TOLM_CAMERAS")) {
         const auto wanted = station::ParseCameraList(list);
-        cameras = !wanted.empty();
         // After the second stage has started capture (100 ms after the first).
         QTimer::singleShot(400, &form, [target, &program, wanted] {
             if (!target) {
@@ -69,7 +67,8 @@ void schedule_unattended_steps(station::StationProgram& program) {
     }
     if (const char* file = env("TOLM_SCREENSHOT")) {
         const QString path = QString::fromLocal8Bit(file);
-        QTimer::singleShot(cameras ? 2500 : 600, &form, [target, path] {
+        // Once the camera windows (of the stored configuration or the list) show pictures.
+        QTimer::singleShot(2500, &form, [target, path] {
             if (target) {
                 station::MainFormSnapshot(*target).save(path, "PNG");
             }

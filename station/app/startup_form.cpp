@@ -150,6 +150,9 @@ void StationLifecycle::StopAllTimers() {
 }
 
 void StationLifecycle::FreeForms() {
+    if (FreeDialogs) {
+        FreeDialogs();
+    }
     if (view_form_) {
         view_form_->hide();
         view_form_->deleteLater();

@@ -62,6 +62,8 @@ public:
     // The sound timer's handler (100 ms), wired with the alarm sound; the timer is never
     // enabled without one.
     std::function<void()> SoundTimerTimer;
+    // Frees the open settings dialogs (shut-down, before the long-lived forms go).
+    std::function<void()> FreeDialogs;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

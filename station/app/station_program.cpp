@@ -5,6 +5,7 @@
 #include "live/live_startup.h"
 #include "ui/live/mes_form.h"
 
+#include <QCoreApplication>
 #include <QTimer>
 
 namespace station {
@@ -53,12 +54,20 @@ StationProgram::StationProgram() {
     capture_.live = live_.get();
     capture_.windows = &windows_;
     timers_ = std::make_unique<LiveTimers>(*live_);
-    life_ = new StationLifecycle(*form_, state_, capture_, board_,
-                                 LifecyclePorts{*timers_, live_port_, network_, configuration_});
+    life_ =
+        new StationLifecycle(*form_, state_, capture_, board_,
+                             LifecyclePorts{*timers_, live_port_, network_, configuration_port_});
     live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
     chanel_hooks_.QuerryStatus = [](int) { return false; };
     ConnectLiveMenus(*form_, *live_, chanel_hooks_);
     wire_alarm_sound();
+
+    // Stored configurations: loaded at start, switched by the schedule on the sound timer
+    // (its first step); the open settings dialogs go at the shut-down.
+    configuration_ = std::make_unique<StationConfiguration>(
+        *form_, *live_, board_, *life_, dialogs_, state_, configuration_state_, chanel_hooks_);
+    board_.Sound.ScheduleCheck = [this] { configuration_->ScheduleTimer(); };
+    life_->FreeDialogs = [this] { dialogs_.Free(kShutdownFrees); };
 }
 
 void StationProgram::wire_alarm_sound() {
@@ -72,6 +81,10 @@ void StationProgram::wire_alarm_sound() {
 }
 
 StationProgram::~StationProgram() {
+    // The settings dialogs have no owner: freed and gone before what they use.
+    dialogs_.Free(kShutdownFrees);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    configuration_.reset();
     // The camera windows and the forms use the engine: they go first.
     form_.reset();
     timers_.reset();
@@ -99,15 +112,16 @@ void StationProgram::ProgramLive::CloseQuery() {
 }
 
 void StationProgram::ProgramLive::FreeCameraWindows() {
-    for (TFormChanel* w : CameraWindowsOf(*program_.form_)) {
-        w->hide();
-        w->deleteLater();
-    }
+    station::FreeCameraWindows(*program_.form_, program_.live_->Slots);
     program_.live_->Slots.ChanelPresent.fill(false);
 }
 
 void StationProgram::LiveTablesReset::ResetStationTables() {
     program_.live_->Tables = LiveTables();
+}
+
+void StationProgram::LiveTablesReset::LoadScheduledConfiguration() {
+    program_.configuration_->LoadScheduled();
 }
 
 bool StationProgram::Start() {

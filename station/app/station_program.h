@@ -7,6 +7,8 @@
 #include "live_menus.h"
 #include "live/live_station.h"
 #include "live_timers.h"
+#include "station_configuration.h"
+#include "base/settings_dialogs.h"
 #include "ui/main/main_form.h"
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
@@ -33,6 +35,8 @@ public:
     LiveStation& Live() { return *live_; }
     CaptureWindows& Windows() { return windows_; }
     StationState& State() { return state_; }
+    StationConfiguration& Configuration() { return *configuration_; }
+    DialogRegistry& Dialogs() { return dialogs_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -68,12 +72,13 @@ private:
         StationProgram& program_;
     };
 
-    // Until stored configurations load, the second stage only resets the live engine's tables.
+    // The second stage's configuration steps: the live engine's tables reset, then the
+    // configuration the schedule chooses loaded.
     class LiveTablesReset : public ConfigurationPort {
     public:
         explicit LiveTablesReset(StationProgram& program) : program_(program) {}
         void ResetStationTables() override;
-        void LoadScheduledConfiguration() override {}
+        void LoadScheduledConfiguration() override;
 
     private:
         StationProgram& program_;
@@ -87,7 +92,7 @@ private:
     NoFrameActions frame_actions_;
     NoNetwork network_;
     ProgramLive live_port_{*this};
-    LiveTablesReset configuration_{*this};
+    LiveTablesReset configuration_port_{*this};
     std::unique_ptr<LiveStation> live_;
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;
@@ -95,6 +100,10 @@ private:
     // The main form's media player and the sound timer's switch: the alarm sound's outputs.
     TMediaPlayer player_;
     SoundTimerSwitch sound_switch_;
+    // The open settings dialogs and the stored configurations.
+    DialogRegistry dialogs_;
+    ConfigurationState configuration_state_;
+    std::unique_ptr<StationConfiguration> configuration_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;

@@ -6,7 +6,7 @@
 #include "live_menus.h"
 #include "live_timers.h"
 #include "ui/live/mes_form.h"
-#include "ui/common/single_dialog.h"
+#include "ui/common/settings_dialog.h"
 
 #include "base/language.h"
 #include "live/tests/live_fakes.h"
@@ -191,26 +191,73 @@ TEST_F(LiveForms, FramesAreDrawnOnThePanel) {
     EXPECT_NE(QColor(picture.pixel(10, 10)), QColor(200, 200, 200));
 }
 
+// A settings dialog that counts its destroy actions and its Cancel (reject).
+class CountingDialog : public QDialog, public DestroyActions {
+public:
+    CountingDialog(int& destroyed, int& cancelled) : destroyed_(destroyed), cancelled_(cancelled) {}
+    ~CountingDialog() override { RunDestroyActions(); }
+    void reject() override {
+        ++cancelled_;
+        QDialog::reject();
+    }
+
+protected:
+    void FormDestroy() override { ++destroyed_; }
+
+private:
+    int& destroyed_;
+    int& cancelled_;
+};
+
 TEST_F(LiveForms, SettingsDialogsAreSingleInstances) {
-    QPointer<QDialog> variable;
+    DialogRegistry registry;
     int made = 0;
+    int destroyed = 0;
+    int cancelled = 0;
     auto make = [&] {
         ++made;
-        return new QDialog;
+        return new CountingDialog(destroyed, cancelled);
     };
-    EXPECT_TRUE(OpenSingleDialog(variable, make));
-    ASSERT_TRUE(variable);
-    QDialog* first = variable.data();
+    auto open = [&] {
+        return OpenSettingsDialog<CountingDialog>(registry, SettingsDialog::Prior, make);
+    };
+    QPointer<CountingDialog> first = open();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(registry.IsOpen(SettingsDialog::Prior));
     first->lower();
-    EXPECT_FALSE(OpenSingleDialog(variable, make));
+    EXPECT_EQ(open(), nullptr) << "neither a second one nor the first brought up";
     EXPECT_EQ(made, 1);
-    EXPECT_EQ(variable.data(), first);
+
+    // Closed by itself: the entry clears when it goes, its destroy actions ran once.
     first->close();
     drain_deletes();
-    EXPECT_FALSE(variable);
-    EXPECT_TRUE(OpenSingleDialog(variable, make));
-    EXPECT_EQ(made, 2);
-    delete variable.data();
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(registry.IsOpen(SettingsDialog::Prior));
+    EXPECT_EQ(destroyed, 1);
+
+    // Freed from outside: the entry clears at once, the destroy actions run at once and only
+    // once, no Cancel; the dialog goes later.
+    QPointer<CountingDialog> second = open();
+    ASSERT_TRUE(second);
+    cancelled = 0;
+    registry.Free(kSystemStatusFrees);
+    EXPECT_FALSE(registry.IsOpen(SettingsDialog::Prior));
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_TRUE(second) << "deleted later";
+    EXPECT_FALSE(second->isVisible());
+    // A new one may open before the old one is gone; the old one's going keeps its entry.
+    QPointer<CountingDialog> third = open();
+    ASSERT_TRUE(third);
+    drain_deletes();
+    EXPECT_FALSE(second);
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_TRUE(registry.IsOpen(SettingsDialog::Prior));
+    registry.Free(kShutdownFrees);
+    drain_deletes();
+    EXPECT_FALSE(third);
+    EXPECT_EQ(destroyed, 3);
+    EXPECT_EQ(cancelled, 0);
 }
 
 TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {

@@ -37,7 +37,6 @@ inline constexpr int kConfStations = kRemoteStationCount + 1; // this station (0
 inline constexpr int kConfReportFlags = 6;
 
 inline constexpr std::int32_t kDefaultCameraLevel = 53;
-inline constexpr std::int32_t kMaxCameraLevel = 63;
 inline constexpr std::int32_t kMaxPictureValue = 255;
 inline constexpr std::int32_t kMaxSwitchDelay = 300;
 

@@ -2,6 +2,8 @@
 
 #include "chanel_window.h"
 
+#include "base/message_boxes.h"
+
 #include <win32/sysinfo.h>
 #include <win32/dialogs.h>
 #include <win32/synch.h>
@@ -140,7 +142,7 @@ void FrameHandoff::ShowCaptureErrors() {
         pending.swap(errors_);
     }
     for (const auto& [k, text] : pending) {
-        MessageBoxA(capture_.ErrorOwner(k), text.c_str(), "Error", MB_ICONWARNING);
+        StationMessageBox(capture_.ErrorOwner(k), text.c_str(), "Error", MB_ICONWARNING);
     }
 }
 

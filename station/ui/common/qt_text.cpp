@@ -9,6 +9,10 @@ QString QtText(std::string_view cp1251) {
     return QString::fromStdString(Cp1251ToUtf8(cp1251));
 }
 
+std::string StationText(const QString& text) {
+    return Utf8ToCp1251(text.toStdString());
+}
+
 QString LangText(const LanguageList& lang, int line) {
     return QtText(lang[line]);
 }
