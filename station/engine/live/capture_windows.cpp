@@ -1,8 +1,12 @@
 #include "capture_windows.h"
 
+#include "frame_descriptor.h"
 #include "frame_handoff.h"
 
+#include <win32/memory.h>
+
 #include <atomic>
+#include <cstdint>
 
 namespace station {
 
@@ -32,7 +36,8 @@ LRESULT CALLBACK stream_callback(HWND w, LPVIDEOHDR header) {
     if (k == 0 || header == nullptr) {
         return 0;
     }
-    return handoff->CaptureStreamCallback(k, header->dwReserved[3]);
+    return handoff->CaptureStreamCallback(k, header->dwReserved[3],
+                                          reinterpret_cast<std::uintptr_t>(header->lpData));
 }
 
 LRESULT CALLBACK error_callback(HWND w, int id, LPCSTR text) {
@@ -156,11 +161,32 @@ void CaptureWindows::DlgVideoSource(int k) {
     capDlgVideoSource(Window(k));
 }
 
-bool CaptureWindows::IsMappedFrameTable(int k, std::uintptr_t address) {
-    if (TableCheck) {
-        return TableCheck(k, address);
+bool CaptureWindows::IsMappedFrameTable(int k, std::uintptr_t address, std::uintptr_t buffer) {
+    if (!ValidChip(k) || address == 0 || buffer == 0 || address % alignof(FrameDescriptor) != 0 ||
+        address > UINTPTR_MAX - sizeof(FrameDescriptor) * kFrameTableSize) {
+        return false;
     }
-    return address != 0 && address % alignof(FrameDescriptor) == 0;
+    // The whole table lies in committed memory the station may write (a word the capture
+    // layer left behind may point anywhere, or nowhere).
+    const std::uintptr_t end = address + sizeof(FrameDescriptor) * kFrameTableSize;
+    for (std::uintptr_t at = address; at < end;) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(reinterpret_cast<LPCVOID>(at), &region, sizeof region) != sizeof region ||
+            region.State != MEM_COMMIT ||
+            (region.Protect != PAGE_READWRITE && region.Protect != PAGE_EXECUTE_READWRITE)) {
+            return false;
+        }
+        at = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
+    }
+    // Chip k's table lists the buffer of chip k's stream that carried the word.
+    auto* table = reinterpret_cast<FrameDescriptor*>(address);
+    for (int i = 0; i < kFrameTableSize; ++i) {
+        if (std::atomic_ref<std::uintptr_t>(table[i].BufferAddress)
+                .load(std::memory_order_acquire) == buffer) {
+            return true;
+        }
+    }
+    return false;
 }
 
 } // namespace station

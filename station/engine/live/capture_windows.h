@@ -10,7 +10,6 @@
 
 #include <array>
 #include <cstdint>
-#include <functional>
 #include <vector>
 
 namespace station {
@@ -38,10 +37,6 @@ public:
     // when it reports none.
     std::vector<std::uint8_t> ReadVideoFormat(int k);
 
-    // How a table address is recognised as chip k's mapped frame-descriptor table. Without
-    // one, any non-zero address aligned for a descriptor is taken.
-    std::function<bool(int k, std::uintptr_t address)> TableCheck;
-
     bool GetStatus(int k, CaptureStatusInfo& status) override;
     void SetPreview(int k, bool on) override;
     void SetOverlay(int k, bool on) override;
@@ -49,7 +44,8 @@ public:
     void Stop(int k) override;
     void DlgVideoFormat(int k) override;
     void DlgVideoSource(int k) override;
-    bool IsMappedFrameTable(int k, std::uintptr_t address) override;
+    // Writable committed memory (VirtualQuery) whose descriptors list `buffer`.
+    bool IsMappedFrameTable(int k, std::uintptr_t address, std::uintptr_t buffer) override;
     HWND ErrorOwner(int k) const override { return ValidChip(k) ? Window(k) : nullptr; }
 
 private:

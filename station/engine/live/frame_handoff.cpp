@@ -103,14 +103,16 @@ void FrameHandoff::StartCaptureTimerTimer(int k) {
     capture_.SequenceNoFile(k);
 }
 
-int FrameHandoff::CaptureStreamCallback(int k, std::uintptr_t tableWord) {
+int FrameHandoff::CaptureStreamCallback(int k, std::uintptr_t tableWord, std::uintptr_t buffer) {
     if (ProgramClosing.load(std::memory_order_acquire) || !ValidChip(k)) {
         return 0;
     }
     ChipCapture& chip = Chip(k);
     // The word is the table's address only in the driver's later answers: 0 keeps the table
-    // known, and anything but the chip's mapped table is never taken.
-    if (tableWord != 0 && capture_.IsMappedFrameTable(k, tableWord)) {
+    // known, and anything but the chip's mapped table is never taken (the known table is not
+    // checked again).
+    if (tableWord != 0 && tableWord != chip.FrameTables.load(std::memory_order_acquire) &&
+        capture_.IsMappedFrameTable(k, tableWord, buffer)) {
         chip.FrameTables.store(tableWord, std::memory_order_release);
     }
     bool pending = true;

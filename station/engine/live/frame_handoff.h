@@ -90,8 +90,8 @@ public:
     // ---- Capture start and the capture layer's callbacks ----
     void StartCaptureTimerTimer(int k);
     // The video-stream callback for a buffer of chip k's window; `tableWord` is the header's
-    // fourth reserved word. Any thread.
-    int CaptureStreamCallback(int k, std::uintptr_t tableWord);
+    // fourth reserved word, `buffer` the header's buffer address. Any thread.
+    int CaptureStreamCallback(int k, std::uintptr_t tableWord, std::uintptr_t buffer);
     // The error callback: id 0 answers 1; otherwise the driver's text is queued for a message
     // box on the GUI thread and 0 answered. Any thread.
     int CaptureErrorCallback(int k, int id, std::string text);

@@ -35,8 +35,9 @@ public:
     virtual void DlgVideoFormat(int k) = 0;      // WM_CAP_DLG_VIDEOFORMAT
     virtual void DlgVideoSource(int k) = 0;      // WM_CAP_DLG_VIDEOSOURCE
     // True when `address` is the user address at which chip k's frame-descriptor table is
-    // mapped into this process (the kernel device's view).
-    virtual bool IsMappedFrameTable(int k, std::uintptr_t address) = 0;
+    // mapped into this process (the kernel device's view): writable memory of the table's size
+    // that lists `buffer`, the capture buffer whose header carried the address.
+    virtual bool IsMappedFrameTable(int k, std::uintptr_t address, std::uintptr_t buffer) = 0;
     // The window that owns the driver's error messages of chip k.
     virtual HWND ErrorOwner(int /*k*/) const { return nullptr; }
 };

@@ -24,3 +24,39 @@ HGLOBAL WINAPI GlobalFree(HGLOBAL hMem);
 // The block's size in bytes; 0 with ERROR_INVALID_HANDLE for an unknown handle.
 SIZE_T WINAPI GlobalSize(HGLOBAL hMem);
 }
+
+// Virtual memory: what VirtualQuery reports of the process's address space.
+#ifndef PAGE_NOACCESS
+#define PAGE_NOACCESS 0x01
+#define PAGE_READONLY 0x02
+#define PAGE_READWRITE 0x04
+#endif
+#define PAGE_WRITECOPY 0x08
+#define PAGE_EXECUTE 0x10
+#define PAGE_EXECUTE_READ 0x20
+#define PAGE_EXECUTE_READWRITE 0x40
+#ifndef MEM_COMMIT
+#define MEM_COMMIT 0x1000
+#define MEM_RESERVE 0x2000
+#endif
+#define MEM_FREE 0x10000
+#define MEM_PRIVATE 0x20000
+#define MEM_MAPPED 0x40000
+#define MEM_IMAGE 0x1000000
+
+typedef struct _MEMORY_BASIC_INFORMATION {
+    PVOID BaseAddress;
+    PVOID AllocationBase;
+    DWORD AllocationProtect;
+    SIZE_T RegionSize;
+    DWORD State;
+    DWORD Protect;
+    DWORD Type;
+} MEMORY_BASIC_INFORMATION, *PMEMORY_BASIC_INFORMATION;
+
+extern "C" {
+// The region of pages with the same state and protection that holds `lpAddress`, from the
+// address's page on. Answers the bytes written (0 with ERROR_BAD_LENGTH when the record does
+// not fit). Free address space is a MEM_FREE region up to the next mapped page.
+SIZE_T WINAPI VirtualQuery(LPCVOID lpAddress, PMEMORY_BASIC_INFORMATION lpBuffer, SIZE_T dwLength);
+}

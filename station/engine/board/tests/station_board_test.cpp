@@ -102,9 +102,7 @@ protected:
             live_.Handoff.Chip(k).DriverConnected = true;
         }
     }
-    void TearDown() override {
-        platform::set_port_handler(nullptr);
-    }
+    void TearDown() override { platform::set_port_handler(nullptr); }
 
     // Binding and the second stage's chip set-up as at start-up; then chip kChip capturing
     // into the memory chip.
@@ -120,7 +118,8 @@ protected:
         capture_.mapped[kChip] = memory_.address();
         capture_.status[kChip] = {true, 4};
         live_.Handoff.StartCaptureTimerTimer(kChip);
-        live_.Handoff.CaptureStreamCallback(kChip, memory_.address());
+        live_.Handoff.CaptureStreamCallback(kChip, memory_.address(),
+                                            memory_.table[0].BufferAddress);
         for (int i = 0; i < kFrameTableSize; ++i) {
             live_.Handoff.MarkFrameBuffer(kChip, i);
         }

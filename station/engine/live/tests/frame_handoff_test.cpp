@@ -45,7 +45,7 @@ protected:
         capture.mapped[static_cast<std::size_t>(k)] = mc.address();
         capture.status[static_cast<std::size_t>(k)] = {true, buffers};
         h.StartCaptureTimerTimer(k);
-        h.CaptureStreamCallback(k, mc.address());
+        h.CaptureStreamCallback(k, mc.address(), mc.table[0].BufferAddress);
         for (int i = 0; i < kFrameTableSize; ++i) {
             h.MarkFrameBuffer(k, i);
         }
@@ -153,7 +153,7 @@ TEST_F(Handoff, FirstEightAssignedFramesAfterAStartReachNoWindow) {
     EXPECT_EQ(actions.frames[1], 1);
     // A new start drops eight again.
     h.StartCaptureTimerTimer(1);
-    h.CaptureStreamCallback(1, 0);
+    h.CaptureStreamCallback(1, 0, chip1.table[0].BufferAddress);
     FeedAndPass(chip1);
     EXPECT_EQ(actions.frames[1], 1);
 }
@@ -281,17 +281,17 @@ TEST_F(Handoff, TableAddressAndBufferCount) {
     h.Chip(1).StartPending = true;
     // A word that is not the chip's mapped table is never taken; 0 keeps the known one.
     MemoryChip other;
-    h.CaptureStreamCallback(1, other.address());
+    h.CaptureStreamCallback(1, other.address(), other.table[0].BufferAddress);
     EXPECT_EQ(h.Chip(1).FrameTables.load(), 0u);
     EXPECT_TRUE(h.Chip(1).ChipRunning.load());
-    h.CaptureStreamCallback(1, chip1.address());
+    h.CaptureStreamCallback(1, chip1.address(), chip1.table[0].BufferAddress);
     EXPECT_EQ(h.Chip(1).FrameTables.load(), chip1.address());
-    h.CaptureStreamCallback(1, 0);
+    h.CaptureStreamCallback(1, 0, chip1.table[0].BufferAddress);
     EXPECT_EQ(h.Chip(1).FrameTables.load(), chip1.address());
     // After the close query the callback touches nothing.
     h.ProgramClosing = true;
     h.Chip(1).StartPending = true;
-    h.CaptureStreamCallback(1, chip1.address());
+    h.CaptureStreamCallback(1, chip1.address(), chip1.table[0].BufferAddress);
     EXPECT_TRUE(h.Chip(1).StartPending.load());
     h.ProgramClosing = false;
 

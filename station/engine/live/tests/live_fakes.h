@@ -43,7 +43,7 @@ struct FakeCapture : CapturePort {
     }
     void DlgVideoFormat(int k) override { note("dlgformat", k, true); }
     void DlgVideoSource(int k) override { note("dlgsource", k, true); }
-    bool IsMappedFrameTable(int k, std::uintptr_t address) override {
+    bool IsMappedFrameTable(int k, std::uintptr_t address, std::uintptr_t) override {
         return address != 0 && address == mapped[static_cast<std::size_t>(k)];
     }
     HWND ErrorOwner(int k) const override {
