@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     for (const bool cyclic : {true, false}) {
-        const archive::ArchiveContext ctx = fuzz::memory_context(io, cyclic);
+        archive::ArchiveState state;
+        const archive::ArchiveContext ctx = fuzz::memory_context(state, io, cyclic);
         for (const std::int64_t p : {std::int64_t(0), std::int64_t(1), std::int64_t(2), total - 1,
                                      total, std::int64_t(-1)}) {
             archive::Picture image;

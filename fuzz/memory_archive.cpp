@@ -103,8 +103,9 @@ bool MemoryArchiveIo::remove_empty_directory(const archive::Path&) {
     return false;
 }
 
-archive::ArchiveContext memory_context(MemoryArchiveIo& io, bool cyclic) {
-    archive::ArchiveContext ctx;
+archive::ArchiveContext memory_context(archive::ArchiveState& state, MemoryArchiveIo& io,
+                                       bool cyclic) {
+    archive::ArchiveContext ctx(state);
     ctx.program_dir = kProgramDir;
     for (int d = 1; d <= kDirs; ++d) {
         ctx.settings.dirs[std::size_t(d - 1)] = dir_name(d);

@@ -33,9 +33,10 @@ public:
     bool remove_empty_directory(const archive::Path& p) override;
 };
 
-// A context over `io`: the program folder and archive directories 1 and 2 in memory, the
-// given layout, plenty of free space and a fixed clock.
-archive::ArchiveContext memory_context(MemoryArchiveIo& io, bool cyclic);
+// A context over `io` with the encoder of `state`: the program folder and archive directories 1 and
+// 2 in memory, the given layout, plenty of free space and a fixed clock.
+archive::ArchiveContext memory_context(archive::ArchiveState& state, MemoryArchiveIo& io,
+                                       bool cyclic);
 
 // The paths file numbers stand for (file number % count).
 const std::vector<std::string>& archive_file_names();

@@ -158,7 +158,8 @@ void configuration_seeds() {
 void archive_seed(const char* name, bool cyclic, int frames, bool jpeg, std::int64_t group_limit,
                   std::int64_t cap = 0) {
     fuzz::MemoryArchiveIo io;
-    archive::ArchiveContext ctx = fuzz::memory_context(io, cyclic);
+    archive::ArchiveState state;
+    archive::ArchiveContext ctx = fuzz::memory_context(state, io, cyclic);
     ctx.group_limit = group_limit;
     if (cap > 0) {
         ctx.free_space = [&io, cap](const archive::Path& dir) -> std::optional<archive::DiskSpace> {

@@ -58,7 +58,8 @@ struct Scratch {
 
 void write_frames(benchmark::State& state, bool jpeg) {
     Scratch scratch;
-    archive::ArchiveContext ctx;
+    archive::ArchiveState archive_state;
+    archive::ArchiveContext ctx(archive_state);
     ctx.program_dir = scratch.root.string();
     ctx.settings.dirs[0] = ctx.program_dir;
     ctx.settings.cyclic = true;
@@ -165,7 +166,9 @@ void BM_LibjpegAlone(benchmark::State& state) {
 // A raw buffered write of the bytes the archive stores per frame, cycling through 128 MB.
 void raw_write(benchmark::State& state, bool jpeg) {
     std::vector<std::uint8_t> bytes;
-    archive::EncodeFrame(bytes, frame(), kWidth, 50, jpeg, archive::kMarkerYuy2, 16, kHeight);
+    archive::ArchiveState encoder;
+    archive::EncodeFrame(encoder, bytes, frame(), kWidth, 50, jpeg, archive::kMarkerYuy2, 16,
+                         kHeight);
     Scratch scratch;
     const std::string path = (scratch.root / "raw.dat").string();
     std::uint64_t offset = 0;

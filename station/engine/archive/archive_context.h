@@ -1,10 +1,11 @@
-// What the archive's writer and readers are given by the station: the archive settings from
-// "bufini.pdt", the program folder, the file layer, the disk's free space, the local clock and
-// the recording viewer's positions. The archive keeps no state of its own between calls.
+// What the archive's writer and readers are given by the station: its archive state, the archive
+// settings from "bufini.pdt", the program folder, the file layer, the disk's free space, the local
+// clock and the recording viewer's positions. The archive keeps no state of its own between calls.
 #pragma once
 
 #include "archive_files.h"
 #include "archive_io.h"
+#include "archive_state.h"
 
 #include <array>
 #include <cstdint>
@@ -35,6 +36,10 @@ using LocalTimeFn = std::function<double()>;
 double host_local_time();
 
 struct ArchiveContext {
+    explicit ArchiveContext(ArchiveState& archive_state) : state(archive_state) {}
+
+    // The station's archive state (the frame encoder's record).
+    ArchiveState& state;
     // ProgramDir, as the station knows it; "cbufer.ind" lives there.
     std::string program_dir;
     ArchiveSettings settings;

@@ -11,23 +11,19 @@
 namespace archive {
 namespace {
 
-// The station's one core-properties record; used on the GUI thread only, never by two
-// encodings at once.
-IJL_CORE_PROPERTIES JpegEncoderProps;
-// The encoder's output room, grown to the largest frame seen; GUI thread only as above.
-std::unique_ptr<std::uint8_t[]> JpegScratch;
-std::size_t JpegScratchSize = 0;
-
 class IjlSession {
 public:
-    IjlSession() {
-        if (ijlInit(&JpegEncoderProps) != IJL_OK) {
+    explicit IjlSession(IJL_CORE_PROPERTIES& props) : props_(props) {
+        if (ijlInit(&props_) != IJL_OK) {
             throw ArchiveError("cannot initialise the JPEG encoder");
         }
     }
     IjlSession(const IjlSession&) = delete;
     IjlSession& operator=(const IjlSession&) = delete;
-    ~IjlSession() { ijlFree(&JpegEncoderProps); }
+    ~IjlSession() { ijlFree(&props_); }
+
+private:
+    IJL_CORE_PROPERTIES& props_;
 };
 
 std::vector<std::uint8_t> convert(std::span<const std::uint8_t> src, int w, int h, int dst_fmt,
@@ -58,8 +54,9 @@ std::vector<std::uint8_t> yuv_to_bgr24(std::span<const std::uint8_t> pixels, int
     return bgr;
 }
 
-void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t> pixels, int w,
-                int h, int quality, int marker, int bpp) {
+void encode_ijl(ArchiveState& state, std::vector<std::uint8_t>& stream,
+                std::span<const std::uint8_t> pixels, int w, int h, int quality, int marker,
+                int bpp) {
     std::vector<std::uint8_t> yuy2;
     const std::uint8_t* dib = pixels.data();
     if (bpp == 16 && marker == kMarkerYuv411) {
@@ -70,12 +67,12 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
     const std::size_t room = std::size_t(w) * std::size_t(h) * 3 + kJpegHeaderRoom;
     // The encoder writes into a scratch buffer kept between frames (neither allocated nor
     // cleared per frame); only the bytes it produced are copied into the stream.
-    if (JpegScratchSize < room) {
-        JpegScratch = std::make_unique_for_overwrite<std::uint8_t[]>(room);
-        JpegScratchSize = room;
+    if (state.JpegScratchSize < room) {
+        state.JpegScratch = std::make_unique_for_overwrite<std::uint8_t[]>(room);
+        state.JpegScratchSize = room;
     }
-    IjlSession session;
-    IJL_CORE_PROPERTIES& p = JpegEncoderProps;
+    IJL_CORE_PROPERTIES& p = state.JpegEncoderProps;
+    IjlSession session(p);
     p.DIBWidth = DWORD(w);
     p.DIBHeight = -LONG(h);
     p.DIBPadBytes = 0;
@@ -92,7 +89,7 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
         p.DIBColor = IJL_BGR;
     }
     p.JPGFile = nullptr;
-    p.JPGBytes = JpegScratch.get();
+    p.JPGBytes = state.JpegScratch.get();
     p.JPGSizeBytes = DWORD(room);
     p.JPGWidth = DWORD(w);
     p.JPGHeight = DWORD(h);
@@ -109,7 +106,7 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
         stream.clear();
         throw ArchiveError("the JPEG encoder failed on the frame");
     }
-    stream.assign(JpegScratch.get(), JpegScratch.get() + p.JPGSizeBytes);
+    stream.assign(state.JpegScratch.get(), state.JpegScratch.get() + p.JPGSizeBytes);
 }
 
 // The bitmap of the frame as top-down 24-bit picture (for libjpeg).
@@ -167,8 +164,9 @@ std::size_t frame_bytes(int width, int height, int bpp, int marker) {
     }
 }
 
-void EncodeFrame(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t> pixels, int width,
-                 int quality, bool jpeg, int marker, int bpp, int height) {
+void EncodeFrame(ArchiveState& state, std::vector<std::uint8_t>& stream,
+                 std::span<const std::uint8_t> pixels, int width, int quality, bool jpeg,
+                 int marker, int bpp, int height) {
     stream.clear();
     const std::size_t need = frame_bytes(width, height, bpp, marker);
     if (need == 0) {
@@ -179,7 +177,7 @@ void EncodeFrame(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t
     }
     pixels = pixels.first(need);
     if (jpeg && (bpp == 8 || bpp == 24 || (bpp == 16 && marker != kMarkerRgb555))) {
-        encode_ijl(stream, pixels, width, height, quality, marker, bpp);
+        encode_ijl(state, stream, pixels, width, height, quality, marker, bpp);
         return;
     }
     // Bitmap path. A 16-bit YUV frame becomes a true-colour bitmap.

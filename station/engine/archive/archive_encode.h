@@ -4,6 +4,8 @@
 // encoded by libjpeg.
 #pragma once
 
+#include "archive_state.h"
+
 #include <cstdint>
 #include <span>
 #include <vector>
@@ -22,10 +24,12 @@ constexpr std::size_t kJpegHeaderRoom = 4096;
 // archive cannot store.
 std::size_t frame_bytes(int width, int height, int bits_per_pixel, int marker);
 
-// Fills `stream` with the encoded frame. Throws ArchiveError (and leaves `stream` empty) when
-// the frame is too small for its format, the format is not one the archive stores, or the
-// encoder fails; nothing is ever stored for such a frame.
-void EncodeFrame(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t> pixels, int width,
-                 int quality, bool jpeg, int marker, int bits_per_pixel, int height);
+// Fills `stream` with the encoded frame, with the encoder's record and room of `state`. Throws
+// ArchiveError (and leaves `stream` empty) when the frame is too small for its format, the
+// format is not one the archive stores, or the encoder fails; nothing is ever stored for such a
+// frame.
+void EncodeFrame(ArchiveState& state, std::vector<std::uint8_t>& stream,
+                 std::span<const std::uint8_t> pixels, int width, int quality, bool jpeg,
+                 int marker, int bits_per_pixel, int height);
 
 } // namespace archive

@@ -36,8 +36,8 @@ class Writer {
 public:
     Writer(ArchiveContext& ctx, const ArchFrame& frame) : ctx_(ctx), io_(*ctx.io) {
         const Path program = enter_program_folder(ctx);
-        EncodeFrame(data_, frame.pixels, frame.width, frame.quality, frame.jpeg, frame.marker,
-                    frame.bits_per_pixel, frame.height);
+        EncodeFrame(ctx.state, data_, frame.pixels, frame.width, frame.quality, frame.jpeg,
+                    frame.marker, frame.bits_per_pixel, frame.height);
         record_.jpeg = frame.jpeg ? 1 : 0;
         record_.quality = frame.quality;
         record_.time = ctx.local_time ? ctx.local_time() : 0.0;

@@ -3,6 +3,7 @@
 // from a fresh one. Values of later features join it here.
 #pragma once
 
+#include "archive/archive_state.h"
 #include "base/base_state.h"
 #include "settings/settings_state.h"
 
@@ -13,6 +14,8 @@ struct StationState {
     BaseState Base;
     // The settings files of the program folder.
     SettingsState Settings;
+    // The archive's frame encoder.
+    archive::ArchiveState Archive;
 
     // The network is up (the second start-up stage opened it).
     bool NetworkOn = false;

@@ -58,8 +58,9 @@ TEST_P(EncodeFormats, StoresAnUprightPictureOfTheFrame) {
         }
     }
     ASSERT_EQ(px.size(), frame_bytes(w, h, c.bpp, c.marker));
+    ArchiveState state;
     std::vector<std::uint8_t> stream;
-    EncodeFrame(stream, px, w, 90, c.jpeg, c.marker, c.bpp, h);
+    EncodeFrame(state, stream, px, w, 90, c.jpeg, c.marker, c.bpp, h);
     ASSERT_GT(stream.size(), 54u);
     if (c.want_bmp_bits == 0) {
         EXPECT_EQ(stream[0], 0xFF);
@@ -98,7 +99,8 @@ TEST(Encode, FrameBytesOfEachFormat) {
 TEST(Encode, FailureLeavesTheStreamEmpty) {
     std::vector<std::uint8_t> stream = {1, 2, 3};
     const std::vector<std::uint8_t> px(10);
-    EXPECT_THROW(EncodeFrame(stream, px, 16, 80, true, 0, 24, 16), ArchiveError);
+    ArchiveState state;
+    EXPECT_THROW(EncodeFrame(state, stream, px, 16, 80, true, 0, 24, 16), ArchiveError);
     EXPECT_TRUE(stream.empty());
 }
 

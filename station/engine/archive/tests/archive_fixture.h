@@ -85,7 +85,8 @@ protected:
     int height = 8;
     TempDir tmp;
     Path program;
-    ArchiveContext ctx;
+    ArchiveState state;
+    ArchiveContext ctx{state};
     double clock = 45000.25;
     std::optional<DiskSpace> fixed_space = DiskSpace{900'000'000'000, 1'000'000'000'000};
     std::map<int, std::vector<std::uint8_t>> pixels; // kept alive while frames refer to them

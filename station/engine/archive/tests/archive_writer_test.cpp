@@ -63,7 +63,7 @@ TEST_P(WriterLayouts, FrameFillingTheGroupToExactlyTheLimitStaysInIt) {
     pixels[1] = id_pixels(1, width, height);
     sizes[1] = {width, height};
     std::vector<std::uint8_t> encoded;
-    EncodeFrame(encoded, pixels[1], width, 80, false, 0, 8, height);
+    EncodeFrame(state, encoded, pixels[1], width, 80, false, 0, 8, height);
     const std::int64_t len = std::int64_t(encoded.size());
     struct Case {
         std::int64_t offset;
