@@ -2,17 +2,13 @@
 
 #include "names.h"
 
-#include "platform/clock.h"
 #include "platform/cp1251.h"
-#include "platform/nt_kernel.h"
 #include "platform/paths.h"
 #include "platform/registry_store.h"
 #include "platform/token_state.h"
 #include "win32/registry.h"
 
-#include <atomic>
 #include <fstream>
-#include <unistd.h>
 
 namespace setup_test {
 
@@ -23,24 +19,12 @@ std::string cp(const char* utf8) {
 }
 
 InstallerTest::InstallerTest() {
-    static std::atomic<int> serial{0};
-    root_ = std::filesystem::temp_directory_path() /
-            ("tolm-setup-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-    std::filesystem::remove_all(root_);
-    std::filesystem::create_directories(root_);
-    platform::set_system_root(root_);
-    platform::clock::use_manual(5000);
-    machine::install_machine(std::make_unique<machine::Machine>());
-    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
-    platform::nt::throw_on_bugcheck();
-    platform::nt::clear_injected_faults();
-    platform::nt::clear_unload_reports();
     platform::token::reset();
     previous_sink_ = platform::set_ui_sink(ui);
 
     // The distribution folder: the stand-in capture driver and kernel driver, and a
     // board-control library.
-    source_ = root_ / "dist";
+    source_ = root() / "dist";
     std::filesystem::create_directories(source_);
     for (const char* name : {"tarvovfw0.dll", "tarvo.sys"}) {
         std::filesystem::copy_file(std::filesystem::path(SETUP_SOURCE_DIR) / name, source_ / name);
@@ -52,17 +36,9 @@ InstallerTest::InstallerTest() {
 
 InstallerTest::~InstallerTest() {
     installer_.reset();
-    platform::nt::reset();
-    platform::nt::drain_deferred();
-    platform::nt::clear_injected_faults();
-    platform::nt::set_bugcheck_handler({});
     platform::set_ui_sink(previous_sink_);
     platform::token::reset();
-    machine::install_machine(nullptr);
-    platform::clock::use_real();
     std::filesystem::current_path(previous_dir_);
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
 }
 
 void InstallerTest::use_machine(machine::MachineConfig config) {

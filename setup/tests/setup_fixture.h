@@ -7,6 +7,8 @@
 
 #include "machine/machine.h"
 #include "platform/ui_recorder.h"
+#include "stepped_machine.h"
+#include "system_root.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +43,7 @@ public:
     // An installer over the recording controls with the eight chip identifiers.
     setup::Installer& installer();
 
-    const std::filesystem::path& root() const { return root_; }
+    const std::filesystem::path& root() const { return root_.path(); }
     const std::filesystem::path& source() const { return source_; }
     std::filesystem::path system_dir() const;
     std::vector<unsigned char> file_bytes(const std::filesystem::path& path) const;
@@ -59,7 +61,8 @@ public:
     RecordingControls controls;
 
 private:
-    std::filesystem::path root_;
+    tolm_test::TempSystemRoot root_{"tolm-setup"};
+    tolm_test::SteppedMachine machine_{{}, 5000};
     std::filesystem::path source_;
     std::filesystem::path previous_dir_;
     std::unique_ptr<setup::Installer> installer_;

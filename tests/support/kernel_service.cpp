@@ -9,22 +9,31 @@ using win32_owners::ScHandle;
 
 KernelDriverService::KernelDriverService(const std::string& image,
                                          const machine::MachineConfig& config,
-                                         const std::string& service)
+                                         const std::string& service, Start when)
     : root_("tolm-kernel"), machine_(config), service_(service) {
     ScHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
-    if (!manager) {
+    ScHandle svc{manager ? CreateServiceA(manager.get(), service_.c_str(), service_.c_str(),
+                                          SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
+                                          SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL, image.c_str(),
+                                          nullptr, nullptr, nullptr, nullptr, nullptr)
+                         : nullptr};
+    if (!svc) {
         start_error_ = GetLastError();
         return;
     }
-    ScHandle svc{CreateServiceA(manager.get(), service_.c_str(), service_.c_str(),
-                                SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-                                SERVICE_ERROR_NORMAL, image.c_str(), nullptr, nullptr, nullptr,
-                                nullptr, nullptr)};
-    if (!svc || !StartServiceA(svc.get(), 0, nullptr)) {
-        start_error_ = GetLastError();
-        return;
+    installed_ = true;
+    if (when == Start::Now) {
+        start();
     }
-    started_ = true;
+}
+
+bool KernelDriverService::start() {
+    ScHandle manager{OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS)};
+    ScHandle svc{manager ? OpenServiceA(manager.get(), service_.c_str(), SERVICE_ALL_ACCESS)
+                         : nullptr};
+    started_ = svc && StartServiceA(svc.get(), 0, nullptr);
+    start_error_ = started_ ? 0 : GetLastError();
+    return started_;
 }
 
 KernelDriverService::~KernelDriverService() {

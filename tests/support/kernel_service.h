@@ -1,7 +1,7 @@
 // The kernel driver installed and started as a service on a stepped machine, in a fresh system
 // root: the image is registered with the service manager as a demand-start kernel driver and
-// started as the installer and the system would. The service is stopped at the end, before the
-// machine goes.
+// started as the installer and the system would (or later, by `start`, for a test of the
+// start itself). A started service is stopped at the end, before the machine goes.
 #pragma once
 
 #include "stepped_machine.h"
@@ -13,13 +13,19 @@ namespace tolm_test {
 
 class KernelDriverService {
 public:
+    enum class Start { Now, Later };
+
     // `image` is the driver file (its path as the service's image path).
     KernelDriverService(const std::string& image, const machine::MachineConfig& config = {},
-                        const std::string& service = "Tarvo");
+                        const std::string& service = "Tarvo", Start when = Start::Now);
     ~KernelDriverService();
     KernelDriverService(const KernelDriverService&) = delete;
     KernelDriverService& operator=(const KernelDriverService&) = delete;
 
+    // Whether the service was created (its error in `start_error` when not).
+    bool installed() const { return installed_; }
+    // StartService on the installed service; true when it succeeded.
+    bool start();
     // Whether StartService succeeded, and its error when it did not.
     bool started() const { return started_; }
     unsigned long start_error() const { return start_error_; }
@@ -33,6 +39,7 @@ private:
     TempSystemRoot root_;
     SteppedMachine machine_;
     std::string service_;
+    bool installed_ = false;
     bool started_ = false;
     unsigned long start_error_ = 0;
 };

@@ -40,7 +40,7 @@ class CancelTest : public DriverTest, public ::testing::WithParamInterface<Cance
 
 TEST_P(CancelTest, EveryReadCompletesExactlyOnce) {
     const CancelCase& k = GetParam();
-    make_machine(boards_of({1}));
+    make_machine(BoardsOf({1}));
     ASSERT_TRUE(start());
     UNICODE_STRING name = RTL_CONSTANT_STRING(u"\\Device\\TarvoDevice0");
     PFILE_OBJECT file = nullptr;
@@ -118,7 +118,7 @@ NTSTATUS NTAPI send_while_busy(PDEVICE_OBJECT, PIRP, PVOID context) {
 }
 
 TEST_F(DriverTest, CleanupCancelsOnlyItsOwnWaitingReads) {
-    make_machine(boards_of({1}));
+    make_machine(BoardsOf({1}));
     ASSERT_TRUE(start());
     UNICODE_STRING name = RTL_CONSTANT_STRING(u"\\Device\\TarvoDevice0");
     Waiting w;

@@ -351,7 +351,7 @@ TEST_F(StreamTest, SourceOnConnectorOneFollowsTheCableFormat) {
 
 // I2C completion raised by a chip's interrupt lands in the shared mask at that device's bits.
 TEST_F(DriverTest, I2cDoneAndAcknowledgeSetTheDevicesBits) {
-    machine::MachineConfig config = boards_of({4});
+    machine::MachineConfig config = BoardsOf({4});
     config.boards[0].crosspoint_bus = 3; // the crosspoint answers on chip 3 = device 2
     make_machine(config);
     ASSERT_TRUE(start());
@@ -412,7 +412,7 @@ TEST_F(StreamTest, PciConfigRoundTrip) {
 
 // A PLL that never locks holds the format request for at most a second of the platform clock.
 TEST_F(DriverTest, PllWaitIsBounded) {
-    machine::MachineConfig config = boards_of({1});
+    machine::MachineConfig config = BoardsOf({1});
     config.pll_lock_ms = 100000000;
     make_machine(config);
     const std::uint32_t before_start = platform::clock::now();

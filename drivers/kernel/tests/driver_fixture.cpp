@@ -2,10 +2,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 
 #include "platform/clock.h"
-#include "platform/paths.h"
 #include "win32/errors.h"
 #include "win32/handleapi.h"
 #include "win32/registry.h"
@@ -30,60 +28,22 @@ UserBuffer::~UserBuffer() {
     std::free(block_);
 }
 
-machine::MachineConfig boards_of(const std::vector<int>& chips_per_board, bool bridge) {
-    machine::MachineConfig config;
-    config.boards.clear();
-    for (int chips : chips_per_board) {
-        machine::BoardConfig board;
-        board.chips.assign(static_cast<std::size_t>(chips), machine::ChipConfig{});
-        config.boards.push_back(board);
-    }
-    config.bridge_fitted = bridge;
-    return config;
-}
-
 void DriverTest::make_machine(const machine::MachineConfig& config) {
-    char pattern[] = "/tmp/tarvo-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    platform::set_system_root(root_);
-    platform::clock::use_manual(100000);
-    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
-    platform::nt::clear_unload_reports();
-    platform::nt::clear_injected_faults();
-    machine::install_machine(std::make_unique<machine::Machine>(config));
-
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    ASSERT_NE(manager, nullptr);
-    SC_HANDLE service = CreateServiceA(
-        manager, "Tarvo", "Tarvo", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-        SERVICE_ERROR_NORMAL, TARVO_IMAGE_PATH, nullptr, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(service, nullptr) << GetLastError();
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
+    service_.emplace(TARVO_IMAGE_PATH, config, "Tarvo",
+                     tolm_test::KernelDriverService::Start::Later);
+    ASSERT_TRUE(service_->installed()) << service_->start_error();
 }
 
 bool DriverTest::start(DWORD* error) {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceA(manager, "Tarvo", SERVICE_ALL_ACCESS);
-    const BOOL ok = StartServiceA(service, 0, nullptr);
+    const bool ok = service_->start();
     if (error != nullptr) {
-        *error = ok ? 0 : GetLastError();
+        *error = ok ? 0 : service_->start_error();
     }
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    started_ = ok != FALSE;
-    return started_;
+    return ok;
 }
 
 void DriverTest::stop_and_check_clean() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceA(manager, "Tarvo", SERVICE_ALL_ACCESS);
-    SERVICE_STATUS status{};
-    EXPECT_TRUE(ControlService(service, SERVICE_CONTROL_STOP, &status)) << GetLastError();
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
-    started_ = false;
+    EXPECT_TRUE(service_->stop()) << GetLastError();
     // No register access while a window was off, no DMA into pages given back.
     EXPECT_EQ(hw().fault_count(machine::FaultKind::RegisterMemoryOff), 0u);
     EXPECT_EQ(hw().fault_count(machine::FaultKind::DmaNotLocked), 0u);
@@ -101,14 +61,7 @@ void DriverTest::TearDown() {
         CloseHandle(h);
     }
     open_handles_.clear();
-    platform::nt::reset();
-    platform::nt::clear_injected_faults();
-    machine::install_machine(nullptr);
-    platform::clock::use_real();
-    if (!root_.empty()) {
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
+    service_.reset();
 }
 
 HANDLE DriverTest::open(int device) {

@@ -15,6 +15,7 @@
 #include "win32/devio.h"
 
 #include "machine/machine.h"
+#include "kernel_service.h"
 #include "platform/nt_kernel.h"
 #include "platform/register_view.h"
 #include "tarvo/tarvo_ioctl.h"
@@ -57,13 +58,14 @@ private:
     std::size_t size_ = 0;
 };
 
-machine::MachineConfig boards_of(const std::vector<int>& chips_per_board, bool bridge = true);
+using tolm_test::BoardsOf;
 
 class DriverTest : public ::testing::Test {
 protected:
     void TearDown() override;
 
-    // Builds the machine and installs the service; start() loads the driver.
+    // Builds the machine in a fresh system root and installs the service; start() loads the
+    // driver.
     void make_machine(const machine::MachineConfig& config);
     bool start(DWORD* error = nullptr);
     // Stops the service; the driver's unload report must be clean.
@@ -84,9 +86,8 @@ protected:
     // Snapshot of the registers that only software changes.
     std::vector<std::uint32_t> stable_registers(int chip);
 
-    std::filesystem::path root_;
+    std::optional<tolm_test::KernelDriverService> service_;
     std::vector<HANDLE> open_handles_; // closed at tear-down when a test left them open
-    bool started_ = false;
 };
 
 // Stream helpers shared by the streaming tests.

@@ -117,7 +117,7 @@ class EntryTest : public DriverTest, public ::testing::WithParamInterface<Layout
 
 TEST_P(EntryTest, CreatesDevicesAndRecordsTheOutcome) {
     const Layout& l = GetParam();
-    make_machine(boards_of(l.boards));
+    make_machine(BoardsOf(l.boards));
     if (l.fault) {
         platform::nt::inject_fault(*l.fault, l.fault_status, l.fault_skip, 1);
     }
@@ -188,7 +188,7 @@ TEST_F(DriverTest, AllocationFailureAtEveryStepLeavesNothingBehind) {
     bool saw_buffers = false;
     int loads_in_a_row = 0; // past the last allocation of the bring-up every load succeeds
     for (unsigned skip = 0; loads_in_a_row < 10; ++skip) {
-        make_machine(boards_of({2}));
+        make_machine(BoardsOf({2}));
         platform::nt::inject_fault(platform::nt::Fault::PoolAllocation,
                                    static_cast<LONG>(kInsufficientResources), skip, 1);
         DWORD error = 0;
@@ -215,7 +215,7 @@ TEST_F(DriverTest, AllocationFailureAtEveryStepLeavesNothingBehind) {
 
 // A device without hardware serves only the register-window request (answer 0) and the opens.
 TEST_F(DriverTest, DeviceWithoutHardwareAnswersOnlyMapRegisters) {
-    make_machine(boards_of({}));
+    make_machine(BoardsOf({}));
     ASSERT_TRUE(start());
     HANDLE h = open(0);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -239,7 +239,7 @@ TEST_F(DriverTest, DeviceWithoutHardwareAnswersOnlyMapRegisters) {
 // Every open maps its own register window; closing one leaves the other working, and after
 // unload no window is left mapped.
 TEST_F(DriverTest, EachOpenHasItsOwnViews) {
-    make_machine(boards_of({1}));
+    make_machine(BoardsOf({1}));
     ASSERT_TRUE(start());
     HANDLE a = open(0);
     HANDLE b = open(0);

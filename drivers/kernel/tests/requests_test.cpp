@@ -13,7 +13,7 @@ namespace {
 // A read or write of 0 bytes completes at once; longer ones go through the queue and complete
 // with 0 bytes, leaving the caller's buffer as it was.
 TEST_F(DriverTest, ReadsAndWritesCompleteWithNoBytes) {
-    make_machine(boards_of({1}));
+    make_machine(BoardsOf({1}));
     ASSERT_TRUE(start());
     HANDLE h = open(0);
     ASSERT_NE(h, INVALID_HANDLE_VALUE);
@@ -39,7 +39,7 @@ TEST_F(DriverTest, ReadsAndWritesCompleteWithNoBytes) {
 // Requests from several threads and opens at once: every one completes exactly once, and the
 // queue ends idle (the driver unloads cleanly).
 TEST_F(DriverTest, ConcurrentReadsAllComplete) {
-    make_machine(boards_of({1}));
+    make_machine(BoardsOf({1}));
     ASSERT_TRUE(start());
     std::atomic<int> completed{0};
     std::vector<std::thread> threads;

@@ -11,7 +11,7 @@ constexpr std::uint8_t kUnwritten = 0xCD; // the fill of a fresh or handed-back 
 }
 
 void StreamTest::bring_up(int camera, bool bridge) {
-    make_machine(boards_of({4}, bridge));
+    make_machine(BoardsOf({4}, bridge));
     DWORD error = 0;
     ASSERT_TRUE(start(&error)) << error;
     device_ = open(0);

@@ -81,7 +81,7 @@ TEST_F(StreamTest, TableViewShowsOnlyTheTable) {
 // NTSC from a 525-line camera: the decoder format and norm from the source request, the PLL off,
 // 640 x 480 interlaced frames of the camera.
 TEST_F(StreamTest, NtscFramesFromA525LineCamera) {
-    machine::MachineConfig config = boards_of({4});
+    machine::MachineConfig config = BoardsOf({4});
     config.boards[0].cameras[5].lines = 525; // camera 6
     make_machine(config);
     ASSERT_TRUE(start());
@@ -119,7 +119,7 @@ TEST_F(StreamTest, UnloadDuringALiveStreamLeavesNothingBehind) {
 // interrupt handler there, deferred calls on kernel threads, the client handing buffers back from
 // its own thread.
 TEST_F(StreamTest, FreeRunningStreamDeliversFramesInOrder) {
-    make_machine(boards_of({1}));
+    make_machine(BoardsOf({1}));
     platform::clock::use_real();
     platform::nt::set_deferred_mode(platform::nt::DeferredMode::Auto);
     ASSERT_TRUE(start());

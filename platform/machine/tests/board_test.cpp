@@ -212,15 +212,14 @@ TEST_F(MachineTest, ResetLineHoldsTheBusAndEndsAHang) {
 }
 
 TEST(CrosspointBusy, ReadyLineIsBusyAfterAWrite) {
-    platform::clock::use_manual(5000);
+    const tolm_test::ScopedManualClock clock(5000);
     MachineConfig cfg;
     cfg.crosspoint_busy_ms = 5;
     Machine m(cfg);
     m.write_register(1, I2C, 0x4C010080);
     EXPECT_TRUE(m.read_register(1, GPIO_DATA) & 0x100);
-    platform::clock::advance(5);
+    clock.advance(5);
     EXPECT_FALSE(m.read_register(1, GPIO_DATA) & 0x100);
-    platform::clock::use_real();
 }
 
 } // namespace

@@ -6,15 +6,13 @@
 
 #include "machine/config.h"
 #include "machine/machine.h"
-#include "platform/paths.h"
+#include "system_root.h"
 
 namespace machine {
 namespace {
 
 TEST(MachineConfig, MissingFileGivesTheDefaultMachine) {
-    const auto root = std::filesystem::temp_directory_path() / "tolm_machine_cfg_missing";
-    std::filesystem::create_directories(root);
-    platform::set_system_root(root);
+    const tolm_test::TempSystemRoot root("tolm-machine-cfg");
     const MachineConfig cfg = load_config();
     ASSERT_EQ(cfg.boards.size(), 1u);
     EXPECT_EQ(cfg.boards[0].chips.size(), 4u);
@@ -140,18 +138,15 @@ TEST(MachineConfig, AMachineWithoutBoards) {
 }
 
 TEST(MachineConfig, LoadsFromTheSystemRootCaseInsensitively) {
-    const auto root = std::filesystem::temp_directory_path() / "tolm_machine_cfg_file";
-    std::filesystem::create_directories(root);
+    const tolm_test::TempSystemRoot root("tolm-machine-cfg");
     {
-        std::ofstream out(root / "Machine.INI");
+        std::ofstream out(root.path() / "Machine.INI");
         out << "[board1]\nchips = 0x0351\n";
     }
-    platform::set_system_root(root);
     EXPECT_EQ(load_config().boards[0].chips.size(), 1u);
     install_machine(nullptr);
     EXPECT_EQ(the_machine().chip_count(), 1);
     install_machine(nullptr);
-    std::filesystem::remove_all(root);
 }
 
 } // namespace

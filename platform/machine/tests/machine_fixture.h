@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "machine/machine.h"
+#include "manual_clock.h"
 #include "platform/clock.h"
 
 namespace machine::test {
@@ -160,14 +161,8 @@ inline MachineConfig quiet(MachineConfig config) {
 class MachineTest : public ::testing::Test {
 protected:
     MachineTest() : MachineTest(MachineConfig{}) {}
-    explicit MachineTest(MachineConfig config) {
-        platform::clock::use_manual(1000);
-        m_ = std::make_unique<Machine>(quiet(std::move(config)));
-    }
-    ~MachineTest() override {
-        m_.reset();
-        platform::clock::use_real();
-    }
+    explicit MachineTest(MachineConfig config)
+        : m_(std::make_unique<Machine>(quiet(std::move(config)))) {}
 
     Machine& m() { return *m_; }
 
@@ -232,6 +227,7 @@ protected:
         m().write_register(chip, GPIO_DMA_CTL, 0xAC | 0x03);
     }
 
+    tolm_test::ScopedManualClock clock_{1000};
     std::unique_ptr<Machine> m_;
 };
 

@@ -14,9 +14,7 @@ namespace {
 // A machine with the default (noisy) cameras, capturing 384 x 288 frames of camera 5 on chip 1.
 class NoisyCamera : public ::testing::Test {
 protected:
-    NoisyCamera() {
-        platform::clock::use_manual(1000);
-        m_ = std::make_unique<Machine>(MachineConfig{});
+    NoisyCamera() : m_(std::make_unique<Machine>(MachineConfig{})) {
         const PciLocation at = m_->chip_location(1);
         const std::uint16_t command = 0x0106;
         m_->pci_write(at.bus, at.device, at.function, 4, &command, 2);
@@ -27,7 +25,6 @@ protected:
         programs_.reset();
         buffer_.reset();
         m_.reset();
-        platform::clock::use_real();
     }
 
     // Programs the chip as the kernel does for 384 x 288 in `format` and starts the DMA.
@@ -59,6 +56,7 @@ protected:
     }
 
     static constexpr std::uint32_t kWidth = 384, kHeight = 288;
+    tolm_test::ScopedManualClock clock_{1000};
     std::unique_ptr<Machine> m_;
     std::unique_ptr<UserBuffer> buffer_;
     std::unique_ptr<FramePrograms> programs_;

@@ -68,16 +68,15 @@ TEST(FreeRunning, FieldsRunOnTheMachineThread) {
 }
 
 TEST(FreeRunning, FollowsAManualClock) {
-    platform::clock::use_manual(0);
+    const tolm_test::ScopedManualClock clock(0);
     Machine m;
     m.start();
-    platform::clock::advance(100);
+    clock.advance(100);
     for (int i = 0; i < 200 && m.field_count(1) < 5; ++i) {
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
     m.stop();
     EXPECT_EQ(m.field_count(1), 5u);
-    platform::clock::use_real();
 }
 
 } // namespace

@@ -1,16 +1,16 @@
 #include "machine/machine.h"
 #include "platform/paths.h"
 #include "platform/pnp_devices.h"
+#include "stepped_machine.h"
+#include "system_root.h"
 #include "win32/errors.h"
 #include "win32/registry.h"
 #include "win32/setupapi.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -20,21 +20,6 @@ constexpr GUID kMediaClass = {
 
 class SetupApiTest : public ::testing::Test {
 protected:
-    SetupApiTest() {
-        static std::atomic<int> serial{0};
-        root_ = std::filesystem::temp_directory_path() /
-                ("tolm-setupapi-" + std::to_string(::getpid()) + "-" + std::to_string(serial++));
-        std::filesystem::remove_all(root_);
-        std::filesystem::create_directories(root_);
-        platform::set_system_root(root_);
-        machine::install_machine(std::make_unique<machine::Machine>());
-    }
-    ~SetupApiTest() override {
-        machine::install_machine(nullptr);
-        std::error_code ec;
-        std::filesystem::remove_all(root_, ec);
-    }
-
     // The first hardware ID of every device in the set, growing the buffer as a caller must.
     static std::vector<std::string> first_ids(HDEVINFO set) {
         std::vector<std::string> ids;
@@ -55,7 +40,8 @@ protected:
         return ids;
     }
 
-    std::filesystem::path root_;
+    tolm_test::TempSystemRoot root_{"tolm-setupapi"};
+    tolm_test::SteppedMachine machine_;
 };
 
 TEST_F(SetupApiTest, BusEnumerationGivesEveryFunctionARecordWithItsIds) {
