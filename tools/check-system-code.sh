@@ -25,17 +25,9 @@ linux=(unistd.h fcntl.h 'sys/*' dlfcn.h link.h pthread.h iconv.h)
 # Host file-stream headers system code must not include (shell patterns).
 streams=(fstream ifstream ofstream)
 
-# TEMPORARY: station files that still use the stand-ins' internals or Linux, until the station
-# is converted onto the documented interface. Delete a line when its file is converted; the
-# list must only shrink.
-station_exempt=(
-    # The single-instance check must come before the window system, which the platform's
-    # WinMain start-up (tolm_qt_winmain) creates first; so main() sets up the message boxes.
-    station/app/main.cpp
-    # The camera panel draws frames with DrawDibDraw into the QImage behind the widget; a
-    # memory device context over a Qt image (CreateCompatibleDC/SelectObject) is not yet offered.
-    station/ui/live/chanel_form.cpp
-)
+# Station files that still use the stand-ins' internals or Linux. Delete a line when its file is
+# converted; the list must only shrink (it is empty now).
+station_exempt=()
 
 # Every header file that a stand-in publishes, by its include name.
 declare -A standin

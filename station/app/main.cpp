@@ -3,7 +3,7 @@
 //
 // For a run without an operator (the run script, the tests), the environment may ask for:
 //   TOLM_MESSAGES=stderr   message boxes and beeps written to stderr, answered with the
-//                          default button, instead of shown;
+//                          default button, instead of shown (the platform's start-up code);
 //   TOLM_CAMERAS=<k:c,...> camera windows opened once capture runs, window i showing camera
 //                          c of chip k, laid out side by side;
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened and its camera
@@ -17,10 +17,9 @@
 #include "lifecycle/startup.h"
 #include "station_program.h"
 
-#include "platform/qt_ui_sink.h"
-
 #include <win32/errors.h>
 #include <win32/synch.h>
+#include <win32/winmain.h>
 #include <win32_owners/unique_handle.h>
 
 #include <QApplication>
@@ -30,8 +29,6 @@
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
-#include <optional>
-#include <string>
 
 namespace {
 
@@ -86,22 +83,15 @@ void schedule_unattended_steps(station::StationProgram& program) {
 
 } // namespace
 
-int main(int argc, char** argv) {
-    // A second instance ends at once, silently, before any form or the window system exists.
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+    // A second instance ends at once, silently, before any form exists.
     const win32_owners::UniqueHandle instance(
         CreateEventA(nullptr, FALSE, FALSE, station::kSingleInstanceEventName));
     if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) {
         return 0;
     }
 
-    QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    std::optional<platform::ScopedUiSink> sink;
-    const char* messages = env("TOLM_MESSAGES");
-    if (messages == nullptr || std::string(messages) != "stderr") {
-        sink.emplace(std::make_shared<platform::QtUiSink>());
-    }
-
     auto program = std::make_unique<station::StationProgram>();
     if (program->Start()) {
         schedule_unattended_steps(*program);

@@ -1,7 +1,9 @@
 // DrawDib over Qt: the source rectangle is converted to 32-bit pixels at the destination size
-// (nearest neighbour, so every pixel comes from exactly one source pixel) and drawn 1:1.
+// (nearest neighbour, so every pixel comes from exactly one source pixel) and drawn 1:1, through
+// the painter behind a paint context or into the bitmap of a GDI memory context.
 #include "vfw/drawdib.h"
 
+#include "platform/gdi_recorder.h"
 #include "platform/handles.h"
 #include "platform/paint_dc.h"
 
@@ -10,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace {
 
@@ -37,6 +40,28 @@ QRgb pixel(const BYTE* row, int x, WORD bits, const RGBQUAD* table, DWORD entrie
     }
 }
 
+// Copies the picture to (x, y) of a memory context's bitmap, cut to the bitmap, as GDI stores
+// 32-bit pixels (blue, green, red, a zero byte).
+void copy_to(const platform::gdi::Surface& s, int x, int y, const QImage& picture) {
+    const int left = std::max(x, 0);
+    const int right = std::min(x + picture.width(), s.width);
+    const int top = std::max(y, 0);
+    const int bottom = std::min(y + picture.height(), s.height);
+    for (int row = top; row < bottom; ++row) {
+        const auto* in = reinterpret_cast<const QRgb*>(picture.constScanLine(row - y));
+        const int stored = s.top_down ? row : s.height - 1 - row;
+        BYTE* out = s.bits + static_cast<std::size_t>(stored) * s.stride;
+        for (int col = left; col < right; ++col) {
+            const QRgb c = in[col - x];
+            BYTE* p = out + static_cast<std::size_t>(col) * 4;
+            p[0] = static_cast<BYTE>(qBlue(c));
+            p[1] = static_cast<BYTE>(qGreen(c));
+            p[2] = static_cast<BYTE>(qRed(c));
+            p[3] = 0;
+        }
+    }
+}
+
 } // namespace
 
 extern "C" {
@@ -56,7 +81,10 @@ BOOL VFWAPI DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, in
                         LPBITMAPINFOHEADER lpbi, LPVOID lpBits, int xSrc, int ySrc, int dxSrc,
                         int dySrc, UINT) {
     QPainter* painter = platform::painter_of(hdc);
-    if (!platform::lookup_handle_as<DrawDibObject>(hdd) || !painter || !lpbi || !lpBits) {
+    const std::optional<platform::gdi::Surface> surface =
+        painter != nullptr ? std::nullopt : platform::gdi::surface(hdc);
+    if (!platform::lookup_handle_as<DrawDibObject>(hdd) || (!painter && !surface) || !lpbi ||
+        !lpBits) {
         return FALSE;
     }
     const BITMAPINFOHEADER& h = *lpbi;
@@ -104,7 +132,11 @@ BOOL VFWAPI DrawDibDraw(HDRAWDIB hdd, HDC hdc, int xDst, int yDst, int dxDst, in
             out[dx] = pixel(row, sx, bits, table, entries);
         }
     }
-    painter->drawImage(QPoint(xDst, yDst), picture);
+    if (painter != nullptr) {
+        painter->drawImage(QPoint(xDst, yDst), picture);
+    } else {
+        copy_to(*surface, xDst, yDst, picture);
+    }
     return TRUE;
 }
 }

@@ -1,6 +1,7 @@
 // DrawDib into a Qt image, pixel by pixel, for every depth the station draws.
 #include "platform/paint_dc.h"
 #include "vfw/drawdib.h"
+#include "win32/gdi.h"
 
 #include <gtest/gtest.h>
 
@@ -130,6 +131,54 @@ TEST_P(DrawDibDepth, DrawsEveryPixelScaled) {
     QImage one = canvas(1, 1);
     ASSERT_TRUE(draw(one, d, 0, 0, -1, -1, 2, 1, 1, 1));
     EXPECT_EQ(one.pixel(0, 0), d.expected[1][2]);
+}
+
+// Into the 32-bit bitmap of a GDI memory context, top-down or bottom-up: the same pixels, as GDI
+// stores them, cut at the bitmap's edge; the context's fill shows around them.
+TEST_P(DrawDibDepth, DrawsIntoTheBitmapOfAMemoryContext) {
+    const auto [bits, top_down] = GetParam();
+    const Dib d = make_dib(static_cast<WORD>(bits), top_down);
+    for (const bool target_top_down : {true, false}) {
+        constexpr int kW = 7;
+        constexpr int kH = 5;
+        const HDC dc = CreateCompatibleDC(nullptr);
+        ASSERT_NE(dc, nullptr);
+        BITMAPINFO info{};
+        info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+        info.bmiHeader.biWidth = kW;
+        info.bmiHeader.biHeight = target_top_down ? -kH : kH;
+        info.bmiHeader.biPlanes = 1;
+        info.bmiHeader.biBitCount = 32;
+        info.bmiHeader.biCompression = BI_RGB;
+        void* pixels = nullptr;
+        const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &pixels, nullptr, 0);
+        ASSERT_NE(bitmap, nullptr);
+        const HGDIOBJ stock = SelectObject(dc, bitmap);
+        const HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+        RECT all{0, 0, kW, kH};
+        ASSERT_TRUE(FillRect(dc, &all, brush));
+
+        // Twice the size from (2, 2): the last column and row fall outside the bitmap.
+        HDRAWDIB hdd = DrawDibOpen();
+        EXPECT_TRUE(DrawDibDraw(hdd, dc, 2, 2, 6, 4, const_cast<BITMAPINFOHEADER*>(d.header()),
+                                const_cast<BYTE*>(d.bits.data()), 0, 0, 3, 2, 0));
+        EXPECT_TRUE(DrawDibClose(hdd));
+        const auto* stored = static_cast<const BYTE*>(pixels);
+        for (int y = 0; y < kH; ++y) {
+            const BYTE* row = stored + std::size_t(target_top_down ? y : kH - 1 - y) * kW * 4;
+            for (int x = 0; x < kW; ++x) {
+                const bool inside = x >= 2 && y >= 2;
+                const QRgb want = inside ? d.expected[(y - 2) / 2][(x - 2) / 2] : qRgb(1, 2, 3);
+                const BYTE* p = row + std::size_t(x) * 4;
+                EXPECT_EQ(qRgb(p[2], p[1], p[0]), want) << x << "," << y;
+                EXPECT_EQ(p[3], 0) << x << "," << y;
+            }
+        }
+        EXPECT_EQ(SelectObject(dc, stock), bitmap);
+        EXPECT_TRUE(DeleteObject(bitmap));
+        EXPECT_TRUE(DeleteObject(brush));
+        EXPECT_TRUE(DeleteDC(dc));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, DrawDibDepth,

@@ -54,6 +54,113 @@ TEST(Gdi, BrushFillsAreRecordedPerContext) {
     EXPECT_EQ(FillRect(dc, &r, key), 0);
 }
 
+BITMAPINFO dib_info(LONG width, LONG height, WORD bits = 32) {
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = bits;
+    info.bmiHeader.biCompression = BI_RGB;
+    return info;
+}
+
+// A memory context: a bitmap is selected into one context at a time and deleted only once
+// selected out; fills land in its pixels (rows as the header orders them) and are recorded.
+TEST(Gdi, MemoryContextsPaintIntoTheirBitmap) {
+    const std::size_t before = platform::gdi::live_objects();
+    const HDC dc = CreateCompatibleDC(nullptr);
+    const HDC other = CreateCompatibleDC(dc);
+    ASSERT_NE(dc, nullptr);
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(platform::gdi::surface(dc)) << "the stock bitmap has no pixels";
+
+    const BITMAPINFO info = dib_info(4, 3); // bottom-up
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    ASSERT_NE(bitmap, nullptr);
+    ASSERT_NE(bits, nullptr);
+    const auto* pixels = static_cast<const std::uint8_t*>(bits);
+    for (int i = 0; i < 4 * 3 * 4; ++i) {
+        ASSERT_EQ(pixels[i], 0) << i;
+    }
+    EXPECT_EQ(platform::gdi::live_objects(), before + 1);
+
+    const HGDIOBJ stock = SelectObject(dc, bitmap);
+    ASSERT_NE(stock, nullptr);
+    EXPECT_EQ(SelectObject(other, bitmap), nullptr) << "selected into another context";
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER));
+    const HDC recording = platform::gdi::create_dc();
+    EXPECT_EQ(SelectObject(recording, bitmap), nullptr) << "not a memory context";
+    platform::gdi::delete_dc(recording);
+    EXPECT_FALSE(DeleteObject(bitmap)) << "still selected";
+    const auto surface = platform::gdi::surface(dc);
+    ASSERT_TRUE(surface);
+    EXPECT_EQ(surface->bits, bits);
+    EXPECT_EQ(surface->width, 4);
+    EXPECT_EQ(surface->height, 3);
+    EXPECT_EQ(surface->stride, 16u);
+    EXPECT_FALSE(surface->top_down);
+
+    // Rows 0..1, columns 1..2 in red, cut at the right edge for the second fill.
+    const HBRUSH red = CreateSolidBrush(RGB(200, 10, 20));
+    const RECT top{1, 0, 3, 2};
+    EXPECT_EQ(FillRect(dc, &top, red), 1);
+    SelectObject(dc, red);
+    EXPECT_TRUE(PatBlt(dc, 3, 2, 5, 5, PATCOPY));
+    ASSERT_EQ(platform::gdi::fills(dc).size(), 2u);
+    for (int y = 0; y < 3; ++y) {
+        const std::uint8_t* row = pixels + std::size_t(2 - y) * 16; // bottom-up
+        for (int x = 0; x < 4; ++x) {
+            const bool filled = (y < 2 && x >= 1 && x < 3) || (y == 2 && x == 3);
+            const std::uint8_t* p = row + x * 4;
+            EXPECT_EQ(p[0], filled ? 20 : 0) << x << "," << y;
+            EXPECT_EQ(p[1], filled ? 10 : 0) << x << "," << y;
+            EXPECT_EQ(p[2], filled ? 200 : 0) << x << "," << y;
+            EXPECT_EQ(p[3], 0) << x << "," << y;
+        }
+    }
+
+    // Selected out, it moves to the other context; freeing a context selects its bitmap out.
+    EXPECT_EQ(SelectObject(dc, stock), bitmap);
+    EXPECT_EQ(SelectObject(other, bitmap), stock);
+    EXPECT_TRUE(DeleteDC(other));
+    EXPECT_FALSE(DeleteDC(other));
+    EXPECT_TRUE(DeleteObject(bitmap));
+    EXPECT_TRUE(DeleteObject(red));
+    EXPECT_TRUE(DeleteDC(dc));
+    EXPECT_EQ(platform::gdi::live_objects(), before);
+
+    // Only 32-bit uncompressed bitmaps of a sane size, on a known context.
+    struct Case {
+        const char* what;
+        BITMAPINFO info;
+        UINT usage;
+    };
+    BITMAPINFO rle = dib_info(4, 3);
+    rle.bmiHeader.biCompression = BI_RLE8;
+    const Case refused[] = {
+        {"24 bits", dib_info(4, 3, 24), DIB_RGB_COLORS},
+        {"no width", dib_info(0, 3), DIB_RGB_COLORS},
+        {"no height", dib_info(4, 0), DIB_RGB_COLORS},
+        {"too wide", dib_info(40000, 1), DIB_RGB_COLORS},
+        {"compressed", rle, DIB_RGB_COLORS},
+        {"palette indexes", dib_info(4, 3), 1u},
+    };
+    for (const Case& c : refused) {
+        void* none = &bits;
+        EXPECT_EQ(CreateDIBSection(nullptr, &c.info, c.usage, &none, nullptr, 0), nullptr)
+            << c.what;
+        EXPECT_EQ(none, nullptr) << c.what;
+        EXPECT_EQ(GetLastError(), DWORD(ERROR_INVALID_PARAMETER)) << c.what;
+    }
+    const BITMAPINFO fine = dib_info(4, 3);
+    EXPECT_EQ(CreateDIBSection(dc, &fine, DIB_RGB_COLORS, &bits, nullptr, 0), nullptr)
+        << "freed context";
+    EXPECT_EQ(CreateCompatibleDC(dc), nullptr) << "freed context";
+    EXPECT_EQ(platform::gdi::live_objects(), before);
+}
+
 TEST(Gdi, ScreenPointsToClientPoints) {
     struct Plain : platform::Window {
         LRESULT send(UINT, WPARAM, LPARAM) override { return 0; }

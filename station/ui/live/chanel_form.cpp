@@ -4,7 +4,6 @@
 #include "base/language_lines.h"
 #include "ui/common/qt_text.h"
 
-#include <platform/paint_dc.h>
 #include <vfw/drawdib.h>
 
 #include <QCloseEvent>
@@ -49,10 +48,24 @@ MouseButton button_of(Qt::MouseButton b) {
 
 // ---- Panel1 ----
 
-ChanelPanel::ChanelPanel(QWidget* parent) : QWidget(parent) {
+ChanelPanel::ChanelPanel(QWidget* parent)
+    : QWidget(parent), memory_dc_(CreateCompatibleDC(nullptr)) {
     setObjectName("Panel1");
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+ChanelPanel::~ChanelPanel() {
+    picture_ = QImage();
+    if (memory_dc_ != nullptr) {
+        if (stock_bitmap_ != nullptr) {
+            SelectObject(memory_dc_, stock_bitmap_);
+        }
+        DeleteDC(memory_dc_);
+    }
+    if (bitmap_ != nullptr) {
+        DeleteObject(bitmap_);
+    }
 }
 
 bool ChanelPanel::Minimized() const {
@@ -60,13 +73,39 @@ bool ChanelPanel::Minimized() const {
 }
 
 void ChanelPanel::resizeEvent(QResizeEvent*) {
-    QImage next(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
-    next.fill(palette().color(QPalette::Window));
+    if (memory_dc_ == nullptr) {
+        return;
+    }
+    // A top-down bitmap of the new size with the old picture at its top left.
+    const QSize s = size().expandedTo(QSize(1, 1));
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    info.bmiHeader.biWidth = s.width();
+    info.bmiHeader.biHeight = -s.height();
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    const HBITMAP next = CreateDIBSection(memory_dc_, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    if (next == nullptr) {
+        return;
+    }
+    QImage image(static_cast<uchar*>(bits), s.width(), s.height(), s.width() * 4,
+                 QImage::Format_RGB32);
+    image.fill(palette().color(QPalette::Window));
     if (!picture_.isNull()) {
-        QPainter p(&next);
+        QPainter p(&image);
         p.drawImage(0, 0, picture_);
     }
-    picture_ = next;
+    picture_ = image;
+    const HGDIOBJ previous = SelectObject(memory_dc_, next);
+    if (stock_bitmap_ == nullptr) {
+        stock_bitmap_ = previous;
+    }
+    if (bitmap_ != nullptr) {
+        DeleteObject(bitmap_);
+    }
+    bitmap_ = next;
 }
 
 void ChanelPanel::paintEvent(QPaintEvent*) {
@@ -82,11 +121,8 @@ void ChanelPanel::DrawPicture(std::span<const std::uint8_t> header, const std::u
     std::vector<std::uint8_t> copy(header.begin(), header.end());
     auto* info = reinterpret_cast<LPBITMAPINFOHEADER>(copy.data());
     HDRAWDIB dd = DrawDibOpen();
-    {
-        platform::PaintDC dc(picture_);
-        DrawDibDraw(dd, dc.hdc(), 0, 0, width(), height(), info, const_cast<std::uint8_t*>(bits), 0,
-                    0, info->biWidth, info->biHeight < 0 ? -info->biHeight : info->biHeight, 0);
-    }
+    DrawDibDraw(dd, memory_dc_, 0, 0, width(), height(), info, const_cast<std::uint8_t*>(bits), 0,
+                0, info->biWidth, info->biHeight < 0 ? -info->biHeight : info->biHeight, 0);
     DrawDibClose(dd);
     update();
 }

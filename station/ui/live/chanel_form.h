@@ -7,6 +7,8 @@
 #include "live/chanel_window.h"
 #include "live/live_station.h"
 
+#include <win32/gdi.h>
+
 #include <QImage>
 #include <QWidget>
 #include <functional>
@@ -25,11 +27,18 @@ struct ChanelHooks {
     std::function<void()> FreeAdjFound;          // FormDestroy: the open settings dialog
 };
 
-// `Panel1`: draws frames with DrawDib and the overlays onto its picture.
+// `Panel1`: draws frames with DrawDib and the overlays onto its picture. The picture is a 32-bit
+// device-independent bitmap selected into a memory device context, which the frames are drawn
+// into; the panel paints the same pixels with Qt.
 class ChanelPanel : public QWidget, public ChanelPainter {
 public:
     explicit ChanelPanel(QWidget* parent);
+    ~ChanelPanel() override;
+    ChanelPanel(const ChanelPanel&) = delete;
+    ChanelPanel& operator=(const ChanelPanel&) = delete;
     void SetWindow(ChanelWindow* window) { window_ = window; }
+    // The picture, over the bitmap's pixels: a copy taken of it must not outlive the next
+    // drawing (the panel's own image would move off the bitmap).
     const QImage& Picture() const { return picture_; }
 
     int PanelWidth() const override { return width(); }
@@ -52,7 +61,10 @@ protected:
 
 private:
     ChanelWindow* window_ = nullptr;
-    QImage picture_;
+    HDC memory_dc_ = nullptr;
+    HBITMAP bitmap_ = nullptr;       // selected into memory_dc_
+    HGDIOBJ stock_bitmap_ = nullptr; // memory_dc_'s own, selected back before it is freed
+    QImage picture_;                 // over bitmap_'s pixels
 };
 
 class TFormChanel : public QWidget {

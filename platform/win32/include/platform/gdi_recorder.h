@@ -3,6 +3,9 @@
 
 #include "win32/gdi.h"
 
+#include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <vector>
 
 namespace platform::gdi {
@@ -20,7 +23,19 @@ void delete_dc(HDC dc);
 std::vector<Fill> fills(HDC dc);
 // The brush selected into `dc` (null for an unknown context).
 HGDIOBJ selected_brush(HDC dc);
-// GDI objects alive now (brushes not deleted), stock objects excluded.
+// GDI objects alive now (brushes and bitmaps not deleted), stock objects excluded.
 std::size_t live_objects();
+
+// The pixels of the 32-bit bitmap selected into memory context `dc`: rows of `stride` bytes,
+// blue, green, red and a zero byte per pixel, the first row the top one when `top_down`.
+struct Surface {
+    std::uint8_t* bits = nullptr;
+    int width = 0;
+    int height = 0;
+    std::size_t stride = 0;
+    bool top_down = false;
+};
+// Nothing for an unknown context or one without a bitmap of its own selected.
+std::optional<Surface> surface(HDC dc);
 
 } // namespace platform::gdi
