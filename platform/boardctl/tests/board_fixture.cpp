@@ -1,18 +1,13 @@
 #include "board_fixture.h"
 
-#include "platform/clock.h"
-#include "platform/nt_kernel.h"
 #include "platform/modules.h"
-#include "platform/paths.h"
 #include "win32/errors.h"
 #include "win32/handleapi.h"
 #include "win32/modules.h"
-#include "win32/winsvc.h"
 
 #include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <unistd.h>
 
 namespace boardctl_test {
 
@@ -46,27 +41,15 @@ machine::MachineConfig one_board(int chips, bool bridge) {
     return config;
 }
 
-void BoardTest::SetUp() {
-    char pattern[] = "/tmp/boardctl-test-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    root_ = pattern;
-    platform::set_system_root(root_);
-    platform::clock::use_manual(100000);
-    platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
-}
+void BoardTest::SetUp() {}
 
 void BoardTest::bring_up(const machine::MachineConfig& config, bool start) {
-    machine::install_machine(std::make_unique<machine::Machine>(config));
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    ASSERT_NE(manager, nullptr);
-    SC_HANDLE service = CreateServiceA(
-        manager, "Tarvo", "Tarvo", SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
-        SERVICE_ERROR_NORMAL, TARVO_IMAGE_PATH, nullptr, nullptr, nullptr, nullptr, nullptr);
-    ASSERT_NE(service, nullptr) << GetLastError();
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
+    service_.emplace(TARVO_IMAGE_PATH, config, "Tarvo",
+                     start ? tolm_test::KernelDriverService::Start::Now
+                           : tolm_test::KernelDriverService::Start::Later);
+    ASSERT_TRUE(service_->installed()) << service_->start_error();
     if (start) {
-        start_driver();
+        EXPECT_TRUE(service_->started()) << service_->start_error();
     }
 
     module_ = LoadLibraryA(TARVOVFW_PATH);
@@ -79,11 +62,7 @@ void BoardTest::bring_up(const machine::MachineConfig& config, bool start) {
 }
 
 void BoardTest::start_driver() {
-    SC_HANDLE manager = OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
-    SC_HANDLE service = OpenServiceA(manager, "Tarvo", SERVICE_ALL_ACCESS);
-    EXPECT_TRUE(StartServiceA(service, 0, nullptr)) << GetLastError();
-    CloseServiceHandle(service);
-    CloseServiceHandle(manager);
+    EXPECT_TRUE(service_->start()) << service_->start_error();
 }
 
 void BoardTest::TearDown() {
@@ -95,11 +74,7 @@ void BoardTest::TearDown() {
         // Released for real, so its device handles are closed before the driver goes.
         EXPECT_EQ(dlopen(TARVOVFW_PATH, RTLD_NOW | RTLD_NOLOAD), nullptr);
     }
-    platform::nt::reset();
-    machine::install_machine(nullptr);
-    platform::clock::use_real();
-    std::error_code ec;
-    std::filesystem::remove_all(root_, ec);
+    service_.reset();
 }
 
 HANDLE BoardTest::open_device(int number) {

@@ -7,6 +7,7 @@
 
 #include "win32/devio.h"
 
+#include "kernel_service.h"
 #include "machine/machine.h"
 #include "tarvo/tarvo_ioctl.h"
 #include "tarvovfw/tarvovfw.h"
@@ -14,6 +15,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace boardctl_test {
@@ -64,7 +66,8 @@ protected:
     // Registers buffer i, or hands it back while capture runs.
     bool add_buffer(HANDLE h, int i);
 
-    std::filesystem::path root_;
+    // The system root, the stepped machine and the kernel driver's service (from bring_up).
+    std::optional<tolm_test::KernelDriverService> service_;
     HMODULE module_ = nullptr;
     Library lib_;
     std::vector<HANDLE> handles_;

@@ -7,6 +7,8 @@
 #include "win32/handleapi.h"
 
 #include <fstream>
+#include "file_text.h"
+
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -14,32 +16,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void put(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+using tolm_test::ReadText;
+using tolm_test::WriteText;
 
 TEST(FileMoves, MoveFileExReplacesOnlyWhenAsked) {
     tolm_test::TempSystemRoot root;
-    put(root.path() / "new.tmp", "new");
-    put(root.path() / "Data.bin", "old");
+    WriteText(root.path() / "new.tmp", "new");
+    WriteText(root.path() / "Data.bin", "old");
     fs::create_directories(root.path() / "folder");
 
     const DWORD through = MOVEFILE_WRITE_THROUGH;
     EXPECT_FALSE(MoveFileExA((root / "new.tmp").c_str(), (root / "data.BIN").c_str(), through));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_ALREADY_EXISTS));
-    EXPECT_EQ(slurp(root.path() / "Data.bin"), "old");
+    EXPECT_EQ(ReadText(root.path() / "Data.bin"), "old");
     // Names match ignoring case and either separator; the existing name keeps its case.
     const std::string target = root.path().string() + "\\DATA.bin";
     ASSERT_TRUE(MoveFileExA((root / "NEW.TMP").c_str(), target.c_str(),
                             MOVEFILE_REPLACE_EXISTING | through));
-    EXPECT_EQ(slurp(root.path() / "Data.bin"), "new");
+    EXPECT_EQ(ReadText(root.path() / "Data.bin"), "new");
     EXPECT_FALSE(fs::exists(root.path() / "new.tmp"));
 
     struct Case {
@@ -67,7 +61,7 @@ TEST(FileMoves, MoveFileExReplacesOnlyWhenAsked) {
 TEST(FileMoves, RemoveDirectoryOnlyWhenEmpty) {
     tolm_test::TempSystemRoot root;
     fs::create_directories(root.path() / "Archive" / "Day");
-    put(root.path() / "file", "x");
+    WriteText(root.path() / "file", "x");
     EXPECT_FALSE(RemoveDirectoryA((root / "archive").c_str()));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_DIR_NOT_EMPTY));
     EXPECT_FALSE(RemoveDirectoryA((root / "file").c_str()));
@@ -83,7 +77,7 @@ TEST(FileMoves, CurrentFolderResolvesRelativeNames) {
     tolm_test::TempSystemRoot root;
     const fs::path before = fs::current_path();
     fs::create_directories(root.path() / "Bin");
-    put(root.path() / "Bin" / "tolm.lng", "lines");
+    WriteText(root.path() / "Bin" / "tolm.lng", "lines");
 
     ASSERT_TRUE(SetCurrentDirectoryA((root / "bin").c_str()));
     char buffer[MAX_PATH];
@@ -118,7 +112,7 @@ TEST(FileMoves, SetEndOfFileCutsAndExtendsAtThePosition) {
     EXPECT_EQ(GetFileSize(f, nullptr), 100u);
     ASSERT_TRUE(FlushFileBuffers(f));
     CloseHandle(f);
-    EXPECT_EQ(slurp(root.path() / "log.txt").substr(0, 5), std::string("0123\0", 5));
+    EXPECT_EQ(ReadText(root.path() / "log.txt").substr(0, 5), std::string("0123\0", 5));
 
     const HANDLE ro = CreateFileA((root / "log.txt").c_str(), GENERIC_READ, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, 0, nullptr);

@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include "file_text.h"
+
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -17,16 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void put(const fs::path& p, const std::string& text) {
-    std::ofstream(p, std::ios::binary) << text;
-}
+using tolm_test::ReadText;
+using tolm_test::WriteText;
 
 } // namespace
 
@@ -72,7 +66,7 @@ TEST(Files, CreateDispositionsOnPresentAndMissingFiles) {
             fs::remove_all(entry.path());
         }
         if (c.present) {
-            put(root.path() / "Data.Bin", "old");
+            WriteText(root.path() / "Data.Bin", "old");
         }
         SetLastError(12345);
         // Other case and separators than the file on disk.
@@ -86,7 +80,7 @@ TEST(Files, CreateDispositionsOnPresentAndMissingFiles) {
         }
         const fs::path file = platform::resolve_path(root / "DATA.BIN");
         if (c.content_after) {
-            EXPECT_EQ(slurp(file), c.content_after);
+            EXPECT_EQ(ReadText(file), c.content_after);
         } else {
             EXPECT_FALSE(fs::exists(file));
         }
@@ -169,7 +163,7 @@ TEST(Files, ReadWriteSizeAndPosition) {
     EXPECT_EQ(GetLastError(), DWORD(ERROR_HANDLE_EOF));
     EXPECT_EQ(done, 0u);
     EXPECT_TRUE(platform::close_handle(h));
-    EXPECT_EQ(slurp(name), "01234567AB");
+    EXPECT_EQ(ReadText(name), "01234567AB");
 
     // Access is enforced.
     h = CreateFileA(name.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
@@ -186,18 +180,18 @@ TEST(Files, ReadWriteSizeAndPosition) {
 TEST(Files, CopyHonoursFailIfExistsAndRefusesItself) {
     tolm_test::TempSystemRoot root;
     fs::create_directories(root.path() / "System32");
-    put(root.path() / "tarvo.sys", "new image");
-    put(root.path() / "System32" / "Tarvo.SYS", "old image");
+    WriteText(root.path() / "tarvo.sys", "new image");
+    WriteText(root.path() / "System32" / "Tarvo.SYS", "old image");
     const std::string src = root / "TARVO.sys";
     const std::string dst = root / "system32\\tarvo.sys";
 
     EXPECT_FALSE(CopyFileA(src.c_str(), dst.c_str(), TRUE));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_EXISTS));
-    EXPECT_EQ(slurp(root.path() / "System32" / "Tarvo.SYS"), "old image");
+    EXPECT_EQ(ReadText(root.path() / "System32" / "Tarvo.SYS"), "old image");
     EXPECT_TRUE(CopyFileA(src.c_str(), dst.c_str(), FALSE));
-    EXPECT_EQ(slurp(root.path() / "System32" / "Tarvo.SYS"), "new image"); // name kept
+    EXPECT_EQ(ReadText(root.path() / "System32" / "Tarvo.SYS"), "new image"); // name kept
     EXPECT_TRUE(CopyFileA(src.c_str(), (root / "system32/copy.sys").c_str(), TRUE));
-    EXPECT_EQ(slurp(root.path() / "System32" / "copy.sys"), "new image");
+    EXPECT_EQ(ReadText(root.path() / "System32" / "copy.sys"), "new image");
 
     EXPECT_FALSE(CopyFileA((root / "none.sys").c_str(), dst.c_str(), FALSE));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));
@@ -206,12 +200,12 @@ TEST(Files, CopyHonoursFailIfExistsAndRefusesItself) {
     // Onto itself under another spelling: refused, content intact.
     EXPECT_FALSE(CopyFileA(src.c_str(), (root / "Tarvo.Sys").c_str(), FALSE));
     EXPECT_EQ(GetLastError(), DWORD(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(slurp(root.path() / "tarvo.sys"), "new image");
+    EXPECT_EQ(ReadText(root.path() / "tarvo.sys"), "new image");
 }
 
 TEST(Files, DeleteCreateFolderAndAttributes) {
     tolm_test::TempSystemRoot root;
-    put(root.path() / "Correct.pdt", "x");
+    WriteText(root.path() / "Correct.pdt", "x");
     EXPECT_EQ(GetFileAttributesA((root / "correct.PDT").c_str()), DWORD(FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_TRUE(DeleteFileA((root / "CORRECT.pdt").c_str()));
     EXPECT_FALSE(fs::exists(root.path() / "Correct.pdt"));

@@ -19,16 +19,8 @@ protected:
         base_.ReportFlags.fill(true);
         base_.LocalClock = ([] { return LocalDateTime{2026, 3, 10, 12, 0, 7, 0}; });
     }
-    void TearDown() override {
-        base_.LocalClock = nullptr;
-        base_.ReportFlags.fill(false);
-        base_.LangList.Clear();
-        ProgramDirTest::TearDown();
-    }
-    std::string log() const {
-        const auto b = read("20260310.rpt");
-        return {b.begin(), b.end()};
-    }
+    // Today's work log.
+    std::string log() const { return text("20260310.rpt"); }
 };
 
 TEST_F(DialogLog, JoinsLinesAndQuotedTexts) {

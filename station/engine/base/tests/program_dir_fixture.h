@@ -34,6 +34,10 @@ protected:
         std::ifstream in(path(name), std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
+    std::string text(std::string_view name) const {
+        const auto b = read(name);
+        return {b.begin(), b.end()};
+    }
 
     tolm_test::TempDir temp_{"tolm-progdir"};
     std::filesystem::path dir_ = temp_.path();

@@ -13,19 +13,9 @@ protected:
         base_.ReportDays = 7;
         at(2026, 3, 10, 9, 5, 3);
     }
-    void TearDown() override {
-        base_.LocalClock = nullptr;
-        base_.ReportFlags.fill(false);
-        base_.ReportDays = 7;
-        ProgramDirTest::TearDown();
-    }
     void at(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
         const LocalDateTime t{y, mo, d, h, mi, s, ms};
         base_.LocalClock = ([t] { return t; });
-    }
-    std::string text(std::string_view name) const {
-        const auto b = read(name);
-        return {b.begin(), b.end()};
     }
     void touch(std::string_view name) const { write(name, {'x'}); }
     bool exists(std::string_view name) const { return std::filesystem::exists(path(name)); }

@@ -24,16 +24,8 @@ protected:
         text += "no bridge\nbridge\nbridge fixed\nbridge restored\n";
         base_.LangList.SetText(text);
     }
-    void TearDown() override {
-        base_.LocalClock = nullptr;
-        base_.ReportFlags.fill(false);
-        base_.LangList.Clear();
-        ProgramDirTest::TearDown();
-    }
-    std::string log() const {
-        const auto b = read("20260310.rpt");
-        return {b.begin(), b.end()};
-    }
+    // Today's work log.
+    std::string log() const { return text("20260310.rpt"); }
 };
 
 TEST_F(HostBridgeTest, StartUpReadsReportsAndFixesTheBridge) {
