@@ -22,14 +22,16 @@ struct PlacedWindow {
     QPixmap picture;
     QString caption;
     QPoint at;
+    QRect panel; // within the window's picture
 };
 
 std::vector<PlacedWindow> camera_windows(TMain_Kastrel_Form& form) {
     std::vector<PlacedWindow> out;
     for (TFormChanel* w : CameraWindowsOf(form)) {
         if (w->isVisible()) {
-            out.push_back(
-                {w->grab(), w->windowTitle(), w->geometry().topLeft() - form.geometry().topLeft()});
+            out.push_back({w->grab(), w->windowTitle(),
+                           w->geometry().topLeft() - form.geometry().topLeft(),
+                           w->Panel1()->geometry()});
         }
     }
     return out;
@@ -37,7 +39,7 @@ std::vector<PlacedWindow> camera_windows(TMain_Kastrel_Form& form) {
 
 } // namespace
 
-QPixmap MainFormSnapshot(TMain_Kastrel_Form& form) {
+QPixmap MainFormSnapshot(TMain_Kastrel_Form& form, std::vector<SnapshotWindow>* placed) {
     const QPixmap shot = form.grab();
     QMenuBar* bar = form.menuBar();
     QMenu* settings = form.Menu("Adj_Par_Menu");
@@ -86,6 +88,9 @@ QPixmap MainFormSnapshot(TMain_Kastrel_Form& form) {
         p.setPen(Qt::white);
         p.drawText(strip.adjusted(4, 0, -4, 0), Qt::AlignVCenter | Qt::AlignLeft, w.caption);
         p.drawPixmap(at, w.picture);
+        if (placed != nullptr) {
+            placed->push_back({w.caption, w.panel.translated(at)});
+        }
     }
     if (menus) {
         p.drawPixmap(shift + settings_at, settings->grab());

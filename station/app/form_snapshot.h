@@ -3,11 +3,22 @@
 #pragma once
 
 #include <QPixmap>
+#include <QRect>
+#include <QString>
+
+#include <vector>
 
 class TMain_Kastrel_Form;
 
 namespace station {
 
-QPixmap MainFormSnapshot(TMain_Kastrel_Form& form);
+// A camera window in the picture: its caption and where its video panel is drawn.
+struct SnapshotWindow {
+    QString caption;
+    QRect panel;
+};
+
+// The picture; the camera windows drawn into it go to `windows` when given.
+QPixmap MainFormSnapshot(TMain_Kastrel_Form& form, std::vector<SnapshotWindow>* windows = nullptr);
 
 } // namespace station

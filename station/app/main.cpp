@@ -8,7 +8,11 @@
 //                          c of chip k, laid out side by side;
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened and its camera
 //                          windows, 2.5 s after start (the windows of the stored
-//                          configuration and of the list have shown live video by then);
+//                          configuration and of the list have shown live video by then),
+//                          or TOLM_SCREENSHOT_MS=<n> ms after start;
+//   TOLM_SCREENSHOT_WINDOWS=<file>  with the screenshot, its camera windows, one a line:
+//                          the video panel's place in the PNG (x y width height), a tab and
+//                          the window's caption in UTF-8;
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
 #include "camera_windows_run.h"
 #include "ui/live/chanel_form.h"
@@ -23,12 +27,14 @@
 #include <win32_owners/unique_handle.h>
 
 #include <QApplication>
+#include <QFile>
 #include <QMenu>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -64,10 +70,30 @@ void schedule_unattended_steps(station::StationProgram& program) {
     }
     if (const char* file = env("TOLM_SCREENSHOT")) {
         const QString path = QString::fromLocal8Bit(file);
+        const char* list = env("TOLM_SCREENSHOT_WINDOWS");
+        const QString list_path = list != nullptr ? QString::fromLocal8Bit(list) : QString();
+        const char* at = env("TOLM_SCREENSHOT_MS");
+        const int ms = at != nullptr && std::atoi(at) > 0 ? std::atoi(at) : 2500;
         // Once the camera windows (of the stored configuration or the list) show pictures.
-        QTimer::singleShot(2500, &form, [target, path] {
-            if (target) {
-                station::MainFormSnapshot(*target).save(path, "PNG");
+        QTimer::singleShot(ms, &form, [target, path, list_path] {
+            if (!target) {
+                return;
+            }
+            std::vector<station::SnapshotWindow> windows;
+            station::MainFormSnapshot(*target, &windows).save(path, "PNG");
+            if (!list_path.isEmpty()) {
+                QFile out(list_path);
+                if (out.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+                    for (const station::SnapshotWindow& w : windows) {
+                        out.write(QString("%1 %2 %3 %4\t%5\n")
+                                      .arg(w.panel.x())
+                                      .arg(w.panel.y())
+                                      .arg(w.panel.width())
+                                      .arg(w.panel.height())
+                                      .arg(w.caption)
+                                      .toUtf8());
+                    }
+                }
             }
         });
     }

@@ -22,12 +22,10 @@ namespace station {
 namespace {
 
 using namespace std::chrono_literals;
+using rig::kCameraOfChip;
+using rig::kPictureTimeout;
+using rig::kStartTimeout;
 using rig::PumpUntil;
-
-constexpr auto kStartTimeout = 20s;
-constexpr auto kPictureTimeout = 15s;
-// What the tool stores: slot k shows camera kCameraOfChip[k - 1] of chip k.
-constexpr std::array<int, 4> kCameraOfChip{3, 7, 10, 16};
 
 class ConfigurationOnBoard : public ::testing::Test {
 protected:

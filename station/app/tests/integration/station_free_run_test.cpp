@@ -23,13 +23,12 @@ namespace station {
 namespace {
 
 using namespace std::chrono_literals;
+using rig::kCameraOfChip;
+using rig::kPictureTimeout;
+using rig::kStartTimeout;
 using rig::PumpUntil;
 
-constexpr auto kStartTimeout = 20s;
-constexpr auto kPictureTimeout = 15s;
 constexpr auto kRun = 60s;
-
-constexpr std::array<int, 4> kCameraOfChip{3, 7, 10, 16};
 
 std::size_t at(int k) {
     return static_cast<std::size_t>(k - 1);

@@ -23,14 +23,10 @@ namespace station {
 namespace {
 
 using namespace std::chrono_literals;
+using rig::kCameraOfChip;
+using rig::kPictureTimeout;
+using rig::kStartTimeout;
 using rig::PumpUntil;
-
-// Generous: under the sanitizers and on a loaded machine everything runs several times slower.
-constexpr auto kStartTimeout = 20s;
-constexpr auto kPictureTimeout = 15s;
-
-// One camera per chip, none on the same crosspoint input.
-constexpr std::array<int, 4> kCameraOfChip{3, 7, 10, 16};
 
 class StationOnBoard : public ::testing::Test {
 protected:

@@ -48,7 +48,11 @@ void PumpFor(std::chrono::milliseconds span) {
 }
 
 int CameraShown(TFormChanel& window) {
-    const QImage picture = window.Panel1()->Picture().convertToFormat(QImage::Format_RGB32);
+    return CameraInPicture(window.Panel1()->Picture());
+}
+
+int CameraInPicture(const QImage& panel) {
+    const QImage picture = panel.convertToFormat(QImage::Format_RGB32);
     if (picture.isNull() || picture.width() < 192 || picture.height() < 144) {
         return -1;
     }

@@ -11,6 +11,7 @@
 #include "machine/machine.h"
 
 #include <QImage>
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <functional>
@@ -29,6 +30,15 @@ void PumpFor(std::chrono::milliseconds span);
 // The camera number (1-64) a camera window's picture shows, 0 without a signal, -1 without a
 // readable code strip or picture.
 int CameraShown(TFormChanel& window);
+// The same of a picture of a camera window's video panel.
+int CameraInPicture(const QImage& picture);
+
+// Generous: under the sanitizers and on a loaded machine everything runs several times slower.
+inline constexpr std::chrono::seconds kStartTimeout{20};
+inline constexpr std::chrono::seconds kPictureTimeout{15};
+// One camera per chip, none on the same crosspoint input (also what the run command's
+// configuration tool stores: slot k shows camera kCameraOfChip[k - 1] of chip k).
+inline constexpr std::array<int, 4> kCameraOfChip{3, 7, 10, 16};
 
 class StationRig {
 public:
