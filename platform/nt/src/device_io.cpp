@@ -13,12 +13,11 @@
 #include "loader.h"
 #include "pool.h"
 
-#include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <functional>
 #include <mutex>
-#include <thread>
 
 namespace tolm_nt {
 namespace {
@@ -93,7 +92,9 @@ void release_buffers(PIRP irp, void* system_buffer) {
     }
 }
 
-// Records the completion in the call and in the caller's OVERLAPPED, then sets its event.
+// Records the completion in the call and in the caller's OVERLAPPED, wakes a GetOverlappedResult
+// waiting on it, then sets its event. The OVERLAPPED may be gone once its status is stored (a
+// caller without an event sees it and returns), so its event is read first.
 void complete_call(const std::shared_ptr<Call>& call, PIRP irp, OVERLAPPED* ov) {
     {
         std::lock_guard lock(call->mutex);
@@ -102,12 +103,14 @@ void complete_call(const std::shared_ptr<Call>& call, PIRP irp, OVERLAPPED* ov) 
         call->done = true;
     }
     if (ov != nullptr) {
+        const HANDLE event = ov->hEvent;
         ov->InternalHigh = irp->IoStatus.Information;
-        __atomic_store_n(&ov->Internal,
-                         static_cast<ULONG_PTR>(static_cast<ULONG>(irp->IoStatus.Status)),
-                         __ATOMIC_RELEASE);
-        if (ov->hEvent != nullptr) {
-            platform::signal_event(ov->hEvent);
+        std::atomic_ref<ULONG_PTR> internal(ov->Internal);
+        internal.store(static_cast<ULONG_PTR>(static_cast<ULONG>(irp->IoStatus.Status)),
+                       std::memory_order_release);
+        internal.notify_all();
+        if (event != nullptr) {
+            platform::signal_event(event);
         }
     }
     call->done_cv.notify_all();
@@ -168,10 +171,13 @@ DWORD DeviceHandle::control(DWORD code, void* in, DWORD in_size, void* out, DWOR
             return ERROR_NOT_ENOUGH_MEMORY;
         }
         // The output must be there (its writability shows when it is copied back); the input is
-        // copied in.
+        // copied in and only the rest of the buffer zeroed.
         const bool ok =
             (method != METHOD_BUFFERED || copy_from_user(system_buffer, out, out_size)) &&
-            (std::memset(system_buffer, 0, buffered), copy_from_user(system_buffer, in, in_size));
+            copy_from_user(system_buffer, in, in_size);
+        if (ok && buffered > in_size) {
+            std::memset(static_cast<char*>(system_buffer) + in_size, 0, buffered - in_size);
+        }
         if (!ok) {
             free_block(BlockKind::Pool, system_buffer, 0, false, "request buffer");
             return ERROR_NOACCESS;
@@ -334,11 +340,9 @@ BOOL WINAPI GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD transferre
         }
         return TRUE;
     }
-    const auto pending = [&] {
-        return static_cast<NTSTATUS>(__atomic_load_n(&ov->Internal, __ATOMIC_ACQUIRE)) ==
-               STATUS_PENDING;
-    };
-    if (pending()) {
+    std::atomic_ref<ULONG_PTR> internal(ov->Internal);
+    constexpr auto kPending = static_cast<ULONG_PTR>(static_cast<ULONG>(STATUS_PENDING));
+    if (internal.load(std::memory_order_acquire) == kPending) {
         if (!wait) {
             SetLastError(ERROR_IO_INCOMPLETE);
             return FALSE;
@@ -346,8 +350,11 @@ BOOL WINAPI GetOverlappedResult(HANDLE file, LPOVERLAPPED ov, LPDWORD transferre
         if (ov->hEvent != nullptr) {
             WaitForSingleObject(ov->hEvent, INFINITE);
         }
-        while (pending()) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        // Without an event (or with one set by someone else) the status itself is waited on:
+        // the completion stores it, then wakes this wait.
+        for (ULONG_PTR now = internal.load(std::memory_order_acquire); now == kPending;
+             now = internal.load(std::memory_order_acquire)) {
+            internal.wait(now, std::memory_order_acquire);
         }
     }
     const auto status = static_cast<NTSTATUS>(ov->Internal);

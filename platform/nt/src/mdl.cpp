@@ -2,6 +2,7 @@
 // them.
 #include "nt/io.h"
 #include "nt/seh.h"
+#include "win32/memory.h"
 
 #include "kernel.h"
 #include "pool.h"
@@ -32,29 +33,24 @@ bool range_accessible(const void* address, std::size_t length, bool write) {
     if (end < start) {
         return false;
     }
-    std::FILE* maps = std::fopen("/proc/self/maps", "r");
-    if (maps == nullptr) {
-        return false;
+    // Region by region, as the process's address space reports them.
+    for (std::uintptr_t covered = start; covered < end;) {
+        MEMORY_BASIC_INFORMATION region{};
+        if (VirtualQuery(reinterpret_cast<LPCVOID>(covered), &region, sizeof region) !=
+                sizeof region ||
+            region.State != MEM_COMMIT) {
+            return false;
+        }
+        const DWORD p = region.Protect;
+        const bool writable =
+            p == PAGE_READWRITE || p == PAGE_EXECUTE_READWRITE || p == PAGE_WRITECOPY;
+        const bool readable = writable || p == PAGE_READONLY || p == PAGE_EXECUTE_READ;
+        if (!readable || (write && !writable)) {
+            return false;
+        }
+        covered = reinterpret_cast<std::uintptr_t>(region.BaseAddress) + region.RegionSize;
     }
-    std::uintptr_t covered = start;
-    char line[512];
-    while (covered < end && std::fgets(line, sizeof line, maps) != nullptr) {
-        unsigned long lo = 0;
-        unsigned long hi = 0;
-        char perms[5] = {};
-        if (std::sscanf(line, "%lx-%lx %4s", &lo, &hi, perms) != 3) {
-            continue;
-        }
-        if (hi <= covered || lo > covered) {
-            continue; // the regions are sorted: a gap before `covered` fails below
-        }
-        if (perms[0] != 'r' || (write && perms[1] != 'w')) {
-            break;
-        }
-        covered = hi;
-    }
-    std::fclose(maps);
-    return covered >= end;
+    return true;
 }
 
 int own_pid() {

@@ -278,6 +278,32 @@ TEST_F(DriverService, PendedRequestsCompleteLaterOrAreCancelledAtClose) {
     CloseHandle(event);
 }
 
+// A request pended without an event: waiting for its result ends when another thread has it
+// completed, and not before.
+TEST_F(DriverService, WaitingForAResultWithoutAnEventEndsWithTheCompletion) {
+    start_and_open(FILE_FLAG_OVERLAPPED);
+    OVERLAPPED ov{};
+    ULONG value = 0;
+    DWORD got = 0;
+    EXPECT_FALSE(
+        DeviceIoControl(device_, IOCTL_NTEST_PEND, nullptr, 0, &value, sizeof value, &got, &ov));
+    EXPECT_EQ(GetLastError(), DWORD(ERROR_IO_PENDING));
+    std::atomic<bool> released{false};
+    std::thread releaser([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        released = true;
+        ULONG answer = 0xBEEF;
+        DWORD none = 0;
+        EXPECT_TRUE(DeviceIoControl(device_, IOCTL_NTEST_RELEASE, &answer, sizeof answer, nullptr,
+                                    0, &none, nullptr));
+    });
+    EXPECT_TRUE(GetOverlappedResult(device_, &ov, &got, TRUE));
+    EXPECT_TRUE(released.load());
+    releaser.join();
+    EXPECT_EQ(got, 4u);
+    EXPECT_EQ(value, 0xBEEFu);
+}
+
 TEST_F(DriverService, OverlappedResultOfAFileReportsItsRecordedResult) {
     const std::string path = (root() / "data.bin").string();
     HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
