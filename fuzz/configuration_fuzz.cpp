@@ -17,7 +17,7 @@
 namespace {
 
 // The program folder (a scratch folder) and the language texts (none).
-station::BaseState base;
+station::BaseState& base = fuzz::scratch_base();
 
 using Bytes = std::span<const std::uint8_t>;
 
@@ -94,11 +94,6 @@ void schedule(fuzz::InputReader& in) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool once = [] {
-        station::SetProgramDir(base, fuzz::scratch_dir().string());
-        return true;
-    }();
-    (void)once;
     fuzz::InputReader in(data, size);
     switch (in.byte() % 5) {
     case 0:

@@ -1,5 +1,8 @@
 #include "fuzz_target.h"
 
+#include "base/base_state.h"
+#include "base/program_dir.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -31,6 +34,15 @@ struct ScratchDir {
 const std::filesystem::path& scratch_dir() {
     static ScratchDir dir;
     return dir.path;
+}
+
+station::BaseState& scratch_base() {
+    static station::BaseState base = [] {
+        station::BaseState b;
+        station::SetProgramDir(b, scratch_dir().string());
+        return b;
+    }();
+    return base;
 }
 
 void write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {

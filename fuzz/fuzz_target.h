@@ -10,10 +10,16 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size);
 
+namespace station {
+struct BaseState;
+}
+
 namespace fuzz {
 
 // A folder of this process under the temporary folder, removed at exit.
 const std::filesystem::path& scratch_dir();
+// The station's base values with the scratch folder as the program folder (no language texts).
+station::BaseState& scratch_base();
 
 // Replaces `path` with `bytes`.
 void write_file(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);

@@ -10,7 +10,7 @@
 namespace {
 
 // The program folder (a scratch folder) and the tables the loaders fill.
-station::BaseState base;
+station::BaseState& base = fuzz::scratch_base();
 
 struct Loader {
     const char* file;
@@ -88,11 +88,6 @@ const Loader kLoaders[] = {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const bool once = [] {
-        station::SetProgramDir(base, fuzz::scratch_dir().string());
-        return true;
-    }();
-    (void)once;
     fuzz::InputReader in(data, size);
     const Loader& l = kLoaders[in.byte() % std::size(kLoaders)];
     fuzz::write_file(fuzz::scratch_dir() / l.file, in.rest());
