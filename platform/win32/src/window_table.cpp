@@ -4,6 +4,7 @@
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -61,6 +62,25 @@ bool unregister_window(HWND hwnd) {
 extern "C" {
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    if (hWnd == HWND_BROADCAST) {
+        // Handlers may open or close windows: send to a snapshot, newest first, skipping
+        // windows that left the table meanwhile.
+        std::vector<HWND> targets;
+        {
+            std::lock_guard lock(platform::table_mutex);
+            for (const auto& [hwnd, entry] : platform::table()) {
+                if (entry.window->top_level()) {
+                    targets.push_back(hwnd);
+                }
+            }
+        }
+        for (auto it = targets.rbegin(); it != targets.rend(); ++it) {
+            if (auto window = platform::lookup_window(*it)) {
+                window->send(Msg, wParam, lParam);
+            }
+        }
+        return 0;
+    }
     auto window = platform::lookup_window(hWnd);
     return window ? window->send(Msg, wParam, lParam) : 0;
 }
@@ -137,5 +157,37 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
     lpPoint->x += p.x;
     lpPoint->y += p.y;
     return TRUE;
+}
+}
+
+extern "C" {
+
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
+    bool was_disabled = false;
+    platform::with_placement(hWnd, [&](platform::WindowPlacement& p) {
+        was_disabled = !p.enabled;
+        p.enabled = bEnable != FALSE;
+    });
+    return was_disabled ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindowEnabled(HWND hWnd) {
+    platform::WindowPlacement p;
+    return platform::window_placement(hWnd, p) && p.enabled ? TRUE : FALSE;
+}
+
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
+    return IsWindow(hWnd) && SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString))
+               ? TRUE
+               : FALSE;
+}
+
+int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
+    if (lpString == nullptr || nMaxCount <= 0) {
+        return 0;
+    }
+    lpString[0] = '\0';
+    return int(
+        SendMessageA(hWnd, WM_GETTEXT, WPARAM(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
 }
 }

@@ -8,6 +8,10 @@
 #include "win32/types.h"
 
 #define WM_USER 0x0400u
+#define WM_DESTROY 0x0002u
+#define WM_SETTEXT 0x000Cu
+#define WM_GETTEXT 0x000Du
+#define WM_GETTEXTLENGTH 0x000Eu
 
 // Window styles the station passes when it creates capture windows.
 #define WS_CHILD 0x40000000u
@@ -27,6 +31,9 @@
 #define SWP_NOACTIVATE 0x0010u
 #define SWP_SHOWWINDOW 0x0040u
 #define SWP_HIDEWINDOW 0x0080u
+
+// SendMessageA to every top-level window (the open dialogs); the answer is 0.
+#define HWND_BROADCAST (reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xFFFF)))
 
 extern "C" {
 // Calls the window's handler on the calling thread and returns its answer; 0 for a window
@@ -49,4 +56,10 @@ BOOL WINAPI DestroyWindow(HWND hWnd);
 // FALSE for an unknown window.
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
+// Answers whether the window was disabled before; FALSE for an unknown window.
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL WINAPI IsWindowEnabled(HWND hWnd);
+// WM_SETTEXT and WM_GETTEXT to the window.
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
+int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 }
