@@ -1,8 +1,14 @@
-# tolm_add_gtest(<name> LABELS <label>... SOURCES <file>... [LIBS <target>...] [QT])
+# tolm_add_gtest(<name> KIND unit|device|integration LABELS <label>... SOURCES <file>...
+#                [LIBS <target>...] [QT])
 # Builds a GoogleTest binary outside the program folder and registers it with CTest.
-# QT links the Qt widgets stack and uses a main that starts an offscreen QApplication.
+# KIND is added to the labels: `unit` plain objects with fakes, `device` against the virtual
+# board or the kernel stand-in, `integration` the program or the installed driver stack end to
+# end. QT links the Qt widgets stack and uses a main that starts an offscreen QApplication.
 function(tolm_add_gtest name)
-    cmake_parse_arguments(T "QT" "" "LABELS;SOURCES;LIBS" ${ARGN})
+    cmake_parse_arguments(T "QT" "KIND" "LABELS;SOURCES;LIBS" ${ARGN})
+    if(NOT T_KIND MATCHES "^(unit|device|integration)$")
+        message(FATAL_ERROR "tolm_add_gtest(${name}): KIND unit, device or integration is required")
+    endif()
     add_executable(${name} ${T_SOURCES})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock Threads::Threads)
@@ -12,7 +18,7 @@ function(tolm_add_gtest name)
         target_link_libraries(${name} PRIVATE GTest::gtest_main)
     endif()
     add_test(NAME ${name} COMMAND ${name})
-    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}" TIMEOUT 600
+    set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS};${T_KIND}" TIMEOUT 600
                          ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
 endfunction()
 

@@ -16,6 +16,9 @@
 
 namespace {
 
+// The program folder (a scratch folder) and the language texts (none).
+station::BaseState base;
+
 using Bytes = std::span<const std::uint8_t>;
 
 void channel_set(Bytes b) {
@@ -30,8 +33,8 @@ void conf_main(Bytes b) {
     for (auto& camera : kept) {
         camera.fill(20);
     }
-    const station::ConfMain conf = station::DecodeConfMain(b, kept);
-    if (station::DecodeConfMain(station::EncodeConfMain(conf), kept) != conf) {
+    const station::ConfMain conf = station::DecodeConfMain(b, kept, base.LangList);
+    if (station::DecodeConfMain(station::EncodeConfMain(conf), kept, base.LangList) != conf) {
         fuzz::fail("main file does not read back");
     }
 }
@@ -66,8 +69,9 @@ void schedule(fuzz::InputReader& in) {
     now.hour = in.byte() % 24;
     now.minute = in.byte() % 60;
     fuzz::write_file(fuzz::scratch_dir() / "cnf.pdt", in.rest());
-    station::LoadConfTable();
-    const auto& table = station::ConfSchedule;
+    station::SettingsState settings;
+    station::LoadConfTable(base, settings);
+    const auto& table = settings.ConfSchedule;
     const int chosen = station::ScheduledConfig(table, now);
     if (chosen < 1 || chosen > station::kConfigurationCount) {
         fuzz::fail("scheduled configuration out of range");
@@ -80,8 +84,7 @@ void schedule(fuzz::InputReader& in) {
         (applies && (entry.Hour < 0 || entry.Hour > 23 || entry.Minute < 0 || entry.Minute > 59))) {
         fuzz::fail("the schedule chose an entry it must not");
     }
-    station::ScheduleCheckState state;
-    const auto due = station::ScheduleCheck(table, 0, now, state);
+    const auto due = station::ScheduleCheck(table, 0, now);
     if (due && (!station::ScheduleEntryApplies(table[*due - 1], now) ||
                 table[*due - 1].Hour != now.hour || table[*due - 1].Minute != now.minute)) {
         fuzz::fail("the check chose an entry that does not start now");
@@ -92,7 +95,7 @@ void schedule(fuzz::InputReader& in) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
-        station::SetProgramDir(fuzz::scratch_dir().string());
+        station::SetProgramDir(base, fuzz::scratch_dir().string());
         return true;
     }();
     (void)once;

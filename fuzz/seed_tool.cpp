@@ -37,10 +37,14 @@ void put_text(const std::string& target, const std::string& name, std::string_vi
 }
 
 // ---- settings: the loader's number, then the file a saver wrote ----------------------------
+// The program folder and the settings tables the seeds are written from.
+station::BaseState base;
+station::SettingsState settings;
+
 void settings_seed(const char* name, int loader, const char* file,
                    const std::function<void()>& save) {
     save();
-    const auto bytes = station::ReadProgramFile(file);
+    const auto bytes = station::ReadProgramFile(base, file);
     if (!bytes) {
         fuzz::fail(std::string("no file ") + file);
     }
@@ -50,45 +54,45 @@ void settings_seed(const char* name, int loader, const char* file,
 }
 
 void settings_seeds() {
-    station::SetProgramDir(fuzz::scratch_dir().string());
+    station::SetProgramDir(base, fuzz::scratch_dir().string());
     settings_seed("netini", 0, "netini.pdt", [] {
-        station::ServerPort = 2020;
-        station::RemPorts[0] = 1019;
-        station::RemAddresses[0] = "192.168.0.7";
-        station::RemAddresses[19] = "\xCF\xEE\xF1\xF2";
-        station::SaveNetIni();
+        settings.ServerPort = 2020;
+        settings.RemPorts[0] = 1019;
+        settings.RemAddresses[0] = "192.168.0.7";
+        settings.RemAddresses[19] = "\xCF\xEE\xF1\xF2";
+        station::SaveNetIni(base, settings);
     });
     settings_seed("hrdini", 1, "hrdini.pdt", [] {
-        station::HrdMap = station::kHrdMapProvisional;
-        station::SaveHrdIni();
+        settings.HrdMap = station::kHrdMapProvisional;
+        station::SaveHrdIni(base, settings);
     });
     settings_seed("bufini", 2, "bufini.pdt", [] {
-        station::BufDirs[0] = "C:\\arch";
-        station::BufDirs[3] = "D:\\arch2";
-        station::BufMinFree[3] = 25;
-        station::CyclicWrite = false;
-        station::SaveBufIni();
+        settings.BufDirs[0] = "C:\\arch";
+        settings.BufDirs[3] = "D:\\arch2";
+        settings.BufMinFree[3] = 25;
+        settings.CyclicWrite = false;
+        station::SaveBufIni(base, settings);
     });
     settings_seed("stl", 3, "stl.pdt", [] {
-        station::StealthAtStart = true;
-        station::SaveStealth();
+        settings.StealthAtStart = true;
+        station::SaveStealth(base, settings);
     });
     settings_seed("aur", 4, "aur.pdt", [] {
-        station::AutoStart = true;
-        station::SaveAutoRun();
+        settings.AutoStart = true;
+        station::SaveAutoRun(base, settings);
     });
     settings_seed("cnf", 5, "cnf.pdt", [] {
-        station::ConfSchedule[0] = {7, 30, true, "Day", 2, 3, 2024, 2};
-        station::ConfSchedule[98] = {22, 0, true, "\xCD\xEE\xF7\xFC", 1, 1, 2000, 0};
-        station::SaveConfTable();
+        settings.ConfSchedule[0] = {7, 30, true, "Day", 2, 3, 2024, 2};
+        settings.ConfSchedule[98] = {22, 0, true, "\xCD\xEE\xF7\xFC", 1, 1, 2000, 0};
+        station::SaveConfTable(base, settings);
     });
     settings_seed("net1", 6, "net1.pdt", [] {
         station::RightsTable r{};
         r[0] = r[7] = r[19] = true;
-        station::SaveRightsFile(r);
+        station::SaveRightsFile(base, r);
     });
-    settings_seed("net2", 7, "net2.pdt", [] { station::SavePasswordFile(1, "secret"); });
-    settings_seed("net3", 8, "net3.pdt", [] { station::SavePasswordFile(2, ""); });
+    settings_seed("net2", 7, "net2.pdt", [] { station::SavePasswordFile(base, 1, "secret"); });
+    settings_seed("net3", 8, "net3.pdt", [] { station::SavePasswordFile(base, 2, ""); });
 }
 
 // ---- stored configurations: the file kind, then the file the encoder wrote ------------------
@@ -105,7 +109,7 @@ void configuration_seeds() {
     set.Present[0] = set.Present[5] = set.Present[31] = true;
     configuration_seed("nch", 0, {}, station::EncodeChannelSet(set));
 
-    station::ConfMain conf = station::DefaultConfMain();
+    station::ConfMain conf = station::DefaultConfMain(base.LangList);
     conf.Cameras[0].Name = "\xCA\xE0\xEC\xE5\xF0\xE0 1";
     conf.Cameras[2].AutoGain[1] = false;
     conf.Cameras[2].Level[1] = 40;
@@ -135,13 +139,13 @@ void configuration_seeds() {
     }
     configuration_seed("pt", 3, {}, station::EncodeChanelPoints(points));
 
-    station::SetProgramDir(fuzz::scratch_dir().string());
-    station::ConfSchedule = {};
-    station::ConfSchedule[2] = {8, 0, true, "Day", 1, 1, 2000, 1};
-    station::ConfSchedule[6] = {20, 0, true, "Night", 1, 1, 2000, 3};
-    station::ConfSchedule[10] = {7, 5, true, "Once", 5, 3, 2002, 0};
-    station::SaveConfTable();
-    const auto cnf = station::ReadProgramFile("cnf.pdt");
+    station::SetProgramDir(base, fuzz::scratch_dir().string());
+    settings.ConfSchedule = {};
+    settings.ConfSchedule[2] = {8, 0, true, "Day", 1, 1, 2000, 1};
+    settings.ConfSchedule[6] = {20, 0, true, "Night", 1, 1, 2000, 3};
+    settings.ConfSchedule[10] = {7, 5, true, "Once", 5, 3, 2002, 0};
+    station::SaveConfTable(base, settings);
+    const auto cnf = station::ReadProgramFile(base, "cnf.pdt");
     if (!cnf) {
         fuzz::fail("no file cnf.pdt");
     }

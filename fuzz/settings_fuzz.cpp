@@ -9,7 +9,8 @@
 
 namespace {
 
-using station::ProgramDir;
+// The program folder (a scratch folder) and the tables the loaders fill.
+station::BaseState base;
 
 struct Loader {
     const char* file;
@@ -17,25 +18,30 @@ struct Loader {
 };
 
 void load_rights() {
-    const station::RightsTable r = station::LoadRightsFile();
-    if (station::SaveRightsFile(r) && station::LoadRightsFile() != r) {
+    const station::RightsTable r = station::LoadRightsFile(base);
+    if (station::SaveRightsFile(base, r) && station::LoadRightsFile(base) != r) {
         fuzz::fail("rights file does not read back");
     }
 }
 
 template <int Level> void load_password() {
-    const std::string p = station::LoadPasswordFile(Level);
-    if (station::SavePasswordFile(Level, p) && station::LoadPasswordFile(Level) != p) {
+    const std::string p = station::LoadPasswordFile(base, Level);
+    if (station::SavePasswordFile(base, Level, p) && station::LoadPasswordFile(base, Level) != p) {
         fuzz::fail("password file does not read back");
     }
 }
 
 // Loads, saves and loads again: the tables `snapshot` copies must come back the same.
-template <typename Snapshot> void round_trip(void (*load)(), bool (*save)(), Snapshot snapshot) {
-    load();
+station::SettingsState settings;
+
+template <typename Snapshot>
+void round_trip(void (*load)(const station::BaseState&, station::SettingsState&),
+                bool (*save)(const station::BaseState&, const station::SettingsState&),
+                Snapshot snapshot) {
+    load(base, settings);
     const auto before = snapshot();
-    if (save()) {
-        load();
+    if (save(base, settings)) {
+        load(base, settings);
         if (snapshot() != before) {
             fuzz::fail("a loaded settings file does not save and load back");
         }
@@ -44,33 +50,33 @@ template <typename Snapshot> void round_trip(void (*load)(), bool (*save)(), Sna
 
 void load_net() {
     round_trip(station::LoadNetIni, station::SaveNetIni, [] {
-        return std::tuple(station::ServerPort, station::RemPorts, station::RemAddresses,
-                          station::NetReserved);
+        return std::tuple(settings.ServerPort, settings.RemPorts, settings.RemAddresses,
+                          settings.NetReserved);
     });
 }
 
 void load_hrd() {
-    round_trip(station::LoadHrdIni, station::SaveHrdIni, [] { return station::HrdMap; });
+    round_trip(station::LoadHrdIni, station::SaveHrdIni, [] { return settings.HrdMap; });
 }
 
 void load_buf() {
     round_trip(station::LoadBufIni, station::SaveBufIni, [] {
-        return std::tuple(station::CyclicWrite, station::BufReservedFlag, station::BufDirs,
-                          station::BufMinFree, station::UseCashe);
+        return std::tuple(settings.CyclicWrite, settings.BufReservedFlag, settings.BufDirs,
+                          settings.BufMinFree, settings.UseCashe);
     });
 }
 
 void load_conf() {
     round_trip(station::LoadConfTable, station::SaveConfTable,
-               [] { return station::ConfSchedule; });
+               [] { return settings.ConfSchedule; });
 }
 
 void load_stealth() {
-    round_trip(station::LoadStealth, station::SaveStealth, [] { return station::StealthAtStart; });
+    round_trip(station::LoadStealth, station::SaveStealth, [] { return settings.StealthAtStart; });
 }
 
 void load_autorun() {
-    round_trip(station::LoadAutoRun, station::SaveAutoRun, [] { return station::AutoStart; });
+    round_trip(station::LoadAutoRun, station::SaveAutoRun, [] { return settings.AutoStart; });
 }
 
 const Loader kLoaders[] = {
@@ -83,7 +89,7 @@ const Loader kLoaders[] = {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const bool once = [] {
-        station::SetProgramDir(fuzz::scratch_dir().string());
+        station::SetProgramDir(base, fuzz::scratch_dir().string());
         return true;
     }();
     (void)once;

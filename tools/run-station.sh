@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
 # Builds the program folder, prepares a fresh system root under build/ and runs the station on
-# the virtual board for a few seconds (TOLM_RUN_MS, default 5000; 0 runs until it is closed).
-# Without a display it runs under a virtual X server, with its messages written to the terminal.
-# Afterwards it prints the station's messages and today's work log, and a screenshot of the main
-# form with four live camera windows is in build/screenshots/station.png.
+# the virtual board. With a display ($DISPLAY or $WAYLAND_DISPLAY set) it runs until its main
+# form is closed. Without one it runs under a virtual X server for a few seconds (TOLM_RUN_MS,
+# default 5000; 0 runs until it is closed), with its messages written to the terminal.
+# The station starts from the stored configuration of the program folder; when it holds none,
+# tolm-store-configuration writes configuration 1 (four camera windows, one on each chip).
+# TOLM_CAMERAS=<k:c,...> opens further windows (tests). Afterwards it prints the station's
+# messages and today's work log, and a screenshot of the main form with its camera windows is in
+# build/screenshots/station.png.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh" "$root/build"
@@ -30,16 +34,17 @@ cp "$bin/bt878.txt" "$sysroot/system32/"
 
 export TOLM_SYSROOT=$sysroot
 export TOLM_SCREENSHOT=$shots/station.png
-export TOLM_RUN_MS=${TOLM_RUN_MS:-5000}
-# Four camera windows, one on each chip (chip:camera).
-export TOLM_CAMERAS=${TOLM_CAMERAS:-1:3,2:7,3:10,4:16}
+# The stored configuration the station starts from.
+"$bin/tolm-store-configuration" "$bin"
 rm -f "$TOLM_SCREENSHOT"
 log=$root/build/station-run.log
-echo "Running $bin/tolm for $((TOLM_RUN_MS / 1000)) s ..."
 status=0
 if [[ -n "${DISPLAY:-}" || -n "${WAYLAND_DISPLAY:-}" ]]; then
-    "$bin/tolm" 2> "$log" || status=$?
+    echo "Running $bin/tolm until its main form is closed ..."
+    TOLM_RUN_MS=0 "$bin/tolm" 2> "$log" || status=$?
 else
+    export TOLM_RUN_MS=${TOLM_RUN_MS:-5000}
+    echo "Running $bin/tolm for $((TOLM_RUN_MS / 1000)) s ..."
     TOLM_MESSAGES=stderr xvfb-run -a -s "-screen 0 1280x1024x24" "$bin/tolm" 2> "$log" || status=$?
 fi
 echo "The station ended with status $status."

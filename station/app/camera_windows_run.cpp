@@ -7,15 +7,34 @@
 #include <charconv>
 
 namespace station {
+namespace {
+
+// A camera window freed and waiting for its deletion.
+constexpr const char* kFreedWindow = "tolm_freed";
+
+} // namespace
 
 std::vector<TFormChanel*> CameraWindowsOf(const QWidget& owner) {
     std::vector<TFormChanel*> out;
     for (QWidget* w : owner.findChildren<QWidget*>()) {
-        if (auto* form = dynamic_cast<TFormChanel*>(w)) {
+        auto* form = dynamic_cast<TFormChanel*>(w);
+        if (form != nullptr && !form->property(kFreedWindow).toBool()) {
             out.push_back(form);
         }
     }
     return out;
+}
+
+void FreeCameraWindows(QWidget& owner, ChanelSlots& slots) {
+    for (TFormChanel* w : CameraWindowsOf(owner)) {
+        const int slot = w->Window().ChanelNumber;
+        if (ValidSlot(slot) && slots.ChanelForms[static_cast<std::size_t>(slot)] == &w->Window()) {
+            slots.Release(slot);
+        }
+        w->hide();
+        w->setProperty(kFreedWindow, true);
+        w->deleteLater();
+    }
 }
 
 TFormChanel* OpenCameraWindow(StationProgram& program, int chip, int camera) {

@@ -10,12 +10,18 @@
 
 namespace station {
 
+class ChanelSlots;
 class StationProgram;
 class TFormChanel;
 
-// The camera windows `owner` owns. (TFormChanel has no meta-object of its own, so a search of
-// the children by that type would answer every widget.)
+// The camera windows `owner` owns (not those freed and waiting for their deletion). (TFormChanel
+// has no meta-object of its own, so a search of the children by that type would answer every
+// widget.)
 std::vector<TFormChanel*> CameraWindowsOf(const QWidget& owner);
+
+// Frees every camera window of `owner`: each slot's entries are cleared at once, the window
+// is hidden and deleted later.
+void FreeCameraWindows(QWidget& owner, ChanelSlots& slots);
 
 // A new camera window showing camera `camera` (1..16) of chip `chip` (1..4); null when no slot
 // is free or the numbers are out of range.

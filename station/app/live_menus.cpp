@@ -31,9 +31,7 @@ bool FormMenus::QuerryStatus(int right) const {
     return !querry_ || querry_(right);
 }
 
-void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, FormMenus& menus,
-                      const ChanelHooks& hooks) {
-    live.SetMenus(&menus);
+void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, const ChanelHooks& hooks) {
     if (QAction* add = form.MenuItem("AddChanel")) {
         QObject::connect(add, &QAction::triggered, &form,
                          [&live, &form, hooks] { AddChanelClick(live, hooks, &form); });

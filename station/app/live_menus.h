@@ -1,6 +1,7 @@
 // The main form's live-video menu items: `AddChanel` adds a camera window, the items of
 // `ResMenu` and `SoerceMenu` open the capture driver's format and source dialogs for their chip.
-// `FormMenus` is the hand-off's and the main cycle's view of those menus.
+// `FormMenus` is the hand-off's and the main cycle's view of those menus (the live engine's
+// `MenuPort`, given to the `LiveStation` when it is made).
 #pragma once
 
 #include "ui/live/chanel_form.h"
@@ -29,9 +30,7 @@ private:
     std::function<bool(int)> querry_;
 };
 
-// Connects the items to their handlers and the menus to the engine. `menus` must outlive the
-// form's actions.
-void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, FormMenus& menus,
-                      const ChanelHooks& hooks);
+// Connects the items to their handlers.
+void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, const ChanelHooks& hooks);
 
 } // namespace station

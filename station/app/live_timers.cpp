@@ -52,6 +52,26 @@ void LiveTimers::set(QTimer& timer, bool on) {
     }
 }
 
+void LiveTimers::EnableStartCaptureTimer(int k) {
+    live_.Handoff.Chip(k).StartCaptureTimerEnabled = true;
+    Sync();
+}
+
+void LiveTimers::EnableCycleTimers() {
+    live_.Cycle.MainCycleTimerEnabled = true;
+    Sync();
+}
+
+void LiveTimers::StopAllTimers() {
+    live_.Cycle.MainCycleTimerEnabled = false;
+    live_.Cycle.RestartTimerEnabled = false;
+    for (int k = 1; k <= kChipCount; ++k) {
+        live_.Handoff.Chip(k).StartCaptureTimerEnabled = false;
+        live_.Handoff.Chip(k).DialogTimerActive = station::DialogTimer::None;
+    }
+    Sync();
+}
+
 void LiveTimers::Sync() {
     set(main_cycle_, live_.Cycle.MainCycleTimerEnabled);
     set(restart_, live_.Cycle.RestartTimerEnabled);

@@ -2,9 +2,11 @@
 // "StartCaptureTimer" 1..4 (1 ms, one shot) and the format and source dialog timers 1..4
 // (100 ms). The engine's handlers switch them on and off through their flags; this object keeps
 // the Qt timers in step and runs the handlers. It also shows the capture driver's errors on
-// the GUI thread as soon as one is queued.
+// the GUI thread as soon as one is queued. As start-up's `TimerPort` it switches the capture
+// starts, the main cycle and their stop (the second stage's timer is the main form's).
 #pragma once
 
+#include "lifecycle/timer_port.h"
 #include "live/live_station.h"
 
 #include <QObject>
@@ -13,13 +15,19 @@
 
 namespace station {
 
-class LiveTimers : public QObject {
+class LiveTimers : public QObject, public TimerPort {
 public:
     explicit LiveTimers(LiveStation& live, QObject* parent = nullptr);
     ~LiveTimers() override;
 
     // Brings every Qt timer in line with the engine's flags.
     void Sync();
+
+    void EnableConfigInitTimer() override {}
+    void EnableStartCaptureTimer(int k) override;
+    // The main cycle (the sound timer is the main form's).
+    void EnableCycleTimers() override;
+    void StopAllTimers() override;
 
     QTimer& MainCycleTimer() { return main_cycle_; }
     QTimer& RestartTimer() { return restart_; }

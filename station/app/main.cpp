@@ -7,19 +7,21 @@
 //   TOLM_CAMERAS=<k:c,...> camera windows opened once capture runs, window i showing camera
 //                          c of chip k, laid out side by side;
 //   TOLM_SCREENSHOT=<file> a PNG of the main form with its menus opened and its camera
-//                          windows, once the second start-up stage has run (with camera
-//                          windows, once they have shown live video for a while);
+//                          windows, 2.5 s after start (the windows of the stored
+//                          configuration and of the list have shown live video by then);
 //   TOLM_RUN_MS=<n>        the main form closed normally n ms after start (0: not at all).
 #include "camera_windows_run.h"
 #include "ui/live/chanel_form.h"
 #include "form_snapshot.h"
 #include "ui/main/main_form.h"
-#include "platform/qt_ui_sink.h"
 #include "lifecycle/startup.h"
 #include "station_program.h"
 
-#include "platform/named_objects.h"
-#include "win32/handleapi.h"
+#include "platform/qt_ui_sink.h"
+
+#include <win32/errors.h>
+#include <win32/synch.h>
+#include <win32_owners/unique_handle.h>
 
 #include <QApplication>
 #include <QMenu>
@@ -28,6 +30,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace {
@@ -41,10 +44,8 @@ const char* env(const char* name) {
 void schedule_unattended_steps(station::StationProgram& program) {
     TMain_Kastrel_Form& form = program.Form();
     QPointer<TMain_Kastrel_Form> target(&form);
-    bool cameras = false;
     if (const char* list = env("TOLM_CAMERAS")) {
         const auto wanted = station::ParseCameraList(list);
-        cameras = !wanted.empty();
         // After the second stage has started capture (100 ms after the first).
         QTimer::singleShot(400, &form, [target, &program, wanted] {
             if (!target) {
@@ -66,7 +67,8 @@ void schedule_unattended_steps(station::StationProgram& program) {
     }
     if (const char* file = env("TOLM_SCREENSHOT")) {
         const QString path = QString::fromLocal8Bit(file);
-        QTimer::singleShot(cameras ? 2500 : 600, &form, [target, path] {
+        // Once the camera windows (of the stored configuration or the list) show pictures.
+        QTimer::singleShot(2500, &form, [target, path] {
             if (target) {
                 station::MainFormSnapshot(*target).save(path, "PNG");
             }
@@ -85,30 +87,26 @@ void schedule_unattended_steps(station::StationProgram& program) {
 } // namespace
 
 int main(int argc, char** argv) {
-    // A second instance ends at once, silently, before any form exists.
-    HANDLE instance =
-        platform::create_event_exclusive(station::kSingleInstanceEventName, false, false);
-    if (instance == nullptr) {
+    // A second instance ends at once, silently, before any form or the window system exists.
+    const win32_owners::UniqueHandle instance(
+        CreateEventA(nullptr, FALSE, FALSE, station::kSingleInstanceEventName));
+    if (!instance || GetLastError() == ERROR_ALREADY_EXISTS) {
         return 0;
     }
 
-    int status = 0;
-    {
-        QApplication app(argc, argv);
-        QApplication::setQuitOnLastWindowClosed(false);
-        std::unique_ptr<platform::ScopedUiSink> sink;
-        const char* messages = env("TOLM_MESSAGES");
-        if (messages == nullptr || std::string(messages) != "stderr") {
-            sink = std::make_unique<platform::ScopedUiSink>(std::make_shared<platform::QtUiSink>());
-        }
-
-        auto program = std::make_unique<station::StationProgram>();
-        if (program->Start()) {
-            schedule_unattended_steps(*program);
-        }
-        status = QApplication::exec();
-        program.reset();
+    QApplication app(argc, argv);
+    QApplication::setQuitOnLastWindowClosed(false);
+    std::optional<platform::ScopedUiSink> sink;
+    const char* messages = env("TOLM_MESSAGES");
+    if (messages == nullptr || std::string(messages) != "stderr") {
+        sink.emplace(std::make_shared<platform::QtUiSink>());
     }
-    CloseHandle(instance);
+
+    auto program = std::make_unique<station::StationProgram>();
+    if (program->Start()) {
+        schedule_unattended_steps(*program);
+    }
+    const int status = QApplication::exec();
+    program.reset();
     return status;
 }

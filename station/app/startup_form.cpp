@@ -28,52 +28,32 @@ public:
 
 } // namespace
 
-StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture,
-                                   StationBoard& board, StartupHooks later)
-    : QObject(&form), form_(&form), main_form_(form) {
-    StartupHooks& h = later;
-    h.ShowMainForm = [this] {
-        if (form_) {
-            form_->show();
+StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state,
+                                   StartupCapture& capture, StationBoard& board)
+    : StationLifecycle(form, state, capture, board,
+                       LifecyclePorts{no_timers_, no_live_, no_network_, no_configuration_}) {}
+
+StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state,
+                                   StartupCapture& capture, StationBoard& board,
+                                   LifecyclePorts later)
+    : QObject(&form), form_(&form), main_form_(form), state_(state),
+      live_timers_(later.LiveTimers) {
+    // Each timer handler disables its timer first, as the handlers of the form do.
+    config_init_timer_.setObjectName("ConfigInitTimer");
+    config_init_timer_.setInterval(100);
+    config_init_timer_.setSingleShot(true);
+    connect(&config_init_timer_, &QTimer::timeout, this,
+            [this] { startup_->ConfigInitTimerTimer(); });
+    sound_timer_.setObjectName("SoundTimer");
+    sound_timer_.setInterval(100);
+    connect(&sound_timer_, &QTimer::timeout, this, [this] {
+        if (SoundTimerTimer) {
+            SoundTimerTimer();
         }
-    };
-    h.HideMainForm = [this] {
-        if (form_) {
-            form_->hide();
-        }
-    };
-    h.SetCaptions = [this] {
-        if (form_) {
-            main_form_.SetCaptions();
-        }
-    };
-    h.Terminate = [] {
-        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-    };
-    h.EnableConfigInitTimer = [this] {
-        if (QTimer* t = Timer("ConfigInitTimer")) {
-            t->start();
-        }
-    };
-    // The capture starts and the main cycle run on the live engine's timers (given in `later`);
-    // the sound timer is the form's own.
-    h.EnableCycleTimers = [this, cycle = later.EnableCycleTimers] {
-        QTimer* sound = Timer("SoundTimer");
-        if (sound != nullptr && SoundTimerTimer) {
-            sound->start();
-        }
-        if (cycle) {
-            cycle();
-        }
-    };
-    h.StopAllTimers = [this, stop = later.StopAllTimers] {
-        stop_all_timers();
-        if (stop) {
-            stop();
-        }
-    };
-    h.FreeForms = [this] { free_forms(); };
-    startup_ = std::make_unique<StationStartup>(capture, board, std::move(h));
+    });
+    startup_ = std::make_unique<StationStartup>(
+        state, capture, board,
+        StartupPorts{*this, *this, later.Live, later.Network, later.Configuration, stealth_});
 
     // Every form of the station previews keys; the main form's close comes through here too.
     qApp->installEventFilter(this);
@@ -93,31 +73,44 @@ StationLifecycle::~StationLifecycle() {
     delete mes_form_.data();
 }
 
-QTimer* StationLifecycle::make_timer(const QString& name, int interval_ms) {
-    auto* t = new QTimer(form_);
-    t->setObjectName(name);
-    t->setInterval(interval_ms);
-    return t;
+void StationLifecycle::ShowMainForm() {
+    if (form_) {
+        form_->show();
+    }
 }
 
-QTimer* StationLifecycle::Timer(const char* name) const {
-    if (!form_) {
-        return nullptr;
+void StationLifecycle::HideMainForm() {
+    if (form_) {
+        form_->hide();
     }
-    return form_->findChild<QTimer*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
+}
+
+void StationLifecycle::SetCaptions() {
+    if (form_) {
+        main_form_.SetCaptions(state_.Base.LangList);
+    }
+}
+
+void StationLifecycle::Terminate() {
+    QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void StationLifecycle::EnableConfigInitTimer() {
+    config_init_timer_.start();
+}
+
+void StationLifecycle::EnableStartCaptureTimer(int k) {
+    live_timers_.EnableStartCaptureTimer(k);
+}
+
+void StationLifecycle::EnableCycleTimers() {
+    if (SoundTimerTimer) {
+        sound_timer_.start();
+    }
+    live_timers_.EnableCycleTimers();
 }
 
 bool StationLifecycle::FormCreate() {
-    // Each timer handler disables its timer first, as the handlers of the form do.
-    QTimer* config = make_timer("ConfigInitTimer", 100);
-    config->setSingleShot(true);
-    connect(config, &QTimer::timeout, this, [this] { startup_->ConfigInitTimerTimer(); });
-    connect(make_timer("SoundTimer", 100), &QTimer::timeout, this, [this] {
-        if (SoundTimerTimer) {
-            SoundTimerTimer();
-        }
-    });
-
     // Tool-tip hints in the station's hint colour, after the station's hint pause.
     if (dynamic_cast<HintPauseStyle*>(QApplication::style()) == nullptr) {
         QApplication::setStyle(new HintPauseStyle);
@@ -144,16 +137,22 @@ void StationLifecycle::EndSession() {
     }
 }
 
-void StationLifecycle::stop_all_timers() {
-    if (!form_) {
-        return;
+void StationLifecycle::StopAllTimers() {
+    config_init_timer_.stop();
+    sound_timer_.stop();
+    // Timers other forms keep on the main form stop as well.
+    if (form_) {
+        for (QTimer* t : form_->findChildren<QTimer*>()) {
+            t->stop();
+        }
     }
-    for (QTimer* t : form_->findChildren<QTimer*>()) {
-        t->stop();
-    }
+    live_timers_.StopAllTimers();
 }
 
-void StationLifecycle::free_forms() {
+void StationLifecycle::FreeForms() {
+    if (FreeDialogs) {
+        FreeDialogs();
+    }
     if (view_form_) {
         view_form_->hide();
         view_form_->deleteLater();

@@ -9,23 +9,34 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
 
-class QTimer;
 class QWidget;
 class TMain_Kastrel_Form;
 
 namespace station {
 
-class StationLifecycle : public QObject {
+// The ports of the other parts the life cycle calls besides the form's own.
+struct LifecyclePorts {
+    // The live engine's timers (capture starts, main cycle); they run after the form's own.
+    TimerPort& LiveTimers;
+    LivePort& Live;
+    NetworkPort& Network;
+    ConfigurationPort& Configuration;
+};
+
+// The form is the life cycle's window and owns the second stage's and the sound timer; until
+// stealth mode exists, leaving it shows the form.
+class StationLifecycle : public QObject, private WindowPort, private TimerPort {
 public:
-    // `later` holds the steps of the other parts (see StartupHooks): the live engine's timers
-    // and capture steps, and the places of later parts. The window-system hooks are the
-    // form's own; a timer hook of `later` runs after the form's.
-    StationLifecycle(TMain_Kastrel_Form& form, StartupCapture& capture, StationBoard& board,
-                     StartupHooks later = {});
+    StationLifecycle(TMain_Kastrel_Form& form, StationState& state, StartupCapture& capture,
+                     StationBoard& board, LifecyclePorts later);
+    // Without the live engine, the network and the configurations (tests of the form).
+    StationLifecycle(TMain_Kastrel_Form& form, StationState& state, StartupCapture& capture,
+                     StationBoard& board);
     ~StationLifecycle() override;
 
     StationStartup& Startup() { return *startup_; }
@@ -43,28 +54,49 @@ public:
     // session is never refused.
     void EndSession();
 
-    // A timer of the main form by its component name ("ConfigInitTimer", "SoundTimer"), or
-    // null. The capture starts and the main cycle have the live engine's timers.
-    QTimer* Timer(const char* name) const;
+    // The main form's own timers; the capture starts and the main cycle have the live
+    // engine's timers.
+    QTimer& ConfigInitTimer() { return config_init_timer_; }
+    QTimer& SoundTimer() { return sound_timer_; }
 
     // The sound timer's handler (100 ms), wired with the alarm sound; the timer is never
     // enabled without one.
     std::function<void()> SoundTimerTimer;
+    // Frees the open settings dialogs (shut-down, before the long-lived forms go).
+    std::function<void()> FreeDialogs;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QTimer* make_timer(const QString& name, int interval_ms);
+    // WindowPort
+    void ShowMainForm() override;
+    void HideMainForm() override;
+    void SetCaptions() override;
+    void Terminate() override;
+    void FreeForms() override;
+    // TimerPort
+    void EnableConfigInitTimer() override;
+    void EnableStartCaptureTimer(int k) override;
+    void EnableCycleTimers() override;
+    void StopAllTimers() override;
+
     void close_station();
-    void stop_all_timers();
-    void free_forms();
     void toggle_mes_form();
 
     // The form as a widget: the pointer is still read while the form's widget part takes its
     // children down, when it is no longer a whole TMain_Kastrel_Form.
     QPointer<QWidget> form_;
     TMain_Kastrel_Form& main_form_;
+    StationState& state_;
+    QTimer config_init_timer_{this};
+    QTimer sound_timer_{this};
+    NoTimers no_timers_;
+    NoLive no_live_;
+    NoNetwork no_network_;
+    NoConfiguration no_configuration_;
+    NoStealth stealth_{*this};
+    TimerPort& live_timers_;
     std::unique_ptr<StationStartup> startup_;
     QPointer<TViewForm> view_form_;
     QPointer<QWidget> mes_form_;

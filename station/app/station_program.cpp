@@ -5,6 +5,9 @@
 #include "live/live_startup.h"
 #include "ui/live/mes_form.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 namespace station {
 
 void StationProgram::LiveCapture::CreateWindows() {
@@ -33,22 +36,55 @@ void StationProgram::LiveCapture::DisconnectDriver(int k) {
     chip.DriverConnected = false;
 }
 
+void StationProgram::SoundTimerSwitch::SetEnabled(bool enabled) {
+    if (enabled) {
+        life->SoundTimer().start();
+    } else {
+        life->SoundTimer().stop();
+    }
+}
+
 StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
-    life_ = new StationLifecycle(*form_, capture_, board_, hooks());
-    live_ = std::make_unique<LiveStation>(windows_, board_.Port);
+    // Rights come with the login; a station starts locked.
+    menus_ = std::make_unique<FormMenus>(*form_, [](int) { return false; });
+    live_ = std::make_unique<LiveStation>(windows_, board_.Port, state_.Base,
+                                          LiveStation::Ports{remotes_, *menus_, frame_actions_});
     board_.Attach(*live_);
     capture_.live = live_.get();
     capture_.windows = &windows_;
-    live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
     timers_ = std::make_unique<LiveTimers>(*live_);
-    // Rights come with the login; a station starts locked.
-    menus_ = std::make_unique<FormMenus>(*form_, [](int) { return false; });
+    life_ =
+        new StationLifecycle(*form_, state_, capture_, board_,
+                             LifecyclePorts{*timers_, live_port_, network_, configuration_port_});
+    live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
     chanel_hooks_.QuerryStatus = [](int) { return false; };
-    ConnectLiveMenus(*form_, *live_, *menus_, chanel_hooks_);
+    ConnectLiveMenus(*form_, *live_, chanel_hooks_);
+    wire_alarm_sound();
+
+    // Stored configurations: loaded at start, switched by the schedule on the sound timer
+    // (its first step); the open settings dialogs go at the shut-down.
+    configuration_ = std::make_unique<StationConfiguration>(
+        *form_, *live_, board_, *life_, dialogs_, state_, configuration_state_, chanel_hooks_);
+    board_.Sound.ScheduleCheck = [this] { configuration_->ScheduleTimer(); };
+    life_->FreeDialogs = [this] { dialogs_.Free(kShutdownFrees); };
+}
+
+void StationProgram::wire_alarm_sound() {
+    // The form's sound timer (100 ms, started with the cycle timers) serves the windows' sound
+    // requests on the speaker or through the media player, whose end of play clears them.
+    sound_switch_.life = life_;
+    life_->SoundTimerTimer = [this] {
+        board_.Sound.SoundTimerTimer(sound_switch_, board_.Windows, player_);
+    };
+    player_.SetNotify([this] { board_.Sound.MediaPlayer1Notify(board_.Windows); });
 }
 
 StationProgram::~StationProgram() {
+    // The settings dialogs have no owner: freed and gone before what they use.
+    dialogs_.Free(kShutdownFrees);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    configuration_.reset();
     // The camera windows and the forms use the engine: they go first.
     form_.reset();
     timers_.reset();
@@ -56,55 +92,42 @@ StationProgram::~StationProgram() {
     live_.reset();
 }
 
-StartupHooks StationProgram::hooks() {
-    StartupHooks h;
-    h.ResetFrameLoops = [this] {
-        // The ten-minute restart period and the DMA-program check start now.
-        const std::uint32_t start = life_->Startup().StartTick;
-        live_->Cycle.RestartTick = start;
-        live_->Cycle.RiscCheckTick = start;
-        for (int k = 1; k <= kChipCount; ++k) {
-            live_->Handoff.ResetChip(k);
-        }
-    };
-    h.TakePresentChips = [this] { station::TakePresentChips(*live_); };
-    h.CloseQuery = [this] { live_->Handoff.ProgramClosing = true; };
-    h.ResetStationTables = [this] { live_->Tables = LiveTables(); };
-    h.EnableCycleTimers = [this] {
-        live_->Cycle.MainCycleTimerEnabled = true;
-        timers_->Sync();
-    };
-    h.EnableStartCaptureTimer = [this](int k) {
-        live_->Handoff.Chip(k).StartCaptureTimerEnabled = true;
-        timers_->Sync();
-    };
-    h.StopAllTimers = [this] { stop_live_timers(); };
-    h.FreeCameraWindows = [this] { free_camera_windows(); };
-    return h;
+void StationProgram::ProgramLive::ResetFrameLoops() {
+    // The ten-minute restart period and the DMA-program check start now.
+    LiveStation& live = *program_.live_;
+    const std::uint32_t start = program_.life_->Startup().StartTick;
+    live.Cycle.RestartTick = start;
+    live.Cycle.RiscCheckTick = start;
+    for (int k = 1; k <= kChipCount; ++k) {
+        live.Handoff.ResetChip(k);
+    }
+}
+
+void StationProgram::ProgramLive::TakePresentChips() {
+    station::TakePresentChips(*program_.live_);
+}
+
+void StationProgram::ProgramLive::CloseQuery() {
+    program_.live_->Handoff.ProgramClosing = true;
+}
+
+void StationProgram::ProgramLive::FreeCameraWindows() {
+    station::FreeCameraWindows(*program_.form_, program_.live_->Slots);
+    program_.live_->Slots.ChanelPresent.fill(false);
+}
+
+void StationProgram::LiveTablesReset::ResetStationTables() {
+    program_.live_->Tables = LiveTables();
+}
+
+void StationProgram::LiveTablesReset::LoadScheduledConfiguration() {
+    program_.configuration_->LoadScheduled();
 }
 
 bool StationProgram::Start() {
     const bool running = life_->FormCreate();
     life_->CreateForms([this]() -> QWidget* { return new TMesForm(*live_); });
     return running;
-}
-
-void StationProgram::stop_live_timers() {
-    live_->Cycle.MainCycleTimerEnabled = false;
-    live_->Cycle.RestartTimerEnabled = false;
-    for (int k = 1; k <= kChipCount; ++k) {
-        live_->Handoff.Chip(k).StartCaptureTimerEnabled = false;
-        live_->Handoff.Chip(k).DialogTimerActive = DialogTimer::None;
-    }
-    timers_->Sync();
-}
-
-void StationProgram::free_camera_windows() {
-    for (TFormChanel* w : CameraWindowsOf(*form_)) {
-        w->hide();
-        w->deleteLater();
-    }
-    live_->Slots.ChanelPresent.fill(false);
 }
 
 } // namespace station

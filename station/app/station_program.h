@@ -7,10 +7,13 @@
 #include "live_menus.h"
 #include "live/live_station.h"
 #include "live_timers.h"
+#include "station_configuration.h"
+#include "base/settings_dialogs.h"
 #include "ui/main/main_form.h"
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
 #include "board/station_board.h"
+#include "ui/common/media_player.h"
 
 #include <memory>
 
@@ -30,6 +33,10 @@ public:
     TMain_Kastrel_Form& Form() { return *form_; }
     StationLifecycle& Life() { return *life_; }
     LiveStation& Live() { return *live_; }
+    CaptureWindows& Windows() { return windows_; }
+    StationState& State() { return state_; }
+    StationConfiguration& Configuration() { return *configuration_; }
+    DialogRegistry& Dialogs() { return dialogs_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -43,17 +50,60 @@ private:
         void DisconnectDriver(int k) override;
     };
 
-    StartupHooks hooks();
-    void stop_live_timers();
-    void free_camera_windows();
+    // The enable switch of the main form's sound timer.
+    class SoundTimerSwitch : public TimerSwitch {
+    public:
+        StationLifecycle* life = nullptr;
+        void SetEnabled(bool enabled) override;
+    };
 
+    void wire_alarm_sound();
+
+    // Start-up's live-engine steps on the `LiveStation` and the form's camera windows.
+    class ProgramLive : public LivePort {
+    public:
+        explicit ProgramLive(StationProgram& program) : program_(program) {}
+        void ResetFrameLoops() override;
+        void TakePresentChips() override;
+        void CloseQuery() override;
+        void FreeCameraWindows() override;
+
+    private:
+        StationProgram& program_;
+    };
+
+    // The second stage's configuration steps: the live engine's tables reset, then the
+    // configuration the schedule chooses loaded.
+    class LiveTablesReset : public ConfigurationPort {
+    public:
+        explicit LiveTablesReset(StationProgram& program) : program_(program) {}
+        void ResetStationTables() override;
+        void LoadScheduledConfiguration() override;
+
+    private:
+        StationProgram& program_;
+    };
+
+    StationState state_;
     CaptureWindows windows_;
     LiveCapture capture_;
-    StationBoard board_;
+    StationBoard board_{state_.Base, state_.Settings.HrdMap};
+    NoRemotes remotes_;
+    NoFrameActions frame_actions_;
+    NoNetwork network_;
+    ProgramLive live_port_{*this};
+    LiveTablesReset configuration_port_{*this};
     std::unique_ptr<LiveStation> live_;
     std::unique_ptr<LiveTimers> timers_;
     std::unique_ptr<FormMenus> menus_;
     ChanelHooks chanel_hooks_;
+    // The main form's media player and the sound timer's switch: the alarm sound's outputs.
+    TMediaPlayer player_;
+    SoundTimerSwitch sound_switch_;
+    // The open settings dialogs and the stored configurations.
+    DialogRegistry dialogs_;
+    ConfigurationState configuration_state_;
+    std::unique_ptr<StationConfiguration> configuration_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;

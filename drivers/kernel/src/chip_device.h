@@ -108,6 +108,9 @@ public:
     // Capture (dma_programs.cpp).
     NTSTATUS RegisterUserBuffer(PIRP irp);
     NTSTATUS StopCapture();
+    // Returns once a DMA disable written before has taken effect: the engine finishes the
+    // instruction it is on after the (posted) write. Busy-waits; never under a lock.
+    void WaitForDmaStop() const;
     void RestartCapture(ULONG slot);
     void AdvanceRing();
     NTSTATUS RestartDma();

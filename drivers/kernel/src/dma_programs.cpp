@@ -183,6 +183,10 @@ NTSTATUS ChipDevice::RegisterUserBuffer(PIRP irp) {
     return STATUS_SUCCESS;
 }
 
+void ChipDevice::WaitForDmaStop() const {
+    busy_wait_past_one_ms(*this);
+}
+
 void ChipDevice::unlock_all_buffers() {
     if (chip_ == nullptr || chip_->records == nullptr) {
         return;
@@ -216,7 +220,9 @@ NTSTATUS ChipDevice::StopCapture() {
         BuildMasterProgram(c);
         c.clear_bits(CAP_CTL, 0x3);
     });
-    // The DMA is off: now the pages can go.
+    // The disable is a posted write: the engine finishes the line it is on after it. Only once
+    // that is past can the pages go.
+    WaitForDmaStop();
     unlock_all_buffers();
     return STATUS_SUCCESS;
 }
@@ -239,7 +245,7 @@ void ChipDevice::RestartCapture(ULONG slot) {
     }
     // The wait and the program copy run outside the interrupt's synchronisation: every chip
     // shares the line, so a wait under it would hold all of them at device level.
-    busy_wait_past_one_ms(*this);
+    WaitForDmaStop();
     BufferRecord& r = c.records[slot];
     RtlCopyMemory(r.live, r.backup, 4096);
     ddk::synchronized(interrupt_, [&] {

@@ -356,7 +356,11 @@ void ChipDevice::teardown() {
     if (chip_ != nullptr && location_.slot != -1) {
         ddk::pci_write_command(location_, ddk::pci_read_command(location_) & ~USHORT(2));
     }
-    // The DMA is stopped: buffers of a stream still running can be unlocked safely.
+    // The DMA is stopped once its last instruction is done: buffers of a stream still running
+    // can be unlocked safely then.
+    if (chip_ != nullptr && chip_->registers != nullptr) {
+        WaitForDmaStop();
+    }
     unlock_all_buffers();
     resources_.release(ddk::KDriver::instance()->system(), device_);
     free_chip();

@@ -95,16 +95,27 @@ void convert_row(const IJL_CORE_PROPERTIES& p, const BYTE* src, JSAMPLE* out, bo
         return;
     }
     if (px == 2) {
-        for (DWORD x = 0; x < w; ++x) {
-            const BYTE* pair = src + (x & ~DWORD(1)) * 2;
-            const BYTE y = src[2 * x];
-            if (grey_out) {
-                out[x] = y;
-            } else {
-                out[3 * x] = y;
-                out[3 * x + 1] = pair[1];
-                out[3 * x + 2] = (x | 1) < w ? pair[3] : 128;
+        if (grey_out) {
+            for (DWORD x = 0; x < w; ++x) {
+                out[x] = src[2 * x];
             }
+            return;
+        }
+        // Whole pairs (Y0 U Y1 V) first, each giving two pixels with the pair's chroma; a last
+        // odd pixel has no V and takes 128.
+        const DWORD pairs = w / 2;
+        for (DWORD i = 0; i < pairs; ++i, src += 4, out += 6) {
+            out[0] = src[0];
+            out[1] = src[1];
+            out[2] = src[3];
+            out[3] = src[2];
+            out[4] = src[1];
+            out[5] = src[3];
+        }
+        if (w % 2 != 0) {
+            out[0] = src[0];
+            out[1] = src[1];
+            out[2] = 128;
         }
         return;
     }

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <csetjmp>
+#include <cstdint>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <vector>
@@ -176,6 +178,96 @@ TEST(Ijl, RefusesBadCalls) {
     p.DIBChannels = 3;
     EXPECT_EQ(ijlWrite(&p, IJL_JBUFF_WRITEWHOLEIMAGE), IJL_OK);
     EXPECT_EQ(ijlFree(&p), IJL_OK);
+}
+
+} // namespace
+
+namespace {
+
+// libjpeg fed directly with rows built pixel by pixel from a bottom-up YUY2 picture (each pixel
+// its own Y and its pair's U and V, V 128 for a last odd pixel): the reference for the encoder.
+std::vector<unsigned char> reference_yuy2_jpeg(const std::vector<unsigned char>& yuy2, int w, int h,
+                                               int quality) {
+    jpeg_compress_struct c;
+    Jump err;
+    c.err = jpeg_std_error(&err.mgr);
+    err.mgr.error_exit = jump_out;
+    unsigned char* mem = nullptr;
+    unsigned long size = 0;
+    if (setjmp(err.jump)) {
+        jpeg_destroy_compress(&c);
+        std::free(mem);
+        return {};
+    }
+    jpeg_create_compress(&c);
+    jpeg_mem_dest(&c, &mem, &size);
+    c.image_width = JDIMENSION(w);
+    c.image_height = JDIMENSION(h);
+    c.input_components = 3;
+    c.in_color_space = JCS_YCbCr;
+    jpeg_set_defaults(&c);
+    jpeg_set_colorspace(&c, JCS_YCbCr);
+    jpeg_set_quality(&c, quality, TRUE);
+    c.comp_info[0].h_samp_factor = 2;
+    c.comp_info[0].v_samp_factor = 1;
+    for (int k = 1; k < 3; ++k) {
+        c.comp_info[k].h_samp_factor = 1;
+        c.comp_info[k].v_samp_factor = 1;
+    }
+    jpeg_start_compress(&c, TRUE);
+    const std::size_t stride = std::size_t(w) * 2;
+    std::vector<unsigned char> row(std::size_t(w) * 3);
+    while (c.next_scanline < c.image_height) {
+        const unsigned char* src = yuy2.data() + stride * (std::size_t(h) - 1 - c.next_scanline);
+        for (int x = 0; x < w; ++x) {
+            const unsigned char* pair = src + (x & ~1) * 2;
+            row[3 * x] = src[2 * x];
+            row[3 * x + 1] = pair[1];
+            row[3 * x + 2] = (x | 1) < w ? pair[3] : 128;
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&c, rows, 1);
+    }
+    jpeg_finish_compress(&c);
+    jpeg_destroy_compress(&c);
+    std::vector<unsigned char> out(mem, mem + size);
+    std::free(mem);
+    return out;
+}
+
+TEST(Ijl, Yuy2JpegEqualsLibjpegFedPixelByPixel) {
+    for (const int w : {48, 37, 1}) {
+        const int h = 11;
+        // An odd width ends on a half pair: its bytes past the last Y and U are not read as V.
+        std::vector<unsigned char> pixels(std::size_t(w + 1) * h * 2);
+        std::uint32_t seed = 12345;
+        for (auto& b : pixels) {
+            seed = seed * 1664525u + 1013904223u;
+            b = static_cast<unsigned char>(seed >> 24);
+        }
+        IJL_CORE_PROPERTIES p;
+        ASSERT_EQ(ijlInit(&p), IJL_OK);
+        std::vector<unsigned char> out(std::size_t(w) * h * 3 + 4096);
+        p.DIBWidth = DWORD(w);
+        p.DIBHeight = -h;
+        p.DIBPadBytes = 0;
+        p.DIBBytes = pixels.data();
+        p.DIBChannels = 3;
+        p.DIBColor = IJL_YCBCR;
+        p.DIBSubsampling = IJL_422;
+        p.JPGBytes = out.data();
+        p.JPGSizeBytes = DWORD(out.size());
+        p.JPGWidth = DWORD(w);
+        p.JPGHeight = DWORD(h);
+        p.JPGChannels = 3;
+        p.JPGColor = IJL_YCBCR;
+        p.JPGSubsampling = IJL_422;
+        p.jquality = 50;
+        ASSERT_EQ(ijlWrite(&p, IJL_JBUFF_WRITEWHOLEIMAGE), IJL_OK) << w;
+        out.resize(p.JPGSizeBytes);
+        EXPECT_EQ(ijlFree(&p), IJL_OK);
+        EXPECT_EQ(out, reference_yuy2_jpeg(pixels, w, h, 50)) << "width " << w;
+    }
 }
 
 } // namespace

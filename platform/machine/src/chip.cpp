@@ -107,6 +107,7 @@ void Chip::reset() {
     pll_lock_until_ = 0;
     lof_ = cof_ = false;
     engine_ = Engine::Stopped;
+    draining_ = false;
     line_open_ = false;
     irq_pause_ = false;
     pc_ = 0;
@@ -242,7 +243,7 @@ void Chip::write(std::uint32_t offset, std::uint32_t value, std::uint32_t now) {
         int_mask_ = value;
         return;
     case reg::GPIO_DMA_CTL:
-        set_dma_ctl(value & 0xFFFF);
+        set_dma_ctl(value & 0xFFFF, now);
         return;
     case reg::I2C:
         i2c_write(value, now);
@@ -261,7 +262,7 @@ void Chip::write(std::uint32_t offset, std::uint32_t value, std::uint32_t now) {
     regs_[offset / 4] = offset < 0x100 ? (value & 0xFF) : value;
 }
 
-void Chip::set_dma_ctl(std::uint32_t value) {
+void Chip::set_dma_ctl(std::uint32_t value, std::uint32_t now) {
     const bool was = (regs_[reg::GPIO_DMA_CTL / 4] & 2) != 0;
     const bool on = (value & 2) != 0;
     regs_[reg::GPIO_DMA_CTL / 4] = value;
@@ -272,16 +273,27 @@ void Chip::set_dma_ctl(std::uint32_t value) {
         executed_ = 0;
         line_open_ = false;
         irq_pause_ = false;
+        draining_ = false;
     } else if (!on && was) {
+        // The write is posted: an engine that was working finishes the instruction it is on
+        // (a line's write) after the write has returned. The field's lines are rendered at its
+        // start, so the engine counts as busy until the platform clock has moved on by more
+        // than a millisecond (or the next field starts).
+        if (engine_ != Engine::Stopped && engine_ != Engine::Halted) {
+            draining_ = true;
+            drain_until_ = now + 2;
+        }
         engine_ = Engine::Stopped;
         line_open_ = false;
         irq_pause_ = false;
     }
 }
 
-bool Chip::dma_holds(const std::vector<std::uint32_t>& pfns) const {
-    if (!(regs_[reg::GPIO_DMA_CTL / 4] & 2) || engine_ == Engine::Stopped ||
-        engine_ == Engine::Halted) {
+bool Chip::dma_holds(const std::vector<std::uint32_t>& pfns, std::uint32_t now) const {
+    const bool enabled = (regs_[reg::GPIO_DMA_CTL / 4] & 2) && engine_ != Engine::Stopped &&
+                         engine_ != Engine::Halted;
+    const bool finishing = draining_ && std::int32_t(now - drain_until_) < 0;
+    if (!enabled && !finishing) {
         return false;
     }
     return memory_.written_by(pfns, number_, dma_run_);

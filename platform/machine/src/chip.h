@@ -72,9 +72,10 @@ public:
     // Runs the engine until it waits, halts, or completes an instruction with its IRQ bit.
     void run();
 
-    // True while the DMA engine is enabled and not halted, and has written to one of `pfns`
-    // since it was last started: unlocking those pages now leaves it writing into freed memory.
-    bool dma_holds(const std::vector<std::uint32_t>& pfns) const;
+    // True while the DMA engine is enabled and not halted, or still finishing its instruction
+    // after a disable write at platform time `now`, and has written to one of `pfns` since it
+    // was last started: unlocking those pages now leaves it writing into freed memory.
+    bool dma_holds(const std::vector<std::uint32_t>& pfns, std::uint32_t now) const;
     // Engine starts (rising edges of the RISC enable bit) so far.
     std::uint32_t dma_run() const { return dma_run_; }
 
@@ -103,7 +104,7 @@ private:
     void fault(FaultKind kind, std::uint32_t instruction, PhysAddr address, std::string detail);
     void dma_error(std::uint32_t bit, FaultKind kind, std::uint32_t instruction, PhysAddr address,
                    std::string detail);
-    void set_dma_ctl(std::uint32_t value);
+    void set_dma_ctl(std::uint32_t value, std::uint32_t now);
     bool line_available() const;
     void open_line();
     void complete(std::uint32_t cmd);
@@ -159,6 +160,10 @@ private:
     std::uint32_t executed_ = 0;
     bool irq_pause_ = false;
     std::uint32_t dma_run_ = 0; // engine starts so far (1 = the first)
+    // A disable write posted while the engine worked: busy until the platform clock reads
+    // drain_until_.
+    bool draining_ = false;
+    std::uint32_t drain_until_ = 0;
     // Sensor noise of the field's camera: null when off; the line's start in the table.
     const std::int8_t* noise_ = nullptr;
     std::uint32_t noise_offset_ = 0;

@@ -153,6 +153,7 @@ void Chip::field_start(std::uint32_t now) {
     }
     pending_error_bits_.clear();
 
+    draining_ = false; // a posted disable has finished by the next field
     in_field_ = true;
     next_line_ = 0;
     at_field_start_ = true;

@@ -558,11 +558,13 @@ LockedPages Machine::lock_pages(void* user, std::size_t length) {
 void Machine::unlock_pages(std::uint32_t id) {
     std::lock_guard lock(impl_->mutex);
     const std::vector<std::uint32_t> pfns = impl_->memory.lock_pfns(id);
+    const std::uint32_t now = platform::clock::now();
     for (const auto& c : impl_->chips) {
-        if (c->dma_holds(pfns)) {
+        if (c->dma_holds(pfns, now)) {
             impl_->log.record(FaultKind::UnlockWhileDma, c->number(), c->fields(), 0,
                               pfns.empty() ? 0 : pfns.front() << 12,
-                              "pages unlocked while the DMA engine writing to them is enabled");
+                              "pages unlocked while the DMA engine writing to them is enabled or "
+                              "still finishing its instruction");
         }
     }
     impl_->memory.unlock(id);
@@ -979,6 +981,11 @@ Machine& the_machine() {
         slot()->start();
     }
     return *slot();
+}
+
+Machine* current_machine() {
+    std::lock_guard lock(slot_mutex());
+    return slot().get();
 }
 
 void install_machine(std::unique_ptr<Machine> machine) {

@@ -297,12 +297,24 @@ TEST_F(MachineTest, StaleDmaAfterUnlockIsRecordedNotWritten) {
 }
 
 // Unlocking is safe only once the engine that wrote to the pages is off (or halted): the right
-// order passes, the wrong one is caught at the unlock; pages it never wrote to are not its.
+// order passes, the wrong one is caught at the unlock; pages it never wrote to are not its. The
+// disable write is posted: the engine finishes the instruction it is on after the write has
+// returned, so an unlock right after it is caught too, and one after a wait past a millisecond
+// of the clock (or after the next field) is safe.
 TEST_F(MachineTest, UnlockUnderAnEnabledEngineIsCaught) {
     enable_pci(1);
     route(1, 3);
     program_pal(1, 768, 576, 4);
-    for (const bool stop_first : {true, false}) {
+    enum class Stop { Never, AtOnce, OneMs, PastOneMs, NextField };
+    const struct {
+        Stop stop;
+        std::size_t faults;
+    } cases[] = {
+        {Stop::Never, 1},     {Stop::AtOnce, 1},    {Stop::OneMs, 1},
+        {Stop::PastOneMs, 0}, {Stop::NextField, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.stop));
         m().clear_faults();
         UserBuffer buf(m(), 1536 * 576);
         UserBuffer other(m(), 4096);
@@ -311,13 +323,36 @@ TEST_F(MachineTest, UnlockUnderAnEnabledEngineIsCaught) {
         m().step_fields(3);
         other.unlock();
         EXPECT_EQ(m().fault_count(), 0u) << "pages the engine does not write to";
-        if (stop_first) {
+        if (c.stop != Stop::Never) {
             m().write_register(1, GPIO_DMA_CTL, 0xAC);
         }
+        if (c.stop == Stop::OneMs) {
+            platform::clock::advance(1);
+        } else if (c.stop == Stop::PastOneMs) {
+            platform::clock::advance(2);
+        } else if (c.stop == Stop::NextField) {
+            m().step();
+        }
         buf.unlock();
-        EXPECT_EQ(m().fault_count(FaultKind::UnlockWhileDma), stop_first ? 0u : 1u);
+        EXPECT_EQ(m().fault_count(FaultKind::UnlockWhileDma), c.faults);
+        EXPECT_EQ(m().fault_count(), c.faults);
         m().write_register(1, GPIO_DMA_CTL, 0xAC);
+        platform::clock::advance(2);
     }
+}
+
+// A software reset stops the engine at once, with no instruction left to finish.
+TEST_F(MachineTest, UnlockRightAfterASoftwareResetIsSafe) {
+    enable_pci(1);
+    route(1, 3);
+    program_pal(1, 768, 576, 4);
+    UserBuffer buf(m(), 1536 * 576);
+    FramePrograms programs(m(), buf, 768, 576, 4);
+    start_dma(1, programs.master.base());
+    m().step_fields(3);
+    m().write_register(1, SRESET, 0);
+    buf.unlock();
+    EXPECT_EQ(m().fault_count(), 0u);
 }
 
 TEST_F(MachineTest, LockedPagesAreScatteredAndTranslate) {

@@ -17,8 +17,61 @@
 namespace tolm_nt {
 namespace {
 
+// One blocked KeWaitForSingleObject: the object it waits on and its own condition variable, so
+// a signal wakes only the waiters of its object. Lives on the waiting thread's stack, in the
+// list of blocked waits while it blocks; guarded by the wait mutex.
+struct Waiter {
+    const void* object = nullptr;
+    bool timed = false;
+    std::condition_variable wake;
+    Waiter* prev = nullptr;
+    Waiter* next = nullptr;
+};
+
 std::mutex wait_mutex;
-std::condition_variable wait_changed;
+Waiter* first_waiter = nullptr; // guarded by wait_mutex
+
+void enter(Waiter& w) {
+    w.next = first_waiter;
+    if (first_waiter != nullptr) {
+        first_waiter->prev = &w;
+    }
+    first_waiter = &w;
+}
+
+void leave(Waiter& w) {
+    (w.prev != nullptr ? w.prev->next : first_waiter) = w.next;
+    if (w.next != nullptr) {
+        w.next->prev = w.prev;
+    }
+}
+
+// Under the wait mutex: wakes the blocked waits on `object`.
+void wake_waiters_of(const void* object) {
+    for (Waiter* w = first_waiter; w != nullptr; w = w->next) {
+        if (w->object == object) {
+            w->wake.notify_one();
+        }
+    }
+}
+
+// A change of the manual clock may end timed waits: they re-check their deadlines.
+void on_clock_change() {
+    std::lock_guard lock(wait_mutex);
+    for (Waiter* w = first_waiter; w != nullptr; w = w->next) {
+        if (w->timed) {
+            w->wake.notify_one();
+        }
+    }
+}
+
+void listen_to_clock() {
+    static const bool listening = [] {
+        platform::clock::add_change_listener(&on_clock_change);
+        return true;
+    }();
+    (void)listening;
+}
 
 } // namespace
 } // namespace tolm_nt
@@ -51,8 +104,8 @@ LONG NTAPI KeSetEvent(PRKEVENT event, KPRIORITY, BOOLEAN) {
         std::lock_guard lock(wait_mutex);
         old = event->Header.SignalState;
         event->Header.SignalState = 1;
+        wake_waiters_of(event);
     }
-    wait_changed.notify_all();
     return old;
 }
 
@@ -81,39 +134,68 @@ NTSTATUS NTAPI KeWaitForSingleObject(PVOID object, KWAIT_REASON, KPROCESSOR_MODE
         require_irql_at_most(DISPATCH_LEVEL, "KeWaitForSingleObject");
     }
     auto* event = static_cast<PRKEVENT>(object);
-    std::unique_lock lock(wait_mutex);
-    const auto signalled = [&] { return event->Header.SignalState != 0; };
-    bool got;
-    if (timeout == nullptr) {
-        wait_changed.wait(lock, signalled);
-        got = true;
-    } else {
+    std::uint32_t ms = 0;
+    if (timeout != nullptr) {
         LONGLONG units = timeout->QuadPart;
         if (units > 0) { // absolute system time: the time left from now
             LARGE_INTEGER now;
-            lock.unlock();
             KeQuerySystemTime(&now);
-            lock.lock();
             units = now.QuadPart - units;
         }
-        const std::uint32_t ms =
-            units < 0 ? static_cast<std::uint32_t>((-units + 9999) / 10000) : 0;
-        if (!platform::clock::is_manual()) {
-            got = wait_changed.wait_for(lock, std::chrono::milliseconds(ms), signalled);
-        } else {
-            // On the manual clock the wait ends when the clock passes its deadline; a wait that
-            // sees nothing happen for a second of real time moves the clock there itself.
-            const std::uint32_t start = platform::clock::now();
-            const auto real_limit = std::chrono::steady_clock::now() + std::chrono::seconds(1);
-            got = signalled();
-            while (!got && platform::clock::now() - start < ms) {
-                if (std::chrono::steady_clock::now() >= real_limit) {
-                    platform::clock::advance(ms - (platform::clock::now() - start));
+        ms = units < 0 ? static_cast<std::uint32_t>((-units + 9999) / 10000) : 0;
+    }
+    const bool manual = timeout != nullptr && platform::clock::is_manual();
+    if (manual) {
+        listen_to_clock();
+    }
+    const std::uint32_t start = platform::clock::peek();
+    std::unique_lock lock(wait_mutex);
+    bool got = event->Header.SignalState != 0;
+    if (!got && (timeout == nullptr || ms > 0)) {
+        Waiter self;
+        self.object = event;
+        self.timed = manual;
+        enter(self);
+        const auto real_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        // On the manual clock the wait ends when the clock passes its deadline; a wait that
+        // sees the clock stand still for a second of real time moves it there itself.
+        auto idle_since = std::chrono::steady_clock::now();
+        std::uint64_t seen_generation = platform::clock::generation();
+        for (;;) {
+            got = event->Header.SignalState != 0;
+            if (got) {
+                break;
+            }
+            if (timeout == nullptr) {
+                self.wake.wait(lock);
+                continue;
+            }
+            if (!manual) {
+                if (self.wake.wait_until(lock, real_deadline) == std::cv_status::timeout) {
+                    got = event->Header.SignalState != 0;
                     break;
                 }
-                got = wait_changed.wait_for(lock, std::chrono::milliseconds(1), signalled);
+                continue;
             }
+            const std::uint32_t elapsed = platform::clock::peek() - start;
+            if (elapsed >= ms) {
+                break;
+            }
+            const std::uint64_t generation = platform::clock::generation();
+            if (generation != seen_generation) {
+                seen_generation = generation;
+                idle_since = std::chrono::steady_clock::now();
+            }
+            const auto idle = std::chrono::steady_clock::now() - idle_since;
+            if (idle >= std::chrono::seconds(1)) {
+                lock.unlock();
+                platform::clock::advance(ms - elapsed);
+                lock.lock();
+                continue;
+            }
+            self.wake.wait_for(lock, std::chrono::seconds(1) - idle);
         }
+        leave(self);
     }
     if (!got) {
         return STATUS_TIMEOUT;
@@ -139,7 +221,7 @@ PETHREAD NTAPI PsGetCurrentThread() {
 }
 
 HANDLE NTAPI PsGetCurrentProcessId() {
-    return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(getpid()));
+    return reinterpret_cast<HANDLE>(static_cast<ULONG_PTR>(own_pid()));
 }
 
 } // extern "C"
@@ -196,7 +278,6 @@ BOOLEAN NTAPI Ke386IoSetAccessProcess(PEPROCESS process, ULONG number) {
         }
     }
     hw().set_io_granted(grant);
-    set_process_port_access(grant);
     return TRUE;
 }
 

@@ -16,7 +16,8 @@ namespace tolm_nt {
 
 machine::Machine& hw();
 
-// Routes the process's port I/O (_outp/_inp) to the machine while `granted`; refused otherwise.
+// Sets the process's port grant on its machine, if one exists (the machine serves the process's
+// port I/O only while granted and records any other access as a fault).
 void set_process_port_access(bool granted);
 
 // Interrupt request level of the calling thread.
@@ -59,6 +60,8 @@ bool range_accessible(const void* address, std::size_t length, bool write);
 
 // Copies between this process's user buffers and kernel memory; false (nothing or part copied)
 // when the user range is not readable / writable. Cheap enough for every request.
+// This process's id, read once (and again in a forked child).
+int own_pid();
 bool copy_from_user(void* kernel, const void* user, std::size_t length);
 bool copy_to_user(void* user, const void* kernel, std::size_t length);
 

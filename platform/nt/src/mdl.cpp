@@ -8,9 +8,11 @@
 
 #include "machine/machine.h"
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <pthread.h>
 #include <sys/uio.h>
 #include <unistd.h>
 #include <map>
@@ -55,6 +57,14 @@ bool range_accessible(const void* address, std::size_t length, bool write) {
     return covered >= end;
 }
 
+int own_pid() {
+    static std::atomic<int> pid{[] {
+        pthread_atfork(nullptr, nullptr, [] { pid.store(getpid(), std::memory_order_relaxed); });
+        return static_cast<int>(getpid());
+    }()};
+    return pid.load(std::memory_order_relaxed);
+}
+
 bool copy_from_user(void* kernel, const void* user, std::size_t length) {
     if (length == 0) {
         return true;
@@ -64,7 +74,7 @@ bool copy_from_user(void* kernel, const void* user, std::size_t length) {
     }
     iovec local{kernel, length};
     iovec remote{const_cast<void*>(user), length};
-    const ssize_t n = process_vm_readv(getpid(), &local, 1, &remote, 1, 0);
+    const ssize_t n = process_vm_readv(own_pid(), &local, 1, &remote, 1, 0);
     if (n == static_cast<ssize_t>(length)) {
         return true;
     }
@@ -87,7 +97,7 @@ bool copy_to_user(void* user, const void* kernel, std::size_t length) {
     }
     iovec local{const_cast<void*>(kernel), length};
     iovec remote{user, length};
-    const ssize_t n = process_vm_writev(getpid(), &local, 1, &remote, 1, 0);
+    const ssize_t n = process_vm_writev(own_pid(), &local, 1, &remote, 1, 0);
     if (n == static_cast<ssize_t>(length)) {
         return true;
     }

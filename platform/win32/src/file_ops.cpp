@@ -91,7 +91,7 @@ BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
             // Copying a file onto itself would truncate it before reading it.
             return fail(ERROR_SHARING_VIOLATION);
         }
-        if (platform::is_loaded_image(dst)) {
+        if (platform::is_loaded_image(to, dst)) {
             return fail(ERROR_SHARING_VIOLATION);
         }
     }
@@ -189,7 +189,7 @@ BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR new_name, DWORD flags) {
         if (!same && (S_ISDIR(dst.st_mode) || S_ISDIR(src.st_mode))) {
             return fail(ERROR_ACCESS_DENIED);
         }
-        if (!same && platform::is_loaded_image(dst)) {
+        if (!same && platform::is_loaded_image(to, dst)) {
             return fail(ERROR_SHARING_VIOLATION);
         }
     }

@@ -8,8 +8,13 @@
 #include "platform/paths.h"
 #include "win32/errors.h"
 
+#include "win32_owners/unique_fd.h"
+
 #include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace platform {
 
@@ -80,7 +85,18 @@ FILETIME filetime_of(const struct timespec& t) {
     return FILETIME{DWORD(units), DWORD(units >> 32)};
 }
 
-bool is_loaded_image(const struct stat& st) {
+bool is_loaded_image(const std::filesystem::path& path, const struct stat& st) {
+    if (S_ISREG(st.st_mode)) {
+        char magic[4] = {};
+        const win32_owners::UniqueFd file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+        if (file.valid() && (::pread(file.get(), magic, sizeof magic, 0) != sizeof magic ||
+                             std::memcmp(magic,
+                                         "\x7F"
+                                         "ELF",
+                                         sizeof magic) != 0)) {
+            return false; // no image: the mappings need no search
+        }
+    }
     std::ifstream maps("/proc/self/maps");
     std::string line;
     while (std::getline(maps, line)) {

@@ -23,8 +23,10 @@ DWORD attributes_of(const struct stat& st);
 
 // True when the file `st` describes is mapped into this process as a loaded module image
 // (a library or a driver image). Windows refuses to write such a file (sharing violation);
-// writing it in place here would change the code under the running module.
-bool is_loaded_image(const struct stat& st);
+// writing it in place here would change the code under the running module. `st` describes the
+// file at `path`; a file that is no ELF image is told apart by its first bytes, before the
+// process's mappings are searched.
+bool is_loaded_image(const std::filesystem::path& path, const struct stat& st);
 
 // A host time as FILETIME.
 FILETIME filetime_of(const struct timespec& t);

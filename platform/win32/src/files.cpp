@@ -213,10 +213,11 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATT
     }
     const std::filesystem::path path = platform::resolve_path(name);
     struct stat st {};
-    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    if (exists && S_ISDIR(st.st_mode)) {
         return fail(ERROR_ACCESS_DENIED);
     }
-    if (writable && ::stat(path.c_str(), &st) == 0 && platform::is_loaded_image(st)) {
+    if (writable && exists && platform::is_loaded_image(path, st)) {
         return fail(ERROR_SHARING_VIOLATION);
     }
 

@@ -78,6 +78,12 @@ std::filesystem::path resolve_path(std::string_view win_path) {
         }
     }
     std::filesystem::path in(s);
+    // The common case in one look-up: every component exists as written and none is empty.
+    std::error_code exact_ec;
+    if (s.size() > 1 && s.back() != '/' && s.find("//") == std::string::npos &&
+        std::filesystem::exists(in, exact_ec)) {
+        return in;
+    }
     std::filesystem::path out =
         in.has_root_directory() ? std::filesystem::path("/") : std::filesystem::path();
     bool exists_so_far = true;

@@ -3,6 +3,7 @@
 #include "win32/errors.h"
 #include "win32/threads.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <pthread.h>
@@ -140,6 +141,13 @@ HANDLE WINAPI GetCurrentProcess() {
 }
 
 DWORD WINAPI GetCurrentProcessId() {
-    return static_cast<DWORD>(::getpid());
+    // Read once, and again in a forked child: a system call per question is costly.
+    static std::atomic<DWORD> pid{[] {
+        pthread_atfork(nullptr, nullptr, [] {
+            pid.store(static_cast<DWORD>(::getpid()), std::memory_order_relaxed);
+        });
+        return static_cast<DWORD>(::getpid());
+    }()};
+    return pid.load(std::memory_order_relaxed);
 }
 }

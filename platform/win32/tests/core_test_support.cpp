@@ -14,19 +14,6 @@ extern char** environ;
 
 namespace core_test {
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tolm-core-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 Child::Child(const std::string& program, const std::vector<std::string>& args,
              const std::vector<std::string>& extra_env) {
     int to_child[2];

@@ -1,4 +1,5 @@
-// Small helpers of the core platform tests: a temporary folder and a child process.
+// Small helpers of the core platform tests: a child process (the temporary folders are the
+// shared test support's).
 #pragma once
 
 #include <filesystem>
@@ -6,19 +7,6 @@
 #include <vector>
 
 namespace core_test {
-
-// A fresh folder under the temporary directory, removed with everything in it.
-class TempDir {
-public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return path_; }
-
-private:
-    std::filesystem::path path_;
-};
 
 // A child process with a pipe to its standard input and one from its standard output.
 class Child {

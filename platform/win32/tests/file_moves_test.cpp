@@ -1,4 +1,6 @@
-#include "temp_root.h"
+#include "system_root.h"
+
+#include "platform/paths.h"
 
 #include "win32/errors.h"
 #include "win32/files.h"
@@ -24,7 +26,7 @@ void put(const fs::path& p, const std::string& text) {
 }
 
 TEST(FileMoves, MoveFileExReplacesOnlyWhenAsked) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     put(root.path() / "new.tmp", "new");
     put(root.path() / "Data.bin", "old");
     fs::create_directories(root.path() / "folder");
@@ -63,7 +65,7 @@ TEST(FileMoves, MoveFileExReplacesOnlyWhenAsked) {
 }
 
 TEST(FileMoves, RemoveDirectoryOnlyWhenEmpty) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     fs::create_directories(root.path() / "Archive" / "Day");
     put(root.path() / "file", "x");
     EXPECT_FALSE(RemoveDirectoryA((root / "archive").c_str()));
@@ -78,7 +80,7 @@ TEST(FileMoves, RemoveDirectoryOnlyWhenEmpty) {
 }
 
 TEST(FileMoves, CurrentFolderResolvesRelativeNames) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const fs::path before = fs::current_path();
     fs::create_directories(root.path() / "Bin");
     put(root.path() / "Bin" / "tolm.lng", "lines");
@@ -100,7 +102,7 @@ TEST(FileMoves, CurrentFolderResolvesRelativeNames) {
 }
 
 TEST(FileMoves, SetEndOfFileCutsAndExtendsAtThePosition) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const HANDLE f =
         CreateFileA((root / "log.txt").c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                     CREATE_ALWAYS, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -128,7 +130,7 @@ TEST(FileMoves, SetEndOfFileCutsAndExtendsAtThePosition) {
 }
 
 TEST(FileMoves, DiskFreeSpaceOfTheFolder) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     ULARGE_INTEGER caller{}, total{}, free{};
     ASSERT_TRUE(GetDiskFreeSpaceExA(root.path().string().c_str(), &caller, &total, &free));
     EXPECT_GT(total.QuadPart, 0u);

@@ -1,4 +1,6 @@
-#include "temp_root.h"
+#include "system_root.h"
+
+#include "platform/paths.h"
 
 #include "platform/handles.h"
 #include "platform/io_object.h"
@@ -29,7 +31,7 @@ void put(const fs::path& p, const std::string& text) {
 } // namespace
 
 TEST(Files, SystemFoldersAnswerLengthOrNeededSize) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const std::string sys = (root.path() / "system32").string();
     char buffer[MAX_PATH];
     EXPECT_EQ(GetSystemDirectoryA(buffer, sizeof buffer), sys.size());
@@ -44,7 +46,7 @@ TEST(Files, SystemFoldersAnswerLengthOrNeededSize) {
 }
 
 TEST(Files, CreateDispositionsOnPresentAndMissingFiles) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     struct Case {
         DWORD disposition;
         bool present;
@@ -92,7 +94,7 @@ TEST(Files, CreateDispositionsOnPresentAndMissingFiles) {
 }
 
 TEST(Files, OpenErrors) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     fs::create_directories(root.path() / "dir");
     struct Case {
         std::string name;
@@ -119,7 +121,7 @@ TEST(Files, OpenErrors) {
 }
 
 TEST(Files, ReadWriteSizeAndPosition) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const std::string name = root / "f.dat";
     HANDLE h = CreateFileA(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                            FILE_FLAG_WRITE_THROUGH, nullptr);
@@ -182,7 +184,7 @@ TEST(Files, ReadWriteSizeAndPosition) {
 }
 
 TEST(Files, CopyHonoursFailIfExistsAndRefusesItself) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     fs::create_directories(root.path() / "System32");
     put(root.path() / "tarvo.sys", "new image");
     put(root.path() / "System32" / "Tarvo.SYS", "old image");
@@ -208,7 +210,7 @@ TEST(Files, CopyHonoursFailIfExistsAndRefusesItself) {
 }
 
 TEST(Files, DeleteCreateFolderAndAttributes) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     put(root.path() / "Correct.pdt", "x");
     EXPECT_EQ(GetFileAttributesA((root / "correct.PDT").c_str()), DWORD(FILE_ATTRIBUTE_ARCHIVE));
     EXPECT_TRUE(DeleteFileA((root / "CORRECT.pdt").c_str()));

@@ -1,4 +1,6 @@
-#include "temp_root.h"
+#include "system_root.h"
+
+#include "platform/paths.h"
 
 #include "platform/handles.h"
 #include "win32/errors.h"
@@ -33,7 +35,7 @@ std::vector<std::string> find_all(const std::string& pattern, DWORD* error = nul
 } // namespace
 
 TEST(FindFiles, WildcardsMatchCaseInsensitively) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const fs::path inf = root.path() / "Windows" / "Inf";
     fs::create_directories(inf / "Sub");
     for (const char* name :
@@ -64,7 +66,7 @@ TEST(FindFiles, WildcardsMatchCaseInsensitively) {
 }
 
 TEST(FindFiles, EntryDataAndErrors) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     std::ofstream(root.path() / "tarvovfw0.dll") << "12345";
     fs::create_directories(root.path() / "Drivers");
     WIN32_FIND_DATAA data;

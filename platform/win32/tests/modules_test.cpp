@@ -1,4 +1,5 @@
 #include "core_test_support.h"
+#include "system_root.h"
 #include "platform/modules.h"
 #include "platform/paths.h"
 #include "windows.h"
@@ -16,9 +17,6 @@ using Next = int (*)();
 
 class Modules : public ::testing::Test {
 protected:
-    void SetUp() override { platform::set_system_root(root.path()); }
-    void TearDown() override { platform::set_system_root({}); }
-
     // A copy of the test module at `dir/name`.
     fs::path copy_module(const fs::path& dir, const std::string& name) {
         fs::create_directories(dir);
@@ -34,7 +32,7 @@ protected:
         return reinterpret_cast<Next>(GetProcAddress(h, "test_module_next"));
     }
 
-    core_test::TempDir root;
+    tolm_test::TempSystemRoot root;
 };
 
 TEST_F(Modules, TwoCopiesOfOneLibraryKeepSeparateState) {

@@ -1,4 +1,5 @@
 #include "core_test_support.h"
+#include "system_root.h"
 #include "platform/named_objects.h"
 #include "platform/paths.h"
 #include "windows.h"
@@ -13,9 +14,6 @@ using core_test::Child;
 
 class NamedObjects : public ::testing::Test {
 protected:
-    void SetUp() override { platform::set_system_root(root.path()); }
-    void TearDown() override { platform::set_system_root({}); }
-
     std::unique_ptr<Child> helper(const std::string& mode, const std::string& name) {
         return std::make_unique<Child>(NAMED_HELPER_PATH, std::vector<std::string>{mode, name},
                                        std::vector<std::string>{env()});
@@ -25,7 +23,7 @@ protected:
     }
     std::string env() const { return "TOLM_SYSROOT=" + root.path().string(); }
 
-    core_test::TempDir root;
+    tolm_test::TempSystemRoot root;
 };
 
 TEST_F(NamedObjects, OneNameIsOneObjectInTheProcess) {

@@ -1,4 +1,5 @@
 #include "platform/paths.h"
+#include "temp_dir.h"
 
 #include <fstream>
 #include <gtest/gtest.h>
@@ -6,7 +7,8 @@
 namespace fs = std::filesystem;
 
 TEST(Paths, ResolvesBackslashesAndCaseOfExistingNames) {
-    const fs::path root = fs::temp_directory_path() / ("paths-test-" + std::to_string(getpid()));
+    const tolm_test::TempDir dir("paths-test");
+    const fs::path& root = dir.path();
     fs::create_directories(root / "System32" / "Drivers");
     std::ofstream(root / "System32" / "Drivers" / "Tarvo.SYS") << "x";
 
@@ -15,7 +17,6 @@ TEST(Paths, ResolvesBackslashesAndCaseOfExistingNames) {
     // A missing tail keeps its spelling; existing parents take theirs.
     EXPECT_EQ(platform::resolve_path(root.string() + "/system32/NEW/file.dll"),
               root / "System32" / "NEW" / "file.dll");
-    fs::remove_all(root);
 }
 
 TEST(Paths, SystemRootOverrideAndFolders) {

@@ -1,4 +1,6 @@
-#include "temp_root.h"
+#include "system_root.h"
+
+#include "platform/paths.h"
 
 #include "win32/profile.h"
 
@@ -26,7 +28,7 @@ const char* const kIni = "; station hardware\r\n"
 } // namespace
 
 TEST(Profile, IntegersBySectionAndKeyIgnoringCase) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const std::string file = root / "tolm.ini";
     std::ofstream(file) << kIni;
     struct Case {
@@ -55,14 +57,14 @@ TEST(Profile, IntegersBySectionAndKeyIgnoringCase) {
 }
 
 TEST(Profile, FileNameWithoutFolderIsInTheWindowsDirectory) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     fs::create_directories(root.path() / "windows");
     std::ofstream(root.path() / "windows" / "Win.INI") << "[s]\nk=12\n";
     EXPECT_EQ(GetPrivateProfileIntA("S", "K", 0, "win.ini"), 12u);
 }
 
 TEST(Profile, StringsAndLists) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const std::string file = root / "tolm.ini";
     std::ofstream(file) << kIni;
     char buf[64];

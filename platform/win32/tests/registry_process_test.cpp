@@ -1,5 +1,7 @@
 // Several processes on one system root see one registry.
-#include "temp_root.h"
+#include "system_root.h"
+
+#include "platform/paths.h"
 
 #include "win32/errors.h"
 #include "win32/registry.h"
@@ -14,7 +16,7 @@ extern char** environ;
 
 namespace {
 
-pid_t spawn_peer(const TempRoot& root, std::vector<std::string> args) {
+pid_t spawn_peer(const tolm_test::TempSystemRoot& root, std::vector<std::string> args) {
     args.insert(args.begin(), {REGISTRY_PEER_PATH, root.path().string()});
     std::vector<char*> argv;
     for (std::string& a : args) {
@@ -34,7 +36,7 @@ int wait_peer(pid_t pid) {
     return WEXITSTATUS(status);
 }
 
-int run_peer(const TempRoot& root, std::vector<std::string> args) {
+int run_peer(const tolm_test::TempSystemRoot& root, std::vector<std::string> args) {
     return wait_peer(spawn_peer(root, std::move(args)));
 }
 
@@ -65,7 +67,7 @@ const char* const kKey = "SYSTEM\\CurrentControlSet\\Services\\Tarvo";
 } // namespace
 
 TEST(RegistryProcesses, EachSeesTheOthersWrites) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     write_dword(kKey, "Start", 2);
     EXPECT_EQ(
         run_peer(root, {"expect", "system\\currentcontrolset\\services\\TARVO", "start", "2"}), 0);
@@ -81,7 +83,7 @@ TEST(RegistryProcesses, EachSeesTheOthersWrites) {
 }
 
 TEST(RegistryProcesses, ConcurrentWritersLoseNothing) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const int kPeers = 4;
     const int kValues = 25;
     std::vector<pid_t> peers;

@@ -1,4 +1,6 @@
-#include "temp_root.h"
+#include "system_root.h"
+
+#include "platform/paths.h"
 
 #include "platform/registry_store.h"
 #include "win32/errors.h"
@@ -37,7 +39,7 @@ const BYTE* bytes(const char* s) {
 } // namespace
 
 TEST(Registry, EveryTypeRoundTripsWithItsExactBytes) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     Key k;
     DWORD disposition = 0;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE,
@@ -105,7 +107,7 @@ TEST(Registry, EveryTypeRoundTripsWithItsExactBytes) {
 }
 
 TEST(Registry, NamesKeepTheirCaseAndEnumerate) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     Key k;
     ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Microsoft\\Multimedia\\Video Capture",
                               0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &k.h, nullptr),
@@ -155,7 +157,7 @@ TEST(Registry, NamesKeepTheirCaseAndEnumerate) {
 }
 
 TEST(Registry, DeletingKeysAndUsingDeletedOnes) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     const char* path = "SYSTEM\\CurrentControlSet\\Services\\Tarvo\\Parameters";
     Key params;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
@@ -191,7 +193,7 @@ TEST(Registry, DeletingKeysAndUsingDeletedOnes) {
 
 // SHDeleteKeyA removes every level below the key in one go; its siblings stay.
 TEST(Registry, ShellDeleteRemovesTheWholeTree) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     using platform::registry::Root;
     const std::string base = "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\msvideo";
     for (const char* sub : {"\\MSVIDEO.VFWWDM\\a\\b\\c", "\\MSVIDEO.VFWWDM\\d", "\\other"}) {
@@ -218,7 +220,7 @@ TEST(Registry, ShellDeleteRemovesTheWholeTree) {
 }
 
 TEST(Registry, AccessAndHandleChecks) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     Key w;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Run", 0, nullptr, 0, KEY_WRITE,
                               nullptr, &w.h, nullptr),
@@ -250,7 +252,7 @@ TEST(Registry, AccessAndHandleChecks) {
 }
 
 TEST(Registry, HiveFileLayout) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     Key k;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarvo", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &k.h, nullptr),
@@ -272,7 +274,7 @@ TEST(Registry, HiveFileLayout) {
 }
 
 TEST(Registry, CorruptHiveIsReportedAndLeftAlone) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     Key k;
     ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, "Software\\Tarvo", 0, nullptr, 0, KEY_ALL_ACCESS,
                               nullptr, &k.h, nullptr),
@@ -319,7 +321,7 @@ TEST(Registry, CorruptHiveIsReportedAndLeftAlone) {
 }
 
 TEST(RegistryStore, PathCallsForTheKernelStandIn) {
-    TempRoot root;
+    tolm_test::TempSystemRoot root;
     namespace reg = platform::registry;
     const auto where =
         reg::from_kernel_path("\\REGISTRY\\Machine\\System\\CurrentControlSet\\Services\\Tarvo");

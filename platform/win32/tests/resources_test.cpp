@@ -1,4 +1,5 @@
 #include "core_test_support.h"
+#include "temp_dir.h"
 #include "resource_format.h"
 #include "windows.h"
 
@@ -137,7 +138,7 @@ TEST(VersionInfo, TextsTranslationAndFixedInfoOfAModule) {
 }
 
 TEST(VersionInfo, PatchedCopyReadsBackItsOwnText) {
-    core_test::TempDir dir;
+    tolm_test::TempDir dir;
     auto image = read_file(TEST_MODULE_PATH);
     const long at = find_wide(image, kDescription);
     ASSERT_GT(at, 0);
@@ -163,7 +164,7 @@ TEST(VersionInfo, PatchedCopyReadsBackItsOwnText) {
 }
 
 TEST(VersionInfo, FilesWithoutInformationAndShortBuffers) {
-    core_test::TempDir dir;
+    tolm_test::TempDir dir;
     DWORD handle = 0;
     EXPECT_EQ(GetFileVersionInfoSizeA((dir.path() / "missing.dll").c_str(), &handle), 0u);
     EXPECT_EQ(GetLastError(), DWORD(ERROR_FILE_NOT_FOUND));

@@ -2,10 +2,11 @@
 // buttons, drawing through DrawDib, the monitor menu, the single-instance dialogs and the
 // diagnostics figures; screenshots of both windows.
 #include "ui/live/chanel_form.h"
+#include "manual_clock.h"
 #include "live_menus.h"
 #include "live_timers.h"
 #include "ui/live/mes_form.h"
-#include "ui/common/single_dialog.h"
+#include "ui/common/settings_dialog.h"
 
 #include "base/language.h"
 #include "live/tests/live_fakes.h"
@@ -41,8 +42,7 @@ void drain_deletes() {
 class LiveForms : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(10000);
-        ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+        ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         hooks.QuerryStatus = [this](int right) { return rights.count(right) != 0; };
         hooks.OpenAdjFound = [this](int slot) { opened.push_back(slot); };
     }
@@ -50,8 +50,6 @@ protected:
         for (QObject* child : owner.children()) {
             delete dynamic_cast<TFormChanel*>(child);
         }
-        LangList.Clear();
-        platform::clock::use_real();
     }
     static void save(QWidget& w, const char* name) {
         QDir().mkpath(TOLM_SCREENSHOT_DIR);
@@ -60,11 +58,14 @@ protected:
 
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
+    live_test::NoLivePorts ports;
+    BaseState base_;
+    LiveStation live{capture, board, base_, ports.Ports()};
     std::set<int> rights{1, 14, 17};
     std::vector<int> opened;
     ChanelHooks hooks;
     QWidget owner;
+    tolm_test::ScopedManualClock clock_{10000};
 };
 
 TEST_F(LiveForms, AddChanelFillsSlotsInOrderAndReusesAClosedOne) {
@@ -110,11 +111,17 @@ TEST_F(LiveForms, CameraWindowLayoutCaptionAndMenu) {
     EXPECT_EQ(find.bottom() + 1, f->Panel2()->height() - 1);
     EXPECT_EQ(write.bottom() + 1, find.top());
     EXPECT_TRUE(f->WriteBtn()->isCheckable());
-    EXPECT_EQ(f->FindBtn()->toolTip(), LangText(5));
+    EXPECT_EQ(f->FindBtn()->toolTip(), LangText(base_.LangList, 5));
 
     f->SetNewRecPNumOfCam("x");
     f->Window().RemNumber = 3;
     f->SetNewRecPNumOfCam("Gate");
+    EXPECT_EQ(f->windowTitle(), "3 : Gate");
+    // Restored from minimised, the window keeps the remote camera's name.
+    f->showMinimized();
+    QCoreApplication::processEvents();
+    f->showNormal();
+    QCoreApplication::processEvents();
     EXPECT_EQ(f->windowTitle(), "3 : Gate");
 
     f->FindBtn()->click();
@@ -184,26 +191,73 @@ TEST_F(LiveForms, FramesAreDrawnOnThePanel) {
     EXPECT_NE(QColor(picture.pixel(10, 10)), QColor(200, 200, 200));
 }
 
+// A settings dialog that counts its destroy actions and its Cancel (reject).
+class CountingDialog : public QDialog, public DestroyActions {
+public:
+    CountingDialog(int& destroyed, int& cancelled) : destroyed_(destroyed), cancelled_(cancelled) {}
+    ~CountingDialog() override { RunDestroyActions(); }
+    void reject() override {
+        ++cancelled_;
+        QDialog::reject();
+    }
+
+protected:
+    void FormDestroy() override { ++destroyed_; }
+
+private:
+    int& destroyed_;
+    int& cancelled_;
+};
+
 TEST_F(LiveForms, SettingsDialogsAreSingleInstances) {
-    QPointer<QDialog> variable;
+    DialogRegistry registry;
     int made = 0;
+    int destroyed = 0;
+    int cancelled = 0;
     auto make = [&] {
         ++made;
-        return new QDialog;
+        return new CountingDialog(destroyed, cancelled);
     };
-    EXPECT_TRUE(OpenSingleDialog(variable, make));
-    ASSERT_TRUE(variable);
-    QDialog* first = variable.data();
+    auto open = [&] {
+        return OpenSettingsDialog<CountingDialog>(registry, SettingsDialog::Prior, make);
+    };
+    QPointer<CountingDialog> first = open();
+    ASSERT_TRUE(first);
+    EXPECT_TRUE(registry.IsOpen(SettingsDialog::Prior));
     first->lower();
-    EXPECT_FALSE(OpenSingleDialog(variable, make));
+    EXPECT_EQ(open(), nullptr) << "neither a second one nor the first brought up";
     EXPECT_EQ(made, 1);
-    EXPECT_EQ(variable.data(), first);
+
+    // Closed by itself: the entry clears when it goes, its destroy actions ran once.
     first->close();
     drain_deletes();
-    EXPECT_FALSE(variable);
-    EXPECT_TRUE(OpenSingleDialog(variable, make));
-    EXPECT_EQ(made, 2);
-    delete variable.data();
+    EXPECT_FALSE(first);
+    EXPECT_FALSE(registry.IsOpen(SettingsDialog::Prior));
+    EXPECT_EQ(destroyed, 1);
+
+    // Freed from outside: the entry clears at once, the destroy actions run at once and only
+    // once, no Cancel; the dialog goes later.
+    QPointer<CountingDialog> second = open();
+    ASSERT_TRUE(second);
+    cancelled = 0;
+    registry.Free(kSystemStatusFrees);
+    EXPECT_FALSE(registry.IsOpen(SettingsDialog::Prior));
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_TRUE(second) << "deleted later";
+    EXPECT_FALSE(second->isVisible());
+    // A new one may open before the old one is gone; the old one's going keeps its entry.
+    QPointer<CountingDialog> third = open();
+    ASSERT_TRUE(third);
+    drain_deletes();
+    EXPECT_FALSE(second);
+    EXPECT_EQ(destroyed, 2);
+    EXPECT_EQ(cancelled, 0);
+    EXPECT_TRUE(registry.IsOpen(SettingsDialog::Prior));
+    registry.Free(kShutdownFrees);
+    drain_deletes();
+    EXPECT_FALSE(third);
+    EXPECT_EQ(destroyed, 3);
+    EXPECT_EQ(cancelled, 0);
 }
 
 TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {
@@ -212,8 +266,8 @@ TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {
         EXPECT_EQ(live.Handoff.MesForm(), &mes.Figures());
         mes.show();
         EXPECT_TRUE(mes.Figures().Visible);
-        EXPECT_EQ(mes.windowTitle(), LangText(273));
-        EXPECT_EQ(mes.StopBtn()->text(), LangText(309));
+        EXPECT_EQ(mes.windowTitle(), LangText(base_.LangList, 273));
+        EXPECT_EQ(mes.StopBtn()->text(), LangText(base_.LangList, 309));
         EXPECT_EQ(mes.Label1()->text(), "0000");
 
         Diagnostics& d = mes.Figures();
@@ -229,7 +283,7 @@ TEST_F(LiveForms, DiagnosticsWindowShowsTheFigures) {
         d.AddRegsLine("Chip 1 Reg 10 Value=00-->F0 Time 10.12.2026 9:05:07");
         mes.Refresh();
         EXPECT_EQ(mes.DG1()->item(2, 1)->text(), "40.00");
-        EXPECT_EQ(mes.DG1()->item(0, 1)->text(), LangText(274) + " 1");
+        EXPECT_EQ(mes.DG1()->item(0, 1)->text(), LangText(base_.LangList, 274) + " 1");
         EXPECT_EQ(mes.DG2()->item(2, 3)->text(), "5");
         EXPECT_EQ(mes.Label1()->text(), "00004000");
         EXPECT_EQ(mes.RegsMemo()->blockCount(), 1);
@@ -270,7 +324,9 @@ template <class Done> bool spin_until(Done done) {
 TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
+    live_test::NoLivePorts ports;
+    BaseState base;
+    LiveStation live{capture, board, base, ports.Ports()};
     LiveTimers timers(live);
     EXPECT_FALSE(timers.MainCycleTimer().isActive());
 
@@ -308,15 +364,20 @@ TEST(LiveTimerWiring, EngineFlagsDriveTheQtTimers) {
 namespace {
 
 TEST(LiveMenus, MainFormItemsReachTheEngine) {
-    ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+    BaseState base_;
+    ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
-    LiveStation live{capture, board};
     TMain_Kastrel_Form form;
-    form.SetCaptions();
+    form.SetCaptions(base_.LangList);
     bool formatRight = true;
-    FormMenus menus(form, [&](int right) { return right != 12 || formatRight; });
-    ConnectLiveMenus(form, live, menus, ChanelHooks{});
+    bool sourceRight = true;
+    FormMenus menus(form, [&](int right) {
+        return (right != 12 || formatRight) && (right != 13 || sourceRight);
+    });
+    live_test::NoLivePorts none;
+    LiveStation live{capture, board, base_, {none.remotes, menus, none.actions}};
+    ConnectLiveMenus(form, live, ChanelHooks{});
 
     form.MenuItem("AddChanel")->trigger();
     form.MenuItem("AddChanel")->trigger();
@@ -339,10 +400,27 @@ TEST(LiveMenus, MainFormItemsReachTheEngine) {
     // A chip without a driver: nothing happens.
     form.MenuItem("SoerceMenuItem1")->trigger();
     EXPECT_TRUE(form.MenuItem("SoerceMenu")->isEnabled());
+
+    // The source dialog of chip 3 the same way; its menu comes back by its own right (13), and
+    // stays off without it.
+    for (const bool right : {true, false}) {
+        SCOPED_TRACE(right);
+        sourceRight = right;
+        form.MenuItem("SoerceMenuItem3")->trigger();
+        EXPECT_FALSE(form.MenuItem("SoerceMenu")->isEnabled());
+        EXPECT_FALSE(form.MenuItem("SoerceMenuItem3")->isEnabled());
+        EXPECT_TRUE(form.MenuItem("SoerceMenuItem2")->isEnabled());
+        EXPECT_EQ(capture.log.back(), "stop 3");
+        live.Handoff.DialogTimerTimer(3);
+        EXPECT_EQ(capture.log.back(), "dlgsource 3");
+        EXPECT_EQ(form.MenuItem("SoerceMenu")->isEnabled(), right);
+        EXPECT_EQ(form.MenuItem("SoerceMenuItem3")->isEnabled(), right);
+        EXPECT_FALSE(form.MenuItem("ResMenu")->isEnabled());
+    }
+
     for (QObject* child : form.children()) {
         delete dynamic_cast<TFormChanel*>(child);
     }
-    LangList.Clear();
 }
 
 } // namespace

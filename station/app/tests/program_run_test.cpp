@@ -4,6 +4,7 @@
 #include "lifecycle/startup.h"
 
 #include "platform/cp1251.h"
+#include "temp_dir.h"
 
 #include <atomic>
 #include <chrono>
@@ -123,10 +124,6 @@ private:
 class ProgramRun : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("tolm-run-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(dir_);
         program_ = dir_ / "program";
         root_ = dir_ / "root";
         fs::create_directories(program_);
@@ -147,8 +144,6 @@ protected:
                                 std::istreambuf_iterator<char>());
         lang_.SetText(bytes);
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
     fs::path marker() const { return program_ / kCrashMarkerName; }
 
     // The message boxes a run wrote to stderr, as "caption: text" in UTF-8.
@@ -182,7 +177,8 @@ protected:
         return true;
     }
 
-    fs::path dir_;
+    tolm_test::TempDir temp_{"tolm-run"};
+    fs::path dir_ = temp_.path();
     fs::path program_;
     fs::path root_;
     LanguageList lang_;

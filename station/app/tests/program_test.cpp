@@ -9,8 +9,11 @@
 #include "base/language.h"
 #include "base/program_dir.h"
 #include "settings/settings_files.h"
+#include "camera_windows_run.h"
+#include "ui/live/chanel_form.h"
 
 #include "platform/paths.h"
+#include "platform/ports.h"
 #include "platform/ui_recorder.h"
 #include "win32/modules.h"
 
@@ -25,11 +28,43 @@ namespace {
 namespace fs = std::filesystem;
 using test::FakeBoard;
 
+// The PC speaker's ports: each tone as its timer-2 divisor when the second divisor byte goes
+// out, silence as 0 when port 0x61 gates the speaker off.
+class SpeakerTones : public platform::PortHandler {
+public:
+    void out(std::uint16_t port, std::uint8_t value) override {
+        if (port == 0x61) {
+            control_ = value;
+            if ((value & 3) == 0) {
+                tones.push_back(0);
+            }
+        } else if (port == 0x42) {
+            low_ = first_ ? value : low_;
+            if (!first_) {
+                tones.push_back(low_ | value << 8);
+            }
+            first_ = !first_;
+        }
+    }
+    std::uint8_t in(std::uint16_t port) override { return port == 0x61 ? control_ : 0; }
+
+    SpeakerTones() { platform::set_port_handler(this); }
+    ~SpeakerTones() override { platform::set_port_handler(nullptr); }
+    SpeakerTones(const SpeakerTones&) = delete;
+    SpeakerTones& operator=(const SpeakerTones&) = delete;
+
+    std::vector<int> tones;
+
+private:
+    std::uint8_t control_ = 0;
+    int low_ = 0;
+    bool first_ = true;
+};
+
 class Program : public vfw_test::CaptureTest {
 protected:
     void SetUp() override {
         fs::create_directories(root_ / "program");
-        SetProgramDir((root_ / "program").string());
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", root_ / "program" / "tolm.lng");
         fs::copy_file(FAKE_BOARD_MODULE, platform::system_directory() / "tarvovfw.dll");
         module_ = LoadLibraryA(kBoardLibraryName);
@@ -41,7 +76,6 @@ protected:
         if (module_ != nullptr) {
             FreeLibrary(module_);
         }
-        LangList.Clear();
     }
 
     template <class F> static bool pump_until(F done) {
@@ -63,9 +97,11 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     install(0, 0); // chips 1 and 2
     install(1, 1);
     // Sensors and relays on board 1, whose chip is present.
-    HrdMap = {1, 1, 1, 1, 1, 1, 1, 1};
-    ASSERT_TRUE(SaveHrdIni());
     StationProgram program;
+    SetProgramDir(program.State().Base, (root_ / "program").string());
+    SettingsState settings;
+    settings.HrdMap = {1, 1, 1, 1, 1, 1, 1, 1};
+    ASSERT_TRUE(SaveHrdIni(program.State().Base, settings));
     ASSERT_TRUE(program.Start());
     StationStartup& s = program.Life().Startup();
     EXPECT_EQ(s.DriverConnected, (std::array<bool, 4>{true, true, false, false}));
@@ -85,6 +121,23 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     EXPECT_TRUE(recorder_->boxes().empty());
     EXPECT_TRUE(program.Form().isVisible());
     EXPECT_TRUE(program.Live().Cycle.MainCycleTimerEnabled);
+    // Each connected chip's window has the sequence set-up and captures into its four buffers.
+    for (int k = 1; k <= 2; ++k) {
+        SCOPED_TRACE(k);
+        CAPTUREPARMS parms{};
+        ASSERT_TRUE(capCaptureGetSetup(program.Windows().Window(k), &parms, sizeof parms));
+        EXPECT_EQ(parms.dwRequestMicroSecPerFrame, 66667u);
+        EXPECT_EQ(parms.wNumVideoRequested, 4u);
+        EXPECT_NE(parms.fYield, 0);
+        EXPECT_GT(program.Live().Handoff.Chip(k).Format.Width, 0);
+        EXPECT_FALSE(program.Live().Handoff.Chip(k).StartPending.load());
+        CaptureStatusInfo status;
+        ASSERT_TRUE(program.Windows().GetStatus(k, status));
+        EXPECT_TRUE(status.CapturingNow);
+        EXPECT_EQ(status.VideoAllocated, 4u);
+    }
+    CaptureStatusInfo absent;
+    EXPECT_FALSE(program.Windows().GetStatus(3, absent) && absent.CapturingNow);
 
     fake_->ClearCalls();
     program.Form().close();
@@ -97,6 +150,8 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
         EXPECT_FALSE(chip.DriverConnected) << k;
         EXPECT_FALSE(chip.ChipRunning.load()) << k;
         EXPECT_FALSE(chip.StartCaptureTimerEnabled) << k;
+        CaptureStatusInfo status;
+        EXPECT_FALSE(program.Windows().GetStatus(k, status) && status.CapturingNow) << k;
     }
     EXPECT_FALSE(program.Live().Cycle.MainCycleTimerEnabled);
     // Nothing runs after the close.
@@ -108,6 +163,26 @@ TEST_F(Program, StartsCaptureOnTheConnectedChipsAndClosesInOrder) {
     }
     EXPECT_EQ(fake_->calls.size(), calls);
     EXPECT_FALSE(fs::exists(root_ / "program" / "correct.pdt"));
+}
+
+// The program's own sound timer serves a camera window's sound request on the PC speaker: two
+// ticks at 2000 Hz, one at 4000 Hz, then silence, and the request is cleared.
+TEST_F(Program, ASoundRequestSoundsOnTheSpeaker) {
+    install(0, 0);
+    SpeakerTones speaker;
+    StationProgram program;
+    SetProgramDir(program.State().Base, (root_ / "program").string());
+    ASSERT_TRUE(program.Start());
+    ASSERT_TRUE(pump_until([&] { return program.Live().Cycle.MainCycleTimerEnabled; }));
+    TFormChanel* form = OpenCameraWindow(program, 1, 1);
+    ASSERT_NE(form, nullptr);
+    ChanelWindow& w = form->Window();
+    w.UseSound = 1;
+    w.UseSpeaker = 1;
+    w.SoundRequest = 1;
+    EXPECT_TRUE(pump_until([&] { return w.SoundRequest == 0; }));
+    EXPECT_EQ(speaker.tones, (std::vector<int>{595, 595, 297, 0}));
+    program.Form().close();
 }
 
 } // namespace

@@ -13,10 +13,14 @@
 #include "base/program_dir.h"
 #include "settings/settings_files.h"
 #include "base/work_log.h"
+#include "testing/station_state_test.h"
 
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "platform/ui_recorder.h"
+#include "manual_clock.h"
+#include "system_root.h"
+#include "temp_dir.h"
 #include "win32/dialogs.h"
 #include "win32/modules.h"
 
@@ -26,11 +30,9 @@
 #include <QStyle>
 #include <QToolTip>
 #include <QTimer>
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace station {
 namespace {
@@ -66,32 +68,22 @@ std::string read_file(const fs::path& p) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-class Startup : public ::testing::Test {
+class Startup : public test::StationStateTest {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = fs::temp_directory_path() /
-               ("tolm-startup-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        fs::remove_all(dir_);
         fs::create_directories(dir_ / "program");
-        SetProgramDir((dir_ / "program").string());
-        platform::set_system_root(dir_ / "root");
-        platform::clock::use_manual(5000);
-        SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
+        SetProgramDir(state_.Base, (dir_ / "program").string());
+        state_.Base.LocalClock = ([] { return LocalDateTime{2026, 12, 10, 9, 5, 3, 0}; });
         fs::copy_file(fs::path(TOLM_BIN_DIR) / "tolm.lng", program("tolm.lng"));
-        StealthAtStart = false;
-        AutoStart = false;
     }
     void TearDown() override {
         startup_.reset();
         if (module_ != nullptr) {
             FreeLibrary(module_);
         }
-        LangList.Clear();
-        ReportFlags.fill(false);
-        SetLocalClock({});
-        platform::clock::use_real();
-        fs::remove_all(dir_);
+        state_.Base.LangList.Clear();
+        state_.Base.ReportFlags.fill(false);
+        state_.Base.LocalClock = nullptr;
     }
 
     fs::path program(std::string_view name) const { return dir_ / "program" / name; }
@@ -104,40 +96,83 @@ protected:
         EXPECT_NE(module_, nullptr);
         auto state = reinterpret_cast<test::FakeBoardStateFn>(
             GetProcAddress(module_, test::kFakeBoardStateName));
-        return *state();
+        fake_ = state();
+        return *fake_;
+    }
+    // Hooks entered into the installed library's call list, so their order against the board
+    // calls shows.
+    void mark(const std::string& what) {
+        if (fake_ != nullptr) {
+            fake_->calls.push_back(what);
+        }
     }
 
-    // The station with the configuration step replaced by `configure` (as a stored
-    // configuration would set the work log and the PCI setting).
+    // The window and timer steps the tests count.
+    struct CountingWindow : NoWindow {
+        int* terminated;
+        explicit CountingWindow(int* t) : terminated(t) {}
+        void Terminate() override { ++*terminated; }
+    };
+    struct CountingTimers : NoTimers {
+        int* config_timer;
+        std::vector<std::string>* log;
+        std::function<void(const std::string&)> mark;
+        CountingTimers(int* c, std::vector<std::string>* l,
+                       std::function<void(const std::string&)> m)
+            : config_timer(c), log(l), mark(std::move(m)) {}
+        void EnableConfigInitTimer() override { ++*config_timer; }
+        void StopAllTimers() override { log->push_back("stop timers"); }
+        void EnableCycleTimers() override { mark("cycle timers"); }
+        void EnableStartCaptureTimer(int k) override { mark("start capture " + std::to_string(k)); }
+    };
+    // The configuration step replaced by `configure` (as a stored configuration would set the
+    // work log and the PCI setting).
+    struct TestConfiguration : NoConfiguration {
+        std::function<void()> load;
+        void LoadScheduledConfiguration() override {
+            if (load) {
+                load();
+            }
+        }
+    };
+
     StationStartup& make(std::function<void(StationStartup&)> configure = {}) {
-        StartupHooks h;
-        h.Terminate = [this] { ++terminated_; };
-        h.EnableConfigInitTimer = [this] { ++config_timer_; };
-        h.StopAllTimers = [this] { log_.push_back("stop timers"); };
-        h.LoadScheduledConfiguration = [this, configure] {
+        configuration_.load = [this, configure] {
             if (configure) {
                 configure(*startup_);
             }
         };
-        startup_ = std::make_unique<StationStartup>(capture_, board_, h);
+        startup_ = std::make_unique<StationStartup>(
+            state_, capture_, board_,
+            StartupPorts{window_, timers_, live_, network_, configuration_, stealth_});
         capture_.library = &startup_->Library;
         return *startup_;
     }
 
-    static void log_everything(StationStartup&) { ReportFlags.fill(true); }
+    static void log_everything(StationStartup& s) { s.State.Base.ReportFlags.fill(true); }
 
     std::string log_file() const { return read_file(program("20261210.rpt")); }
 
-    fs::path dir_;
+    tolm_test::TempDir temp_{"tolm-startup"};
+    fs::path dir_ = temp_.path();
+    tolm_test::TempSystemRoot root_{"tolm-startup-root"};
+    tolm_test::ScopedManualClock clock_{5000};
     HMODULE module_ = nullptr;
+    FakeBoard* fake_ = nullptr;
     std::shared_ptr<platform::UiRecorder> recorder_ = std::make_shared<platform::UiRecorder>();
     platform::ScopedUiSink sink_scope_{recorder_};
     FakeCaptureWindows capture_;
-    StationBoard board_;
+    StationBoard board_{state_.Base, state_.Settings.HrdMap};
     std::unique_ptr<StationStartup> startup_;
     std::vector<std::string> log_;
     int terminated_ = 0;
     int config_timer_ = 0;
+    CountingWindow window_{&terminated_};
+    CountingTimers timers_{&config_timer_, &log_, [this](const std::string& what) { mark(what); }};
+    NoLive live_;
+    NoNetwork network_;
+    TestConfiguration configuration_;
+    NoStealth stealth_{window_};
 };
 
 TEST_F(Startup, MissingLanguageFileShowsTheMessageAndEndsBeforeAnythingElse) {
@@ -162,13 +197,13 @@ TEST_F(Startup, StartAndStopLinesGoToTodaysWorkLog) {
     ASSERT_TRUE(s.FormCreate());
     EXPECT_EQ(config_timer_, 1);
     s.ConfigInitTimerTimer();
-    const std::string start = "06 09:05:03 " + LangList[kLineStationStarted] + "\r\n";
-    ASSERT_FALSE(LangList[kLineStationStarted].empty());
+    const std::string start = "06 09:05:03 " + state_.Base.LangList[kLineStationStarted] + "\r\n";
+    ASSERT_FALSE(state_.Base.LangList[kLineStationStarted].empty());
     // No board: the bridge step logs that there is none.
-    const std::string no_bridge = "05 09:05:03 " + LangList[291] + "\r\n";
+    const std::string no_bridge = "05 09:05:03 " + state_.Base.LangList[291] + "\r\n";
     EXPECT_EQ(log_file(), start + no_bridge);
-    const std::string stop = "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n";
-    ASSERT_FALSE(LangList[kLineStationStopped].empty());
+    const std::string stop = "06 09:05:03 " + state_.Base.LangList[kLineStationStopped] + "\r\n";
+    ASSERT_FALSE(state_.Base.LangList[kLineStationStopped].empty());
     s.FormCloseQuery();
     s.FormClose();
     EXPECT_EQ(log_file(), start + no_bridge + stop);
@@ -192,10 +227,10 @@ TEST_F(Startup, NoCaptureDriverMessageUnlessStealthOrAutostart) {
     };
     for (const auto& r : rows) {
         SCOPED_TRACE(r.what);
-        StealthAtStart = r.stealth;
-        AutoStart = r.autostart;
-        ASSERT_TRUE(SaveStealth());
-        ASSERT_TRUE(SaveAutoRun());
+        state_.Settings.StealthAtStart = r.stealth;
+        state_.Settings.AutoStart = r.autostart;
+        ASSERT_TRUE(SaveStealth(state_.Base, state_.Settings));
+        ASSERT_TRUE(SaveAutoRun(state_.Base, state_.Settings));
         recorder_->clear();
         capture_.connects = {false, r.connected, false, false};
         StationStartup& s = make();
@@ -206,13 +241,13 @@ TEST_F(Startup, NoCaptureDriverMessageUnlessStealthOrAutostart) {
         if (r.message) {
             ASSERT_EQ(boxes.size(), 1u);
             EXPECT_EQ(boxes[0].owner, nullptr);
-            EXPECT_EQ(boxes[0].text, LangList[kLineNoCaptureDriver]);
-            EXPECT_EQ(boxes[0].caption, StationCaption());
+            EXPECT_EQ(boxes[0].text, state_.Base.LangList[kLineNoCaptureDriver]);
+            EXPECT_EQ(boxes[0].caption, StationCaption(state_.Base.LangList));
             EXPECT_EQ(boxes[0].type, MB_ICONWARNING);
         } else {
             EXPECT_TRUE(boxes.empty());
         }
-        EXPECT_EQ(s.StealthActive, r.stealth);
+        EXPECT_EQ(s.State.StealthActive, r.stealth);
         s.FormClose();
     }
 }
@@ -288,8 +323,8 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
         capture_.connects = {true, true, true, true};
         const bool fix = r.pci_fix;
         StationStartup& s = make([fix](StationStartup& st) {
-            ReportFlags.fill(true);
-            st.PciFix = fix;
+            st.State.Base.ReportFlags.fill(true);
+            st.State.PciFix = fix;
         });
         ASSERT_TRUE(s.FormCreate());
         EXPECT_EQ(s.Library.BoardControlOn(), r.library);
@@ -300,15 +335,17 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
             std::string text;
             for (const std::string& w : want) {
                 const int line = std::stoi(w.substr(0, 3));
-                text += "05 09:05:03 " + LangList.operator[](line) + w.substr(3) + "\r\n";
+                text +=
+                    "05 09:05:03 " + state_.Base.LangList.operator[](line) + w.substr(3) + "\r\n";
             }
             return text;
         };
-        // LangList was freed by the close: read it again to build the lines.
-        ASSERT_TRUE(LoadLanguageFile());
-        const std::string want =
-            "06 09:05:03 " + LangList[kLineStationStarted] + "\r\n" + expect_lines(r.start_lines) +
-            "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n" + expect_lines(r.stop_lines);
+        // state_.Base.LangList was freed by the close: read it again to build the lines.
+        ASSERT_TRUE(LoadLanguageFile(state_.Base));
+        const std::string want = "06 09:05:03 " + state_.Base.LangList[kLineStationStarted] +
+                                 "\r\n" + expect_lines(r.start_lines) + "06 09:05:03 " +
+                                 state_.Base.LangList[kLineStationStopped] + "\r\n" +
+                                 expect_lines(r.stop_lines);
         EXPECT_EQ(log_file(), want);
         if (fake != nullptr) {
             std::vector<DWORD> writes;
@@ -320,6 +357,40 @@ TEST_F(Startup, HostBridgeIsReportedFixedAndRestored) {
             EXPECT_EQ(writes, r.writes);
         }
     }
+}
+
+// The second stage's board steps: the decoder set-up (ADC register, scaling loop) on present
+// chips only, then the cycle timers, then every chip's first capture-multiplexer switch without
+// a DMA stop with each monitor output's switch, and only then the capture starts.
+TEST_F(Startup, SecondStageSetsUpPresentChipsThenSwitchesTheMultiplexersInOrder) {
+    FakeBoard& fake = install_board();
+    capture_.connects = {true, false, true, false};
+    state_.Settings.HrdMap = {1, 1, 1, 1,
+                              1, 1, 1, 1}; // multiplexer at its first address on board 1
+    ASSERT_TRUE(SaveHrdIni(state_.Base, state_.Settings));
+    StationStartup& s = make();
+    ASSERT_TRUE(s.FormCreate());
+    ASSERT_TRUE(s.Library.BoardControlOn());
+    fake.ClearCalls();
+    s.ConfigInitTimerTimer();
+    std::vector<std::string> steps;
+    for (const std::string& c : fake.calls) {
+        for (const char* name : {"WriteDecoder", "I2CHWWrite2", "TarvoRisc", "cycle", "start"}) {
+            if (c.rfind(name, 0) == 0) {
+                steps.push_back(c);
+            }
+        }
+    }
+    const auto decoder = [](long long reg, long long value, long long chip) {
+        return FakeBoard::Call("WriteDecoder", {reg, value, chip});
+    };
+    const auto mux = [](long long byte) { return FakeBoard::Call("I2CHWWrite2", {0x4C, byte, 0}); };
+    EXPECT_EQ(steps, (std::vector<std::string>{
+                         decoder(0x68, 0x92, 0), decoder(0x40, 0x20, 0), decoder(0xC0, 0x20, 0),
+                         decoder(0x68, 0x92, 2), decoder(0x40, 0x20, 2), decoder(0xC0, 0x20, 2),
+                         "cycle timers", mux(0x00), mux(0x40), mux(0x10), mux(0x50), mux(0x20),
+                         mux(0x60), mux(0x30), mux(0x70), "start capture 1", "start capture 3"}));
+    s.FormClose();
 }
 
 TEST_F(Startup, RelaysGoOffBeforeTheLibraryIsReleased) {
@@ -347,7 +418,8 @@ TEST(StationIni, NameAndSection) {
     EXPECT_EQ(StationIniPath("/p/bin/tolm"), fs::path("/p/bin/tolm.ini"));
     EXPECT_EQ(StationIniPath("/p/bin/a.b/tolm"), fs::path("/p/bin/a.b/tolm.ini"));
 
-    const fs::path ini = fs::temp_directory_path() / ("tolm-ini-" + std::to_string(::getpid()));
+    const tolm_test::TempDir dir("tolm-ini");
+    const fs::path ini = dir / "tolm.ini";
     {
         std::ofstream out(ini);
         out << "[Other]\nDelay=9\n[i2c]\nDelay = 3\nUseCheckComm=0\n";
@@ -369,7 +441,7 @@ class StartupForm : public Startup {};
 TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     int cycles = 0;
     bool ran_after_close = false;
     life->SoundTimerTimer = [&] {
@@ -381,7 +453,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     ASSERT_NE(life->ViewForm(), nullptr);
     EXPECT_EQ(QApplication::style()->styleHint(QStyle::SH_ToolTip_WakeUpDelay), 2000);
     EXPECT_EQ(QToolTip::palette().color(QPalette::ToolTipBase), QColor(0, 255, 255));
-    EXPECT_EQ(form.windowTitle().toStdString(), Cp1251ToUtf8(StationCaption()));
+    EXPECT_EQ(form.windowTitle().toStdString(), Cp1251ToUtf8(StationCaption(state_.Base.LangList)));
     // The second stage runs once, 100 ms later (real time: Qt timers).
     platform::clock::use_real();
     QElapsedTimer wait;
@@ -391,7 +463,7 @@ TEST_F(StartupForm, CloseStopsEveryTimerFirstAndRunsTheShutDownOnce) {
     }
     ASSERT_GT(cycles, 0);
     EXPECT_TRUE(form.isVisible());
-    EXPECT_FALSE(life->Timer("ConfigInitTimer")->isActive());
+    EXPECT_FALSE(life->ConfigInitTimer().isActive());
 
     form.close();
     EXPECT_TRUE(life->Startup().Closed());
@@ -429,18 +501,18 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
     platform::ScopedUiSink scope(sink);
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     bool cycle_started = false;
     life->SoundTimerTimer = [&] { cycle_started = true; };
     ASSERT_TRUE(life->FormCreate());
-    ReportFlags.fill(true); // as a configuration would (the first stage clears them)
+    state_.Base.ReportFlags.fill(true); // as a configuration would (the first stage clears them)
     sink->during_box = [&] { form.close(); };
     life->Startup().ConfigInitTimerTimer();
     ASSERT_EQ(sink->boxes().size(), 1u);
     EXPECT_TRUE(life->Startup().Closed());
     // Nothing of the second stage ran after the close: no start line, no timer started.
-    ASSERT_TRUE(LoadLanguageFile());
-    EXPECT_EQ(log_file(), "06 09:05:03 " + LangList[kLineStationStopped] + "\r\n");
+    ASSERT_TRUE(LoadLanguageFile(state_.Base));
+    EXPECT_EQ(log_file(), "06 09:05:03 " + state_.Base.LangList[kLineStationStopped] + "\r\n");
     for (QTimer* t : form.findChildren<QTimer*>()) {
         EXPECT_FALSE(t->isActive()) << t->objectName().toStdString();
     }
@@ -452,7 +524,7 @@ TEST_F(StartupForm, ClosingWhileTheNoDriverMessageIsUpEndsTheSecondStage) {
 TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     ASSERT_TRUE(life->FormCreate());
     life->CreateForms([] {
         auto* w = new QWidget();
@@ -478,9 +550,10 @@ TEST_F(StartupForm, AltF1TogglesTheDiagnosticsWindowFromAnyForm) {
 TEST_F(StartupForm, EndOfSessionClosesTheStationWithoutRefusing) {
     NoStartupCapture none;
     TMain_Kastrel_Form form;
-    auto* life = new StationLifecycle(form, none, board_);
+    auto* life = new StationLifecycle(form, state_, none, board_);
     ASSERT_TRUE(life->FormCreate());
-    ASSERT_TRUE(fs::exists(program("correct.pdt")));
+    // The marker holds the start's date and time in the system's short format.
+    EXPECT_EQ(read_file(program("correct.pdt")), "10.12.2026 9:05:03\r\n");
     life->EndSession();
     EXPECT_TRUE(life->Startup().Closed());
     EXPECT_FALSE(fs::exists(program("correct.pdt")));

@@ -13,6 +13,8 @@
 
 namespace station {
 
+struct BaseState;
+
 // The main form's media-player component.
 class MediaPlayer {
 public:
@@ -34,10 +36,13 @@ public:
 };
 
 // A window's sound file: a name without a folder, or a relative one, lies in the program folder.
-std::filesystem::path SoundFilePath(std::string_view sound_file);
+std::filesystem::path SoundFilePath(const BaseState& base, std::string_view sound_file);
 
 class AlarmSound {
 public:
+    // `base`: the program folder of the sound files.
+    explicit AlarmSound(const BaseState& base) : base_(base) {}
+
     std::int32_t SoundSlot = 1; // 1..32
     std::uint8_t SpeakerBusy = 0;
     std::int32_t SpeakerStep = 0;
@@ -55,6 +60,8 @@ public:
     void MediaPlayer1Notify(CameraSlots& slots);
 
 private:
+    const BaseState& base_;
+
     void clear_request(CameraSlots& slots);
     // Starts the sound of the first requesting window from SoundSlot on.
     void scan(CameraSlots& slots, MediaPlayer& player);

@@ -1,8 +1,11 @@
 #include "wav_file.h"
 
+#include <win32/errors.h>
+#include <win32/files.h>
+#include <win32_owners/unique_handle.h>
+
 #include <algorithm>
 #include <cstring>
-#include <fstream>
 #include <vector>
 
 namespace station {
@@ -84,20 +87,28 @@ std::optional<WavInfo> ParseWavHeader(std::span<const std::uint8_t> b, std::uint
 }
 
 std::optional<WavInfo> ReadWavFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(path, ec);
-    if (ec) {
+    const win32_owners::UniqueHandle file(CreateFileA(path.string().c_str(), GENERIC_READ,
+                                                      FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
         return std::nullopt;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file.get(), &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
         return std::nullopt;
     }
+    const std::uint64_t size = std::uint64_t{high} << 32 | low;
     std::vector<std::uint8_t> bytes(
-        static_cast<std::size_t>(std::min<std::uintmax_t>(size, kHeaderBytes)));
-    if (!in.read(reinterpret_cast<char*>(bytes.data()),
-                 static_cast<std::streamsize>(bytes.size()))) {
-        return std::nullopt;
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, kHeaderBytes)));
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), bytes.data() + done, DWORD(bytes.size() - done), &n, nullptr) ||
+            n == 0) {
+            return std::nullopt;
+        }
+        done += n;
     }
     return ParseWavHeader(bytes, size);
 }

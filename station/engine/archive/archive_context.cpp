@@ -1,27 +1,27 @@
 #include "archive_context.h"
 
-#include "platform/paths.h"
+#include <win32/sysinfo.h>
 
-#include <chrono>
-#include <ctime>
+#include "base/local_clock.h"
+
+#include <algorithm>
 
 namespace archive {
 
 double host_local_time() {
-    using namespace std::chrono;
-    const auto now = system_clock::now();
-    const std::time_t t = system_clock::to_time_t(now);
-    std::tm local{};
-    localtime_r(&t, &local);
-    const auto ms = duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000;
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
     // Days from 30 December 1899 to 1 January 1970 are 25569.
-    const std::int64_t days = std::int64_t(t + local.tm_gmtoff) / 86400;
-    const double seconds = double((t + local.tm_gmtoff) % 86400) + double(ms) / 1000.0;
-    return double(days + 25569) + seconds / 86400.0;
+    const long long days = station::DaysFromCivil(now.wYear, now.wMonth, now.wDay) + 25569;
+    const double seconds = double((now.wHour * 60 + now.wMinute) * 60 + now.wSecond) +
+                           double(now.wMilliseconds) / 1000.0;
+    return double(days) + seconds / 86400.0;
 }
 
 Path host_dir(const std::string& dir) {
-    return platform::resolve_path(dir);
+    std::string path = dir;
+    std::replace(path.begin(), path.end(), '\\', '/');
+    return Path(path);
 }
 
 } // namespace archive

@@ -47,8 +47,8 @@ struct ArchiveContext {
     std::int64_t group_limit = kGroupDataLimit;
 };
 
-// An archive directory or the program folder as a host path (Windows separators and
-// case-insensitive names accepted).
+// An archive directory or the program folder as a path for the file layer: Windows separators
+// become '/'; the file calls match existing names case-insensitively.
 Path host_dir(const std::string& dir);
 
 } // namespace archive

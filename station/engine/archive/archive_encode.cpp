@@ -6,6 +6,7 @@
 #include "pixaro/colorspace.h"
 
 #include <cstring>
+#include <memory>
 
 namespace archive {
 namespace {
@@ -13,6 +14,9 @@ namespace {
 // The station's one core-properties record; used on the GUI thread only, never by two
 // encodings at once.
 IJL_CORE_PROPERTIES JpegEncoderProps;
+// The encoder's output room, grown to the largest frame seen; GUI thread only as above.
+std::unique_ptr<std::uint8_t[]> JpegScratch;
+std::size_t JpegScratchSize = 0;
 
 class IjlSession {
 public:
@@ -64,7 +68,12 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
         dib = yuy2.data();
     }
     const std::size_t room = std::size_t(w) * std::size_t(h) * 3 + kJpegHeaderRoom;
-    stream.assign(room, 0);
+    // The encoder writes into a scratch buffer kept between frames (neither allocated nor
+    // cleared per frame); only the bytes it produced are copied into the stream.
+    if (JpegScratchSize < room) {
+        JpegScratch = std::make_unique_for_overwrite<std::uint8_t[]>(room);
+        JpegScratchSize = room;
+    }
     IjlSession session;
     IJL_CORE_PROPERTIES& p = JpegEncoderProps;
     p.DIBWidth = DWORD(w);
@@ -83,7 +92,7 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
         p.DIBColor = IJL_BGR;
     }
     p.JPGFile = nullptr;
-    p.JPGBytes = stream.data();
+    p.JPGBytes = JpegScratch.get();
     p.JPGSizeBytes = DWORD(room);
     p.JPGWidth = DWORD(w);
     p.JPGHeight = DWORD(h);
@@ -100,7 +109,7 @@ void encode_ijl(std::vector<std::uint8_t>& stream, std::span<const std::uint8_t>
         stream.clear();
         throw ArchiveError("the JPEG encoder failed on the frame");
     }
-    stream.resize(p.JPGSizeBytes);
+    stream.assign(JpegScratch.get(), JpegScratch.get() + p.JPGSizeBytes);
 }
 
 // The bitmap of the frame as top-down 24-bit picture (for libjpeg).

@@ -1,176 +1,174 @@
 #include "archive_io.h"
 
-#include <cerrno>
-#include <cstring>
-#include <system_error>
+#include <win32/errors.h>
+#include <win32/files.h>
+#include <win32_owners/unique_handle.h>
+#include <win32_owners/write_all.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <string>
 
 namespace archive {
 namespace {
 
-// An open POSIX file descriptor.
-class Fd {
-public:
-    explicit Fd(int fd) : fd_(fd) {}
-    Fd(const Fd&) = delete;
-    Fd& operator=(const Fd&) = delete;
-    ~Fd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    int get() const { return fd_; }
-    explicit operator bool() const { return fd_ >= 0; }
+using win32_owners::UniqueHandle;
 
-private:
-    int fd_;
-};
+// Other openers may read, write and delete while the archive holds a file, except while a
+// frame is written through (exclusive).
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
 [[noreturn]] void fail(const char* what, const Path& p) {
-    throw ArchiveError(std::string(what) + " " + p.string() + ": " + std::strerror(errno));
+    throw ArchiveError(std::string(what) + " " + p.string() + ": error " +
+                       std::to_string(GetLastError()));
 }
 
-void write_all(int fd, std::uint64_t offset, std::span<const std::uint8_t> bytes, const Path& p) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n =
-            ::pwrite(fd, bytes.data() + done, bytes.size() - done, off_t(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            fail("cannot write", p);
-        }
-        done += std::size_t(n);
+UniqueHandle open_file(const Path& p, DWORD access, DWORD share, DWORD disposition,
+                       DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    return UniqueHandle(
+        CreateFileA(p.string().c_str(), access, share, nullptr, disposition, flags, nullptr));
+}
+
+// Opens `p` for writing, creating it when missing; throws when it cannot.
+UniqueHandle open_for_write(const Path& p, DWORD share = kShareAll,
+                            DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    UniqueHandle file = open_file(p, GENERIC_WRITE, share, OPEN_ALWAYS, flags);
+    if (!file) {
+        fail("cannot open", p);
     }
+    return file;
+}
+
+bool seek(HANDLE file, std::uint64_t offset) {
+    LONG high = LONG(DWORD(offset >> 32));
+    const DWORD low = SetFilePointer(file, LONG(DWORD(offset)), &high, FILE_BEGIN);
+    return low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+}
+
+// Reads until `out` is full or the file ends; the bytes read.
+std::size_t read_some(HANDLE file, std::span<std::uint8_t> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const std::size_t left = out.size() - done;
+        const DWORD chunk = left > 0x40000000u ? 0x40000000u : DWORD(left);
+        DWORD n = 0;
+        if (!ReadFile(file, out.data() + done, chunk, &n, nullptr) || n == 0) {
+            break;
+        }
+        done += n;
+    }
+    return done;
+}
+
+void write_at_position(HANDLE file, std::uint64_t offset, std::span<const std::uint8_t> bytes,
+                       const Path& p) {
+    if (!seek(file, offset) || !win32_owners::write_all(file, bytes.data(), bytes.size())) {
+        fail("cannot write", p);
+    }
+}
+
+bool missing(DWORD error) {
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
 class HostIo final : public ArchiveIo {
 public:
     std::optional<std::vector<std::uint8_t>> read_file(const Path& p) override {
-        Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd) {
+        UniqueHandle file =
+            open_file(p, GENERIC_READ, kShareAll, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
+        if (!file) {
             return std::nullopt;
         }
-        struct stat st {};
-        if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        DWORD high = 0;
+        const DWORD low = GetFileSize(file.get(), &high);
+        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
             return std::nullopt;
         }
-        std::vector<std::uint8_t> out(std::size_t(st.st_size));
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n = ::pread(fd.get(), out.data() + done, out.size() - done, off_t(done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            done += std::size_t(n);
-        }
-        out.resize(done);
+        std::vector<std::uint8_t> out(std::size_t((std::uint64_t(high) << 32) | low));
+        out.resize(read_some(file.get(), out));
         return out;
     }
 
     std::optional<std::uint64_t> file_size(const Path& p) override {
-        struct stat st {};
-        if (::stat(p.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        UniqueHandle file = open_file(p, 0, kShareAll, OPEN_EXISTING);
+        if (!file) {
             return std::nullopt;
         }
-        return std::uint64_t(st.st_size);
+        DWORD high = 0;
+        const DWORD low = GetFileSize(file.get(), &high);
+        if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+            return std::nullopt;
+        }
+        return (std::uint64_t(high) << 32) | low;
     }
 
     bool read_at(const Path& p, std::uint64_t offset, std::span<std::uint8_t> out) override {
-        Fd fd(::open(p.c_str(), O_RDONLY | O_CLOEXEC));
-        if (!fd) {
-            return false;
-        }
-        std::size_t done = 0;
-        while (done < out.size()) {
-            const ssize_t n =
-                ::pread(fd.get(), out.data() + done, out.size() - done, off_t(offset + done));
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                return false;
-            }
-            done += std::size_t(n);
-        }
-        return true;
+        UniqueHandle file = open_file(p, GENERIC_READ, kShareAll, OPEN_EXISTING);
+        return file && seek(file.get(), offset) && read_some(file.get(), out) == out.size();
     }
 
     bool usable_directory(const Path& p) override {
-        struct stat st {};
-        return ::stat(p.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-               ::access(p.c_str(), R_OK | W_OK | X_OK) == 0;
+        const DWORD attributes = GetFileAttributesA(p.string().c_str());
+        return attributes != INVALID_FILE_ATTRIBUTES &&
+               (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+               (attributes & FILE_ATTRIBUTE_READONLY) == 0;
     }
 
     void write_file(const Path& p, std::span<const std::uint8_t> bytes) override {
-        Fd fd(::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-        if (!fd) {
-            fail("cannot open", p);
-        }
-        write_all(fd.get(), 0, bytes, p);
-        if (::ftruncate(fd.get(), off_t(bytes.size())) != 0) {
+        UniqueHandle file = open_for_write(p);
+        write_at_position(file.get(), 0, bytes, p);
+        if (!SetEndOfFile(file.get())) {
             fail("cannot write", p);
         }
     }
 
     void write_at(const Path& p, std::uint64_t offset, std::span<const std::uint8_t> bytes,
                   DataWrite mode) override {
-        int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
-        if (mode == DataWrite::WriteThrough) {
-            flags |= O_DSYNC;
-        }
-        Fd fd(::open(p.c_str(), flags, 0644));
-        if (!fd) {
-            fail("cannot open", p);
-        }
-        if (mode == DataWrite::WriteThrough) {
-            ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
-        }
-        write_all(fd.get(), offset, bytes, p);
+        UniqueHandle file =
+            mode == DataWrite::WriteThrough
+                ? open_for_write(p, 0, FILE_FLAG_WRITE_THROUGH | FILE_FLAG_SEQUENTIAL_SCAN)
+                : open_for_write(p);
+        write_at_position(file.get(), offset, bytes, p);
     }
 
     void write_and_cut(const Path& p, std::uint64_t offset,
                        std::span<const std::uint8_t> bytes) override {
-        Fd fd(::open(p.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
-        if (!fd) {
-            fail("cannot open", p);
-        }
-        write_all(fd.get(), offset, bytes, p);
-        if (::ftruncate(fd.get(), off_t(offset + bytes.size())) != 0) {
+        UniqueHandle file = open_for_write(p);
+        write_at_position(file.get(), offset, bytes, p);
+        if (!SetEndOfFile(file.get())) {
             fail("cannot write", p);
         }
     }
 
     bool remove_file(const Path& p) override {
-        if (::unlink(p.c_str()) == 0) {
+        if (DeleteFileA(p.string().c_str())) {
             return true;
         }
-        if (errno == ENOENT) {
+        if (missing(GetLastError())) {
             return false;
         }
         fail("cannot delete", p);
     }
 
     void rename_file(const Path& from, const Path& to) override {
-        if (::rename(from.c_str(), to.c_str()) != 0) {
+        if (!MoveFileExA(from.string().c_str(), to.string().c_str(), MOVEFILE_REPLACE_EXISTING)) {
             fail("cannot rename", from);
         }
     }
 
     bool create_directories(const Path& p) override {
-        std::error_code ec;
-        std::filesystem::create_directories(p, ec);
+        // Each folder on the way, from the outermost; those that exist fail harmlessly.
+        const std::string path = p.string();
+        for (std::size_t i = 1; i < path.size(); ++i) {
+            if (path[i] == '/' || path[i] == '\\') {
+                CreateDirectoryA(path.substr(0, i).c_str(), nullptr);
+            }
+        }
+        CreateDirectoryA(path.c_str(), nullptr);
         return usable_directory(p);
     }
 
-    bool remove_empty_directory(const Path& p) override { return ::rmdir(p.c_str()) == 0; }
+    bool remove_empty_directory(const Path& p) override {
+        return RemoveDirectoryA(p.string().c_str()) != FALSE;
+    }
 };
 
 } // namespace
@@ -181,12 +179,12 @@ ArchiveIo& host_io() {
 }
 
 std::optional<DiskSpace> host_free_space(const Path& folder) {
-    std::error_code ec;
-    const auto info = std::filesystem::space(folder, ec);
-    if (ec) {
+    ULARGE_INTEGER free_to_caller{};
+    ULARGE_INTEGER total{};
+    if (!GetDiskFreeSpaceExA(folder.string().c_str(), &free_to_caller, &total, nullptr)) {
         return std::nullopt;
     }
-    return DiskSpace{info.available, info.capacity};
+    return DiskSpace{free_to_caller.QuadPart, total.QuadPart};
 }
 
 } // namespace archive

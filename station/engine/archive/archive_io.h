@@ -1,5 +1,6 @@
 // The file layer the archive works through. Every change the archive makes to the disk is one
-// call of this interface, so tests can fail or cut any of them. Paths are host paths.
+// call of this interface, so tests can fail or cut any of them. Paths go to the file calls as
+// they are (either separator; existing names match case-insensitively).
 #pragma once
 
 #include <cstdint>

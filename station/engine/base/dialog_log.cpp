@@ -1,41 +1,46 @@
 #include "dialog_log.h"
 
-#include "language.h"
+#include "base_state.h"
 #include "language_lines.h"
 #include "work_log.h"
 
 namespace station {
 
-std::string DialogLogText(int before, std::string_view quoted, int after) {
-    std::string text = LangList[before];
+std::string DialogLogText(const LanguageList& lang, int before, std::string_view quoted,
+                          int after) {
+    std::string text = lang[before];
     text += " \"";
     text += quoted;
     text += '"';
     if (after >= 0) {
         text += ' ';
-        text += LangList[after];
+        text += lang[after];
     }
     return text;
 }
 
-void LogDialogOpened(std::string_view title) {
-    WriteReport(kDialogLogCategory, DialogLogText(kLineWindow, title, kLineOpened));
+void LogDialogOpened(const BaseState& base, std::string_view title) {
+    WriteReport(base, kDialogLogCategory,
+                DialogLogText(base.LangList, kLineWindow, title, kLineOpened));
 }
 
-void LogDialogClosed(std::string_view title) {
-    WriteReport(kDialogLogCategory, DialogLogText(kLineWindow, title, kLineClosed));
+void LogDialogClosed(const BaseState& base, std::string_view title) {
+    WriteReport(base, kDialogLogCategory,
+                DialogLogText(base.LangList, kLineWindow, title, kLineClosed));
 }
 
-void LogDialogChanged(std::string_view title) {
-    WriteReport(kDialogLogCategory, DialogLogText(kLineInWindow, title, kLineChangesMade));
+void LogDialogChanged(const BaseState& base, std::string_view title) {
+    WriteReport(base, kDialogLogCategory,
+                DialogLogText(base.LangList, kLineInWindow, title, kLineChangesMade));
 }
 
-void LogDialogButton(std::string_view caption) {
-    WriteReport(kDialogLogCategory, DialogLogText(kLineControlUsed, caption, -1));
+void LogDialogButton(const BaseState& base, std::string_view caption) {
+    WriteReport(base, kDialogLogCategory,
+                DialogLogText(base.LangList, kLineControlUsed, caption, -1));
 }
 
-void LogDialogCancelled() {
-    WriteReport(kDialogLogCategory, LangList[kLineChangesCancelled]);
+void LogDialogCancelled(const BaseState& base) {
+    WriteReport(base, kDialogLogCategory, base.LangList[kLineChangesCancelled]);
 }
 
 } // namespace station

@@ -3,26 +3,30 @@
 // captions are CP1251, as the language file gives them.
 #pragma once
 
+#include "language.h"
+
 #include <string>
 #include <string_view>
 
 namespace station {
 
+struct BaseState;
+
 inline constexpr int kDialogLogCategory = 2;
 
 // Line 245, "title", line 246.
-void LogDialogOpened(std::string_view title);
+void LogDialogOpened(const BaseState& base, std::string_view title);
 // Line 245, "title", line 247.
-void LogDialogClosed(std::string_view title);
+void LogDialogClosed(const BaseState& base, std::string_view title);
 // Line 248, "title", line 249.
-void LogDialogChanged(std::string_view title);
+void LogDialogChanged(const BaseState& base, std::string_view title);
 // Line 244, "caption": a button or another control was used.
-void LogDialogButton(std::string_view caption);
+void LogDialogButton(const BaseState& base, std::string_view caption);
 // Line 241 alone: the changes were cancelled.
-void LogDialogCancelled();
+void LogDialogCancelled(const BaseState& base);
 
 // The text of a line with a quoted piece: line `before`, "quoted", then line `after` when it
 // is not negative.
-std::string DialogLogText(int before, std::string_view quoted, int after);
+std::string DialogLogText(const LanguageList& lang, int before, std::string_view quoted, int after);
 
 } // namespace station

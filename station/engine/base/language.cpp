@@ -1,29 +1,15 @@
 #include "language.h"
 
-#include "program_dir.h"
-
-#include <fstream>
-#include <iterator>
-#include <system_error>
+#include "base_state.h"
 
 namespace station {
 
-LanguageList LangList;
-
 bool LanguageList::LoadFromFile(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
+    const auto bytes = ReadWholeFile(path.string());
+    if (!bytes) {
         return false;
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return false;
-    }
-    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (in.bad()) {
-        return false;
-    }
-    SetText(bytes);
+    SetText(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
     return true;
 }
 
@@ -54,8 +40,8 @@ const std::string& LanguageList::operator[](int n) const {
     return lines_[static_cast<std::size_t>(n)];
 }
 
-bool LoadLanguageFile() {
-    return LangList.LoadFromFile(ProgramFile(kLanguageFileName));
+bool LoadLanguageFile(BaseState& base) {
+    return base.LangList.LoadFromFile(ProgramFile(base, kLanguageFileName));
 }
 
 } // namespace station

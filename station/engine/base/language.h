@@ -29,10 +29,9 @@ private:
     std::vector<std::string> lines_;
 };
 
-// The station's language texts.
-extern LanguageList LangList;
+struct BaseState;
 
-// Loads `LangList` from "tolm.lng" in the program folder.
-bool LoadLanguageFile();
+// Loads the station's `LangList` from "tolm.lng" in the program folder.
+bool LoadLanguageFile(BaseState& base);
 
 } // namespace station

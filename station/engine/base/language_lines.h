@@ -66,6 +66,31 @@ inline constexpr int kLineFramePeriods = 310;
 inline constexpr int kLineCaptureBuffers = 311;
 inline constexpr int kLineEmptyFrames = 312;
 
+// Stored configurations dialog.
+inline constexpr int kLineStoredConfigurations = 8;
+inline constexpr int kLineSaveColumn = 9;
+inline constexpr int kLineLoadColumn = 10;
+inline constexpr int kLineTimedLoadColumn = 11;
+inline constexpr int kLineNameColumn = 14;
+inline constexpr int kLineSaveQuestion = 16;
+inline constexpr int kLineTimedLoadOff = 17;
+inline constexpr int kLineModeDaily = 199;
+inline constexpr int kLineModeWorkdays = 200;
+inline constexpr int kLineModeWeekend = 201;
+inline constexpr int kLineTimedLoadOf = 202;
+inline constexpr int kLineTimedLoadTail = 203;
+inline constexpr int kLineUseTimedLoad = 204;
+inline constexpr int kLineTimeGroup = 205;
+inline constexpr int kLineDateGroup = 206;
+inline constexpr int kLineOnDate = 207;
+inline constexpr int kLineEveryDay = 208;
+inline constexpr int kLineMondayToFriday = 209;
+inline constexpr int kLineSaturdaySunday = 210;
+inline constexpr int kLineSetButton = 211;
+inline constexpr int kLineDateTimeWord = 212;
+inline constexpr int kLineConfigurationNotSaved = 313;
+inline constexpr int kLineConfTableNotSaved = 314;
+
 // Every line above, for the check against the language file and its line list.
 inline constexpr int kNamedLines[] = {kLineProgramName,
                                       kLineSettings,
@@ -122,6 +147,29 @@ inline constexpr int kNamedLines[] = {kLineProgramName,
                                       kLineStop,
                                       kLineFramePeriods,
                                       kLineCaptureBuffers,
-                                      kLineEmptyFrames};
+                                      kLineEmptyFrames,
+                                      kLineStoredConfigurations,
+                                      kLineSaveColumn,
+                                      kLineLoadColumn,
+                                      kLineTimedLoadColumn,
+                                      kLineNameColumn,
+                                      kLineSaveQuestion,
+                                      kLineTimedLoadOff,
+                                      kLineModeDaily,
+                                      kLineModeWorkdays,
+                                      kLineModeWeekend,
+                                      kLineTimedLoadOf,
+                                      kLineTimedLoadTail,
+                                      kLineUseTimedLoad,
+                                      kLineTimeGroup,
+                                      kLineDateGroup,
+                                      kLineOnDate,
+                                      kLineEveryDay,
+                                      kLineMondayToFriday,
+                                      kLineSaturdaySunday,
+                                      kLineSetButton,
+                                      kLineDateTimeWord,
+                                      kLineConfigurationNotSaved,
+                                      kLineConfTableNotSaved};
 
 } // namespace station

@@ -3,6 +3,8 @@
 // monitors and configurations are numbered from 1.
 #pragma once
 
+#include <cstdint>
+
 namespace station {
 
 inline constexpr int kChipCount = 4;
@@ -11,6 +13,8 @@ inline constexpr int kSlotCount = 32;
 inline constexpr int kRemoteStationCount = 20;
 inline constexpr int kMonitorCount = 4;
 inline constexpr int kConfigurationCount = 99;
+// The highest camera level (the level DAC's 6 bits).
+inline constexpr std::int32_t kMaxCameraLevel = 63;
 
 // 1..kChipCount etc.; every window field used as an index passes one of these first.
 inline constexpr bool ValidChip(int k) {

@@ -1,48 +1,23 @@
 #include "local_clock.h"
 
-#include <chrono>
-#include <ctime>
-#include <mutex>
+#include "base_state.h"
+
+#include <win32/sysinfo.h>
 
 namespace station {
 namespace {
 
-std::mutex& clock_mutex() {
-    static std::mutex m;
-    return m;
-}
-
-std::function<LocalDateTime()>& clock_source() {
-    static std::function<LocalDateTime()> source;
-    return source;
-}
-
 LocalDateTime real_now() {
-    const auto now = std::chrono::system_clock::now();
-    const std::time_t t = std::chrono::system_clock::to_time_t(now);
-    const auto ms =
-        std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count() %
-        1000;
-    std::tm tm{};
-    localtime_r(&t, &tm);
-    return LocalDateTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday,          tm.tm_hour,
-                         tm.tm_min,         tm.tm_sec,     static_cast<int>(ms)};
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return LocalDateTime{now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+                         now.wMinute, now.wSecond, now.wMilliseconds};
 }
 
 } // namespace
 
-LocalDateTime LocalNow() {
-    std::function<LocalDateTime()> source;
-    {
-        std::lock_guard lock(clock_mutex());
-        source = clock_source();
-    }
-    return source ? source() : real_now();
-}
-
-void SetLocalClock(std::function<LocalDateTime()> source) {
-    std::lock_guard lock(clock_mutex());
-    clock_source() = std::move(source);
+LocalDateTime LocalNow(const BaseState& base) {
+    return base.LocalClock ? base.LocalClock() : real_now();
 }
 
 long long DaysFromCivil(int year, int month, int day) {

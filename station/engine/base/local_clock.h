@@ -1,8 +1,6 @@
-// The station's local date and time (the work log's clock). Real by default; a test sets its
-// own source and so fixes the date and time the station sees.
+// The station's local date and time (the work log's clock). Real unless the station state's
+// `LocalClock` gives a source (a test fixes the date and time the station sees so).
 #pragma once
-
-#include <functional>
 
 namespace station {
 
@@ -16,11 +14,10 @@ struct LocalDateTime {
     int millisecond = 0;
 };
 
-// One reading of the clock.
-LocalDateTime LocalNow();
+struct BaseState;
 
-// Replaces the clock's source; an empty function restores the real local time.
-void SetLocalClock(std::function<LocalDateTime()> source);
+// One reading of the station's clock.
+LocalDateTime LocalNow(const BaseState& base);
 
 // Days from 1 January 1970 to the given civil date (proleptic Gregorian; negative before).
 long long DaysFromCivil(int year, int month, int day);

@@ -1,112 +1,97 @@
 #include "program_dir.h"
 
-#include "platform/paths.h"
+#include "base_state.h"
 
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <fstream>
-#include <mutex>
-#include <system_error>
-#include <unistd.h>
+#include <win32/errors.h>
+#include <win32/files.h>
+#include <win32/modules.h>
+#include <win32_owners/unique_handle.h>
+#include <win32_owners/write_all.h>
 
 namespace station {
 namespace {
 
-std::mutex& dir_mutex() {
-    static std::mutex m;
-    return m;
-}
+using win32_owners::UniqueHandle;
 
-std::string& dir_value() {
-    static std::string dir;
-    return dir;
-}
-
-std::string program_file_folder() {
-    std::error_code ec;
-    const auto exe = std::filesystem::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        return std::filesystem::current_path(ec).string();
-    }
-    return exe.parent_path().string();
-}
-
-bool write_all(int fd, const std::vector<std::uint8_t>& bytes) {
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n <= 0) {
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
+bool is_separator(char c) {
+    return c == '/' || c == '\\';
 }
 
 } // namespace
 
-std::string ProgramDir() {
-    std::lock_guard lock(dir_mutex());
-    std::string& dir = dir_value();
-    if (dir.empty()) {
-        dir = program_file_folder();
+// The folder of the program file; the current folder when the program file cannot be told.
+std::string ProgramFileFolder() {
+    char path[4096]; // host folders may be deeper than MAX_PATH
+    const DWORD n = GetModuleFileNameA(nullptr, path, sizeof path);
+    std::string file(path, n < sizeof path ? n : 0);
+    std::size_t cut = file.size();
+    while (cut > 0 && !is_separator(file[cut - 1])) {
+        --cut;
     }
-    return dir;
+    if (cut == 0) {
+        const DWORD size = GetCurrentDirectoryA(sizeof path, path);
+        return size > 0 && size < sizeof path ? std::string(path, size) : std::string();
+    }
+    file.resize(cut > 1 ? cut - 1 : cut);
+    return file;
 }
 
-void SetProgramDir(std::string dir) {
-    while (dir.size() > 1 && (dir.back() == '/' || dir.back() == '\\')) {
+void SetProgramDir(BaseState& base, std::string dir) {
+    while (dir.size() > 1 && is_separator(dir.back())) {
         dir.pop_back();
     }
-    std::lock_guard lock(dir_mutex());
-    dir_value() = std::move(dir);
+    base.ProgramDir = std::move(dir);
 }
 
-std::filesystem::path ProgramFile(std::string_view name) {
-    std::string path = ProgramDir();
+std::string ProgramFile(const BaseState& base, std::string_view name) {
+    std::string path = base.ProgramDir;
     path += '/';
     path += name;
-    return platform::resolve_path(path);
+    return path;
 }
 
-std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name) {
-    const auto path = ProgramFile(name);
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(path, ec)) {
-        return std::nullopt;
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
+std::optional<std::vector<std::uint8_t>> ReadProgramFile(const BaseState& base,
+                                                         std::string_view name) {
+    return ReadWholeFile(ProgramFile(base, name));
+}
+
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path) {
+    const UniqueHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!file) {
         return std::nullopt;
     }
     std::vector<std::uint8_t> bytes;
-    char buf[4096];
-    while (in.read(buf, sizeof buf) || in.gcount() > 0) {
-        bytes.insert(bytes.end(), buf, buf + in.gcount());
+    std::uint8_t buf[4096];
+    for (;;) {
+        DWORD n = 0;
+        if (!ReadFile(file.get(), buf, sizeof buf, &n, nullptr)) {
+            return std::nullopt;
+        }
+        if (n == 0) {
+            return bytes;
+        }
+        bytes.insert(bytes.end(), buf, buf + n);
     }
-    if (in.bad()) {
-        return std::nullopt;
-    }
-    return bytes;
 }
 
-bool ReplaceProgramFile(std::string_view name, const std::vector<std::uint8_t>& bytes) {
-    const auto target = ProgramFile(name);
-    auto temp = target;
-    temp += ".tmp";
-    const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        return false;
+bool ReplaceProgramFile(const BaseState& base, std::string_view name,
+                        const std::vector<std::uint8_t>& bytes) {
+    const std::string target = ProgramFile(base, name);
+    const std::string temp = target + ".tmp";
+    bool written = false;
+    {
+        const UniqueHandle file(CreateFileA(temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                            FILE_FLAG_WRITE_THROUGH, nullptr));
+        if (!file) {
+            return false;
+        }
+        written = win32_owners::write_all(file.get(), bytes.data(), bytes.size()) &&
+                  FlushFileBuffers(file.get());
     }
-    const bool written = write_all(fd, bytes) && ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    if (!written || !closed || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::error_code ec;
-        std::filesystem::remove(temp, ec);
+    if (!written || !MoveFileExA(temp.c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        DeleteFileA(temp.c_str());
         return false;
     }
     return true;

@@ -4,7 +4,6 @@
 #pragma once
 
 #include <cstdint>
-#include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -12,19 +11,27 @@
 
 namespace station {
 
-// The folder of the program file, without a trailing separator (set on first use).
-std::string ProgramDir();
-// Replaces the program folder for this process (tests use a temporary folder).
-void SetProgramDir(std::string dir);
+struct BaseState;
 
-// The path of `name` in the program folder, matching an existing file case-insensitively.
-std::filesystem::path ProgramFile(std::string_view name);
+// The folder of the program file, without a trailing separator: the station's `ProgramDir`
+// unless it is replaced.
+std::string ProgramFileFolder();
+// Replaces the station's program folder (tests use a temporary folder).
+void SetProgramDir(BaseState& base, std::string dir);
+
+// The path of `name` in the program folder, for the file calls (which match an existing name
+// case-insensitively).
+std::string ProgramFile(const BaseState& base, std::string_view name);
 
 // The whole content of a file of the program folder; empty when it is missing or unreadable.
-std::optional<std::vector<std::uint8_t>> ReadProgramFile(std::string_view name);
+std::optional<std::vector<std::uint8_t>> ReadProgramFile(const BaseState& base,
+                                                         std::string_view name);
+// The whole content of the file at `path` (any folder); empty when it is missing or unreadable.
+std::optional<std::vector<std::uint8_t>> ReadWholeFile(const std::string& path);
 
 // Replaces a file of the program folder with `bytes`: they go to a temporary file beside it,
 // which then takes the file's name, so a failed or short write leaves the old file untouched.
-bool ReplaceProgramFile(std::string_view name, const std::vector<std::uint8_t>& bytes);
+bool ReplaceProgramFile(const BaseState& base, std::string_view name,
+                        const std::vector<std::uint8_t>& bytes);
 
 } // namespace station

@@ -1,39 +1,45 @@
 #include "work_log.h"
 
-#include "platform/paths.h"
+#include "base_state.h"
 #include "program_dir.h"
 
+#include <win32/files.h>
+#include <win32_owners/find_handle.h>
+#include <win32_owners/unique_handle.h>
+#include <win32_owners/write_all.h>
+
 #include <cstdio>
-#include <filesystem>
-#include <memory>
-#include <system_error>
 
 namespace station {
-
-std::array<bool, 6> ReportFlags{};
-std::int32_t ReportDays = 7;
 
 namespace {
 
 constexpr long long kMsPerDay = 86400000;
 
-bool has_log_extension(const std::string& name) {
-    return name.size() >= 4 &&
-           platform::iequals(std::string_view(name).substr(name.size() - 4), ".rpt");
+bool has_log_extension(std::string_view name) {
+    if (name.size() < 4) {
+        return false;
+    }
+    const std::string_view ext = name.substr(name.size() - 4);
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+    return ext[0] == '.' && lower(ext[1]) == 'r' && lower(ext[2]) == 'p' && lower(ext[3]) == 't';
 }
 
 // Deletes every log file whose date lies more than `ReportDays` days before `now`, counting
 // the time of day; files whose names are not dates stay.
-void purge(const std::filesystem::path& dir, const LocalDateTime& now) {
+void purge(const std::string& dir, const LocalDateTime& now, std::int32_t ReportDays) {
     const long long now_ms = DaysFromCivil(now.year, now.month, now.day) * kMsPerDay +
                              ((now.hour * 60LL + now.minute) * 60 + now.second) * 1000 +
                              now.millisecond;
     const long long keep_ms = static_cast<long long>(ReportDays) * kMsPerDay;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string name = it->path().filename().string();
-        std::error_code type_ec;
-        if (!has_log_extension(name) || !it->is_regular_file(type_ec)) {
+    WIN32_FIND_DATAA entry{};
+    const win32_owners::FindHandle search(FindFirstFileA((dir + "/*.rpt").c_str(), &entry));
+    if (!search) {
+        return;
+    }
+    do {
+        const std::string name = entry.cFileName;
+        if (!has_log_extension(name) || (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
             continue;
         }
         const auto date = ReportFileDate(name);
@@ -42,15 +48,10 @@ void purge(const std::filesystem::path& dir, const LocalDateTime& now) {
         }
         const long long file_ms = DaysFromCivil(date->year, date->month, date->day) * kMsPerDay;
         if (now_ms - file_ms > keep_ms) {
-            std::error_code rm_ec;
-            std::filesystem::remove(it->path(), rm_ec);
+            DeleteFileA((dir + "/" + name).c_str());
         }
-    }
+    } while (FindNextFileA(search.get(), &entry));
 }
-
-struct FileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
 
 } // namespace
 
@@ -91,30 +92,30 @@ std::string WorkLogLine(int category, const LocalDateTime& now, std::string_view
     return line;
 }
 
-void WriteReport(int category, std::string_view text) {
+void WriteReport(const BaseState& base, int category, std::string_view text) {
+    const std::array<bool, 6>& ReportFlags = base.ReportFlags;
     if (category < 1 || category > 6 || !ReportFlags[0] ||
         !ReportFlags[static_cast<std::size_t>(category - 1)]) {
         return;
     }
     // One reading gives the file's date and the line's time.
-    const LocalDateTime now = LocalNow();
+    const LocalDateTime now = LocalNow(base);
     const std::string line = WorkLogLine(category, now, text);
-    const std::filesystem::path dir = ProgramDir();
-    std::error_code ec;
-    if (!std::filesystem::is_directory(dir, ec)) {
+    const std::string dir = base.ProgramDir;
+    const DWORD dir_attributes = GetFileAttributesA(dir.c_str());
+    if (dir_attributes == INVALID_FILE_ATTRIBUTES ||
+        (dir_attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return;
     }
-    const auto path = ProgramFile(WorkLogFileName(now));
-    const bool exists = std::filesystem::exists(path, ec);
-    if (ec) {
-        return;
+    const std::string path = ProgramFile(base, WorkLogFileName(now));
+    if (GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        purge(dir, now, base.ReportDays); // the first line of a new day
     }
-    if (!exists) {
-        purge(dir, now);
-    }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "ab"));
-    if (file) {
-        std::fwrite(line.data(), 1, line.size(), file.get());
+    const win32_owners::UniqueHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                                                      nullptr));
+    if (file && SetFilePointer(file.get(), 0, nullptr, FILE_END) != INVALID_SET_FILE_POINTER) {
+        win32_owners::write_all(file.get(), line.data(), line.size());
     }
 }
 

@@ -1,7 +1,7 @@
 // The work log: one plain-text file per day in the program folder, named YYYYMMDD.rpt, one
 // line per event: the two-digit category, a blank, the local time hh:mm:ss, a blank, the text
 // (CP1251), CR LF. The first line of a day creates its file and purges files older than
-// `ReportDays` days.
+// `ReportDays` days. The switches `ReportFlags` and `ReportDays` are the station's `BaseState`.
 #pragma once
 
 #include <array>
@@ -14,15 +14,11 @@
 
 namespace station {
 
-// Entry 0: the work log is on; entry n - 1 (n = 2..6): lines of category n are written.
-// Categories: 2 operator actions, 3 alarm events, 4 network, 5 hardware, 6 other.
-extern std::array<bool, 6> ReportFlags;
-// Days a log file is kept.
-extern std::int32_t ReportDays;
+struct BaseState;
 
 // Appends one line of `category` (1..6) to today's file when the log and the category are on.
 // Other categories are ignored. File errors lose the line silently.
-void WriteReport(int category, std::string_view text);
+void WriteReport(const BaseState& base, int category, std::string_view text);
 
 struct CivilDate {
     int year;

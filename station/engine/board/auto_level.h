@@ -11,8 +11,6 @@
 
 namespace station {
 
-inline constexpr std::int32_t kMaxCameraLevel = 63;
-
 // The last three level steps of one camera on one board, with the ring position 1..3 of the
 // next entry.
 struct LevelStepHistory {

@@ -45,8 +45,8 @@ constexpr Try kTryOk{true, 0, false};
 } // namespace
 
 BoardControl::BoardControl(const BoardLibrary& library,
-                           const std::array<bool, kChipCount>& chip_present)
-    : library_(library), chip_present_(chip_present) {
+                           const std::array<bool, kChipCount>& chip_present, const HrdMapTable& map)
+    : library_(library), chip_present_(chip_present), map_(map) {
     I2CLastTick.fill(timeGetTime());
     ResetMuxBookkeeping();
 }
@@ -71,16 +71,16 @@ BoardControl::Device BoardControl::device(std::int32_t address_index, const std:
 }
 
 BoardControl::Device BoardControl::mux_device() const {
-    return device(HrdMap.CommAdr, kMuxAddresses, kCommAddressCount, HrdMap.CommChanel);
+    return device(map_.CommAdr, kMuxAddresses, kCommAddressCount, map_.CommChanel);
 }
 BoardControl::Device BoardControl::dac_device() const {
-    return device(HrdMap.DacAdr, kDacAddresses, kDacAddressCount, HrdMap.DacChanel);
+    return device(map_.DacAdr, kDacAddresses, kDacAddressCount, map_.DacChanel);
 }
 BoardControl::Device BoardControl::sensor_device() const {
-    return device(HrdMap.SensAdr, kSensorAddresses, kSensAddressCount, HrdMap.SensChanel);
+    return device(map_.SensAdr, kSensorAddresses, kSensAddressCount, map_.SensChanel);
 }
 BoardControl::Device BoardControl::relay_device() const {
-    return device(HrdMap.UprAdr, kRelayAddresses, kUprAddressCount, HrdMap.UprChanel);
+    return device(map_.UprAdr, kRelayAddresses, kUprAddressCount, map_.UprChanel);
 }
 
 void BoardControl::pace(int board) {
@@ -89,7 +89,10 @@ void BoardControl::pace(int board) {
     }
     std::uint32_t& last = I2CLastTick[static_cast<std::size_t>(board - 1)];
     const auto delay = static_cast<std::uint32_t>(Settings.Delay);
-    while (since(last) <= delay) {
+    // Sleeps until the deadline rather than spinning on the clock; a Sleep may end early or
+    // late by the clock's granularity, so the passed time is read again after it.
+    for (std::uint32_t passed = since(last); passed <= delay; passed = since(last)) {
+        Sleep(delay + 1 - passed);
     }
 }
 

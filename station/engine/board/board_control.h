@@ -11,6 +11,7 @@
 #include "board_library.h"
 #include "alarm/camera_alarm_fields.h"
 #include "i2c_counters.h"
+#include "settings/settings_state.h"
 
 #include <array>
 #include <cstdint>
@@ -29,8 +30,10 @@ struct I2CSettings {
 
 class BoardControl {
 public:
-    // `chip_present[i]`: chip i + 1 is present (set by the second start-up stage).
-    BoardControl(const BoardLibrary& library, const std::array<bool, kChipCount>& chip_present);
+    // `chip_present[i]`: chip i + 1 is present (set by the second start-up stage); `map` the
+    // station's board register map ("hrdini.pdt").
+    BoardControl(const BoardLibrary& library, const std::array<bool, kChipCount>& chip_present,
+                 const HrdMapTable& map);
 
     I2CSettings Settings;
     // Per board 1..4 (entry board - 1): the tick of its last I2C write.
@@ -109,6 +112,7 @@ private:
 
     const BoardLibrary& library_;
     const std::array<bool, kChipCount>& chip_present_;
+    const HrdMapTable& map_;
 };
 
 } // namespace station

@@ -1,6 +1,6 @@
 #include "host_bridge.h"
 
-#include "base/language.h"
+#include "base/base_state.h"
 #include "base/language_lines.h"
 #include "base/work_log.h"
 
@@ -13,10 +13,10 @@ namespace {
 constexpr int kHardwareCategory = 5;
 constexpr DWORD kPciFixBits = 6;
 
-void log_value(int line, DWORD value) {
+void log_value(const BaseState& base, int line, DWORD value) {
     char hex[9];
     std::snprintf(hex, sizeof hex, "%08X", static_cast<unsigned>(value));
-    WriteReport(kHardwareCategory, LangList[line] + " " + hex);
+    WriteReport(base, kHardwareCategory, base.LangList[line] + " " + hex);
 }
 
 } // namespace
@@ -31,26 +31,26 @@ void HostBridge::Read(const BoardLibrary& library) {
     }
 }
 
-void HostBridge::ReportAndFix(const BoardLibrary& library, bool pci_fix) {
+void HostBridge::ReportAndFix(const BaseState& base, const BoardLibrary& library, bool pci_fix) {
     if (!BridgePresent || !library.BoardControlOn()) {
-        WriteReport(kHardwareCategory, LangList[kLineNoHostBridge]);
+        WriteReport(base, kHardwareCategory, base.LangList[kLineNoHostBridge]);
         return;
     }
-    log_value(kLineHostBridgeFound, BridgeValue);
+    log_value(base, kLineHostBridgeFound, BridgeValue);
     if (pci_fix && (BridgeValue & kPciFixBits) != kPciFixBits) {
         const DWORD fixed = BridgeValue | kPciFixBits;
         library.Table().TarvoWriteBridgePCIInfo(fixed);
-        log_value(kLineHostBridgeWritten, fixed);
+        log_value(base, kLineHostBridgeWritten, fixed);
     }
 }
 
-void HostBridge::Restore(const BoardLibrary& library) {
+void HostBridge::Restore(const BaseState& base, const BoardLibrary& library) {
     if (!BridgePresent || !library.BoardControlOn()) {
         return;
     }
     if (library.Table().TarvoReadBridgePCIInfo() != BridgeValue) {
         library.Table().TarvoWriteBridgePCIInfo(BridgeValue);
-        log_value(kLineHostBridgeRestored, BridgeValue);
+        log_value(base, kLineHostBridgeRestored, BridgeValue);
     }
 }
 

@@ -8,6 +8,8 @@
 
 namespace station {
 
+struct BaseState;
+
 struct HostBridge {
     bool BridgePresent = false;
     DWORD BridgeValue = 0;
@@ -16,9 +18,9 @@ struct HostBridge {
     void Read(const BoardLibrary& library);
     // Logs the bridge value (category 5); with `pci_fix` and bits 1 and 2 not both set, writes
     // the value with them set and logs that. Without a bridge only the "no bridge" line.
-    void ReportAndFix(const BoardLibrary& library, bool pci_fix);
+    void ReportAndFix(const BaseState& base, const BoardLibrary& library, bool pci_fix);
     // Writes the start value back when the bridge now holds another, and logs it.
-    void Restore(const BoardLibrary& library);
+    void Restore(const BaseState& base, const BoardLibrary& library);
 };
 
 } // namespace station

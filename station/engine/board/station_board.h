@@ -19,14 +19,17 @@ namespace station {
 struct LiveStation;
 
 struct StationBoard {
-    StationBoard() = default;
+    // `base`: the program folder and work log; `map`: the station's board register map
+    // ("hrdini.pdt").
+    StationBoard(const BaseState& base, const HrdMapTable& map)
+        : Control{Library, ChipPresent, map}, Sound{base} {}
     StationBoard(const StationBoard&) = delete;
     StationBoard& operator=(const StationBoard&) = delete;
 
     BoardLibrary Library;
     // Entry k - 1: chip k is present (the second start-up stage's copy of DriverConnected).
     std::array<bool, kChipCount> ChipPresent{};
-    BoardControl Control{Library, ChipPresent};
+    BoardControl Control;
     HostBridge Bridge;
     LevelStepTable LevelSteps{};
     AlarmSound Sound;

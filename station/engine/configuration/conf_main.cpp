@@ -108,15 +108,15 @@ void read_fields(SettingsStream& s, std::int32_t version, ConfMain& conf) {
 
 } // namespace
 
-std::string DefaultCameraName(int camera) {
-    return LangList[57] + " " + std::to_string(camera);
+std::string DefaultCameraName(const LanguageList& lang, int camera) {
+    return lang[57] + " " + std::to_string(camera);
 }
 
-ConfMain DefaultConfMain() {
+ConfMain DefaultConfMain(const LanguageList& lang) {
     ConfMain conf;
     for (int c = 1; c <= kConfCameras; ++c) {
         conf.Cameras[c - 1].Priority = c;
-        conf.Cameras[c - 1].Name = DefaultCameraName(c);
+        conf.Cameras[c - 1].Name = DefaultCameraName(lang, c);
     }
     return conf;
 }
@@ -161,8 +161,9 @@ std::vector<std::uint8_t> EncodeConfMain(const ConfMain& conf) {
     return s.bytes();
 }
 
-ConfMain DecodeConfMain(std::span<const std::uint8_t> bytes, const CameraLevels& kept) {
-    ConfMain conf = DefaultConfMain();
+ConfMain DecodeConfMain(std::span<const std::uint8_t> bytes, const CameraLevels& kept,
+                        const LanguageList& lang) {
+    ConfMain conf = DefaultConfMain(lang);
     for (int c = 0; c < kConfCameras; ++c) {
         conf.Cameras[c].Level = kept[c];
     }

@@ -16,6 +16,8 @@
 // are not a permutation of 1..16 become 1..16.
 #pragma once
 
+#include "base/language.h"
+
 #include "base/limits.h"
 #include "window_place.h"
 
@@ -35,7 +37,6 @@ inline constexpr int kConfStations = kRemoteStationCount + 1; // this station (0
 inline constexpr int kConfReportFlags = 6;
 
 inline constexpr std::int32_t kDefaultCameraLevel = 53;
-inline constexpr std::int32_t kMaxCameraLevel = 63;
 inline constexpr std::int32_t kMaxPictureValue = 255;
 inline constexpr std::int32_t kMaxSwitchDelay = 300;
 
@@ -83,17 +84,18 @@ struct ConfMain {
 using CameraLevels = std::array<std::array<std::int32_t, kConfBoards>, kConfCameras>;
 
 // The name of camera c (1..16) when the file gives none: language line 57, a blank, c.
-std::string DefaultCameraName(int camera);
+std::string DefaultCameraName(const LanguageList& lang, int camera);
 
 // The configuration of a missing file: the defaults above, priority c and the default name
 // for camera c, level 53 with AutoGain on everywhere.
-ConfMain DefaultConfMain();
+ConfMain DefaultConfMain(const LanguageList& lang);
 
 std::vector<std::uint8_t> EncodeConfMain(const ConfMain& conf);
 
 // A present file. The level of a (camera, board) pair comes from the file only when the
 // AutoGain read for that pair is off; otherwise, and for pairs the data does not reach, the
 // pair keeps its level from `kept`.
-ConfMain DecodeConfMain(std::span<const std::uint8_t> bytes, const CameraLevels& kept);
+ConfMain DecodeConfMain(std::span<const std::uint8_t> bytes, const CameraLevels& kept,
+                        const LanguageList& lang);
 
 } // namespace station

@@ -1,11 +1,11 @@
 #include "conf_main_tables.h"
 
 #include "live/live_ports.h"
-#include "base/work_log.h"
+#include "base/base_state.h"
 
 namespace station {
 
-static_assert(kConfReportFlags == std::tuple_size_v<decltype(ReportFlags)>);
+static_assert(kConfReportFlags == std::tuple_size_v<decltype(BaseState::ReportFlags)>);
 
 CameraLevels LevelsOf(const LiveTables& tables) {
     CameraLevels levels{};
@@ -17,7 +17,7 @@ CameraLevels LevelsOf(const LiveTables& tables) {
     return levels;
 }
 
-void ApplyConfMain(const ConfMain& conf, LiveTables& tables) {
+void ApplyConfMain(const ConfMain& conf, LiveTables& tables, BaseState& base) {
     for (int m = 1; m <= kConfMonitors; ++m) {
         tables.MonManual[m] = conf.MonManual[m - 1];
         tables.MonByFind[m] = conf.MonByFind[m - 1];
@@ -37,11 +37,11 @@ void ApplyConfMain(const ConfMain& conf, LiveTables& tables) {
         tables.NotchOff[b] = conf.NotchOff[b - 1];
         tables.SwitchDelay[b] = conf.SwitchDelay[b - 1];
     }
-    ReportFlags = conf.ReportFlags;
-    ReportDays = conf.ReportDays;
+    base.ReportFlags = conf.ReportFlags;
+    base.ReportDays = conf.ReportDays;
 }
 
-void CollectConfMain(const LiveTables& tables, ConfMain& conf) {
+void CollectConfMain(const LiveTables& tables, const BaseState& base, ConfMain& conf) {
     for (int m = 1; m <= kConfMonitors; ++m) {
         conf.MonManual[m - 1] = tables.MonManual[m];
         conf.MonByFind[m - 1] = tables.MonByFind[m];
@@ -61,8 +61,8 @@ void CollectConfMain(const LiveTables& tables, ConfMain& conf) {
         conf.NotchOff[b - 1] = tables.NotchOff[b];
         conf.SwitchDelay[b - 1] = tables.SwitchDelay[b];
     }
-    conf.ReportFlags = ReportFlags;
-    conf.ReportDays = ReportDays;
+    conf.ReportFlags = base.ReportFlags;
+    conf.ReportDays = base.ReportDays;
 }
 
 } // namespace station

@@ -15,8 +15,8 @@ struct LiveTables;
 // The levels in force, as DecodeConfMain keeps them for pairs with AutoGain on.
 CameraLevels LevelsOf(const LiveTables& tables);
 
-void ApplyConfMain(const ConfMain& conf, LiveTables& tables);
+void ApplyConfMain(const ConfMain& conf, LiveTables& tables, BaseState& base);
 // Overwrites the values that live in the tables and the work log; the others keep theirs.
-void CollectConfMain(const LiveTables& tables, ConfMain& conf);
+void CollectConfMain(const LiveTables& tables, const BaseState& base, ConfMain& conf);
 
 } // namespace station

@@ -62,13 +62,7 @@ int ScheduledConfig(const ConfScheduleTable& schedule, const LocalDateTime& now)
 }
 
 std::optional<int> ScheduleCheck(const ConfScheduleTable& schedule, int curConf,
-                                 const LocalDateTime& now, ScheduleCheckState& state) {
-    const long long minute = DaysFromCivil(now.year, now.month, now.day) * kMinutesPerDay +
-                             minute_of_day(now.hour, now.minute);
-    if (minute == state.ExaminedMinute) {
-        return std::nullopt;
-    }
-    state.ExaminedMinute = minute;
+                                 const LocalDateTime& now) {
     int candidate = curConf;
     for (int i = 1; i <= kConfigurationCount; ++i) {
         const ConfScheduleEntry& e = schedule[i - 1];

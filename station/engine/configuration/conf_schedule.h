@@ -10,7 +10,6 @@
 #include "settings/settings_files.h"
 
 #include <array>
-#include <climits>
 #include <optional>
 
 namespace station {
@@ -30,18 +29,11 @@ bool ScheduleEntryApplies(const ConfScheduleEntry& entry, const LocalDateTime& d
 // chosen; with no entry applying today, 1.
 int ScheduledConfig(const ConfScheduleTable& schedule, const LocalDateTime& now);
 
-// What the schedule check keeps between calls: the minute it last examined (minutes since
-// 1 January 1970, local time).
-struct ScheduleCheckState {
-    long long ExaminedMinute = LLONG_MIN;
-};
-
-// The running schedule, called often (every 100 ms): at the first call in a minute, the
-// highest-numbered configuration applying today that starts in this minute, when it differs
-// from `curConf`; nothing otherwise. Later calls in the same minute answer nothing, so the
-// schedule loads at most once per minute and a configuration chosen by hand in that minute
-// stands. A load that cannot run at once (a message box is open) is the caller's to keep.
+// The running schedule, called often (every 100 ms): the highest-numbered configuration
+// applying today that starts in this minute, when it differs from `curConf`; nothing
+// otherwise. Once it is loaded the check answers nothing for the rest of the minute; a
+// configuration chosen by hand within that minute is replaced by the scheduled one again.
 std::optional<int> ScheduleCheck(const ConfScheduleTable& schedule, int curConf,
-                                 const LocalDateTime& now, ScheduleCheckState& state);
+                                 const LocalDateTime& now);
 
 } // namespace station

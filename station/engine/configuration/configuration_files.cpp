@@ -18,15 +18,17 @@ bool valid_slot(int m) {
 }
 
 // The file's bytes when the numbers are valid and the file is there.
-std::optional<std::vector<std::uint8_t>> read_file(bool valid, const std::string& name) {
+std::optional<std::vector<std::uint8_t>> read_file(const BaseState& base, bool valid,
+                                                   const std::string& name) {
     if (!valid) {
         return std::nullopt;
     }
-    return ReadProgramFile(name);
+    return ReadProgramFile(base, name);
 }
 
-bool write_file(bool valid, const std::string& name, const std::vector<std::uint8_t>& bytes) {
-    return valid && ReplaceProgramFile(name, bytes);
+bool write_file(const BaseState& base, bool valid, const std::string& name,
+                const std::vector<std::uint8_t>& bytes) {
+    return valid && ReplaceProgramFile(base, name, bytes);
 }
 
 std::string pair_name(char kind, int n, int m) {
@@ -51,59 +53,60 @@ std::string ChanelPointsFileName(int n, int m) {
     return pair_name('t', n, m);
 }
 
-ChannelSet ReadChannelSetFile(int n) {
-    const auto bytes = read_file(valid_conf(n), ChannelSetFileName(n));
+ChannelSet ReadChannelSetFile(const BaseState& base, int n) {
+    const auto bytes = read_file(base, valid_conf(n), ChannelSetFileName(n));
     return bytes ? DecodeChannelSet(*bytes) : ChannelSet{};
 }
 
-bool WriteChannelSetFile(int n, const ChannelSet& set) {
-    return write_file(valid_conf(n), ChannelSetFileName(n), EncodeChannelSet(set));
+bool WriteChannelSetFile(const BaseState& base, int n, const ChannelSet& set) {
+    return write_file(base, valid_conf(n), ChannelSetFileName(n), EncodeChannelSet(set));
 }
 
-ConfMain ReadConfMainFile(int n, const CameraLevels& kept) {
-    const auto bytes = read_file(valid_conf(n), ConfMainFileName(n));
-    return bytes ? DecodeConfMain(*bytes, kept) : DefaultConfMain();
+ConfMain ReadConfMainFile(const BaseState& base, int n, const CameraLevels& kept) {
+    const auto bytes = read_file(base, valid_conf(n), ConfMainFileName(n));
+    return bytes ? DecodeConfMain(*bytes, kept, base.LangList) : DefaultConfMain(base.LangList);
 }
 
-bool WriteConfMainFile(int n, const ConfMain& conf) {
-    return write_file(valid_conf(n), ConfMainFileName(n), EncodeConfMain(conf));
+bool WriteConfMainFile(const BaseState& base, int n, const ConfMain& conf) {
+    return write_file(base, valid_conf(n), ConfMainFileName(n), EncodeConfMain(conf));
 }
 
-ChanelParams ReadChanelParamsFile(int n, int m) {
-    const auto bytes = read_file(valid_conf(n) && valid_slot(m), ChanelParamsFileName(n, m));
+ChanelParams ReadChanelParamsFile(const BaseState& base, int n, int m) {
+    const auto bytes = read_file(base, valid_conf(n) && valid_slot(m), ChanelParamsFileName(n, m));
     return bytes ? DecodeChanelParams(*bytes) : ChanelParams{};
 }
 
-bool WriteChanelParamsFile(int n, int m, const ChanelParams& params) {
-    return write_file(valid_conf(n) && valid_slot(m), ChanelParamsFileName(n, m),
+bool WriteChanelParamsFile(const BaseState& base, int n, int m, const ChanelParams& params) {
+    return write_file(base, valid_conf(n) && valid_slot(m), ChanelParamsFileName(n, m),
                       EncodeChanelParams(params));
 }
 
-ChanelPoints ReadChanelPointsFile(int n, int m) {
-    const auto bytes = read_file(valid_conf(n) && valid_slot(m), ChanelPointsFileName(n, m));
+ChanelPoints ReadChanelPointsFile(const BaseState& base, int n, int m) {
+    const auto bytes = read_file(base, valid_conf(n) && valid_slot(m), ChanelPointsFileName(n, m));
     return bytes ? DecodeChanelPoints(*bytes) : ChanelPoints{};
 }
 
-bool WriteChanelPointsFile(int n, int m, const ChanelPoints& points) {
-    return write_file(valid_conf(n) && valid_slot(m), ChanelPointsFileName(n, m),
+bool WriteChanelPointsFile(const BaseState& base, int n, int m, const ChanelPoints& points) {
+    return write_file(base, valid_conf(n) && valid_slot(m), ChanelPointsFileName(n, m),
                       EncodeChanelPoints(points));
 }
 
-ChanelParams LoadChanelWindowFiles(int n, int m, ChanelWindow& window) {
-    const ChanelParams params = ReadChanelParamsFile(n, m);
+ChanelParams LoadChanelWindowFiles(const BaseState& base, int n, int m, ChanelWindow& window) {
+    const ChanelParams params = ReadChanelParamsFile(base, n, m);
     ApplyChanelParams(params, window);
     if (params.PointCount > 0) {
-        ApplyChanelPoints(ReadChanelPointsFile(n, m), window);
+        ApplyChanelPoints(ReadChanelPointsFile(base, n, m), window);
     }
     return params;
 }
 
-bool SaveChanelWindowFiles(int n, int m, const ChanelWindow& window, const WindowPlace& place) {
+bool SaveChanelWindowFiles(const BaseState& base, int n, int m, const ChanelWindow& window,
+                           const WindowPlace& place) {
     const ChanelParams params = CollectChanelParams(window, place);
-    if (!WriteChanelParamsFile(n, m, params)) {
+    if (!WriteChanelParamsFile(base, n, m, params)) {
         return false;
     }
-    return params.PointCount <= 0 || WriteChanelPointsFile(n, m, CollectChanelPoints(window));
+    return params.PointCount <= 0 || WriteChanelPointsFile(base, n, m, CollectChanelPoints(window));
 }
 
 } // namespace station

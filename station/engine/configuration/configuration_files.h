@@ -10,6 +10,7 @@
 #include "chanel_params.h"
 #include "chanel_points.h"
 #include "conf_main.h"
+#include "base/base_state.h"
 #include "settings/settings_files.h"
 
 #include <string>
@@ -23,23 +24,25 @@ std::string ConfMainFileName(int n);
 std::string ChanelParamsFileName(int n, int m);
 std::string ChanelPointsFileName(int n, int m);
 
-ChannelSet ReadChannelSetFile(int n);
-bool WriteChannelSetFile(int n, const ChannelSet& set);
+ChannelSet ReadChannelSetFile(const BaseState& base, int n);
+bool WriteChannelSetFile(const BaseState& base, int n, const ChannelSet& set);
 
-// A missing file gives DefaultConfMain(); a present one keeps `kept` for pairs with AutoGain on.
-ConfMain ReadConfMainFile(int n, const CameraLevels& kept);
-bool WriteConfMainFile(int n, const ConfMain& conf);
+// A missing file gives DefaultConfMain() (in the station's language); a present one keeps `kept`
+// for pairs with AutoGain on.
+ConfMain ReadConfMainFile(const BaseState& base, int n, const CameraLevels& kept);
+bool WriteConfMainFile(const BaseState& base, int n, const ConfMain& conf);
 
-ChanelParams ReadChanelParamsFile(int n, int m);
-bool WriteChanelParamsFile(int n, int m, const ChanelParams& params);
-ChanelPoints ReadChanelPointsFile(int n, int m);
-bool WriteChanelPointsFile(int n, int m, const ChanelPoints& points);
+ChanelParams ReadChanelParamsFile(const BaseState& base, int n, int m);
+bool WriteChanelParamsFile(const BaseState& base, int n, int m, const ChanelParams& params);
+ChanelPoints ReadChanelPointsFile(const BaseState& base, int n, int m);
+bool WriteChanelPointsFile(const BaseState& base, int n, int m, const ChanelPoints& points);
 
 // The window of slot m from configuration n: its settings file, then, only when its PointCount
 // is above 0, its points file. Answers the settings read (their Place is for the window's form).
-ChanelParams LoadChanelWindowFiles(int n, int m, ChanelWindow& window);
+ChanelParams LoadChanelWindowFiles(const BaseState& base, int n, int m, ChanelWindow& window);
 // The window's settings file, then, only when its PointCount is above 0, its points file (an
 // older points file of a window without points is left as it is).
-bool SaveChanelWindowFiles(int n, int m, const ChanelWindow& window, const WindowPlace& place);
+bool SaveChanelWindowFiles(const BaseState& base, int n, int m, const ChanelWindow& window,
+                           const WindowPlace& place);
 
 } // namespace station

@@ -53,8 +53,8 @@ const std::vector<MenuEntry>& MainMenuLayout() {
     return layout;
 }
 
-std::string StationCaption() {
-    return LangList[kLineProgramName] + " " + "26" + "." + "15";
+std::string StationCaption(const LanguageList& lang) {
+    return lang[kLineProgramName] + " " + "26" + "." + "15";
 }
 
 } // namespace station

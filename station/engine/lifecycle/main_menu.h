@@ -2,6 +2,8 @@
 // line of each caption; and the station's caption, program name and version.
 #pragma once
 
+#include "base/language.h"
+
 #include <string>
 #include <vector>
 
@@ -27,6 +29,6 @@ inline constexpr int kPassButHintLine = 49;
 
 // Language line 0, a blank and the version "26.15": the main form's caption, also the caption
 // of the station's message boxes (CP1251).
-std::string StationCaption();
+std::string StationCaption(const LanguageList& lang);
 
 } // namespace station

@@ -9,31 +9,27 @@
 #include "alarm/speaker.h"
 #include "base/work_log.h"
 
-#include "platform/clock.h"
+#include "win32/sysinfo.h"
 #include "win32/dialogs.h"
+#include "win32/files.h"
 #include "win32/modules.h"
 #include "win32/profile.h"
 #include "win32/timeapi.h"
 
+#include <win32_owners/unique_handle.h>
+#include <win32_owners/write_all.h>
+
 #include <cstdio>
-#include <fstream>
-#include <system_error>
 
 namespace station {
 namespace {
 
 constexpr int kOtherCategory = 6;
 
-void call(const std::function<void()>& hook) {
-    if (hook) {
-        hook();
-    }
-}
-
 // A message box of language line `line`. The texts are copied first: the station may close
 // while the box is up, and the close frees the language texts.
-void message_of_line(int line, const std::string& caption, UINT type) {
-    const std::string text = LangList[line];
+void message_of_line(const LanguageList& lang, int line, const std::string& caption, UINT type) {
+    const std::string text = lang[line];
     MessageBoxA(nullptr, text.c_str(), caption.c_str(), type);
 }
 
@@ -76,52 +72,55 @@ I2CSettings ReadI2CSettings(const std::filesystem::path& ini_file) {
     return s;
 }
 
-StationStartup::StationStartup(StartupCapture& capture, StationBoard& board, StartupHooks hooks)
-    : Station(board), Library(board.Library), Board(board.Control), Bridge(board.Bridge),
-      ChipPresent(board.ChipPresent), capture_(capture), hooks_(std::move(hooks)) {}
+StationStartup::StationStartup(StationState& state, StartupCapture& capture, StationBoard& board,
+                               StartupPorts ports)
+    : State(state), Station(board), Library(board.Library), Board(board.Control),
+      Bridge(board.Bridge), ChipPresent(board.ChipPresent), capture_(capture), ports_(ports) {}
 
 bool StationStartup::FormCreate() {
+    BaseState& base = State.Base;
+    SettingsState& settings = State.Settings;
     // Start of the ten-minute restart period and of the DMA-program check; I2C counters zero.
-    StartTick = platform::clock::now();
+    StartTick = GetTickCount();
     Board.Counters = {};
     timeBeginPeriod(1);
 
     ProgramClosing = false;
     Bridge = HostBridge{};
-    PciFix = false;
-    HrdMap = kHrdMapProvisional;
+    State.PciFix = false;
+    settings.HrdMap = kHrdMapProvisional;
     Board.I2CLastTick.fill(timeGetTime());
     ChipPresent.fill(false);
-    call(hooks_.ResetFrameLoops);
-    ReportFlags.fill(false);
-    RemPorts.fill(kDefaultPort);
-    RemAddresses.fill(std::string());
+    ports_.Live.ResetFrameLoops();
+    base.ReportFlags.fill(false);
+    settings.RemPorts.fill(kDefaultPort);
+    settings.RemAddresses.fill(std::string());
 
     char program_file[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, program_file, sizeof program_file);
     Board.Settings = ReadI2CSettings(StationIniPath(program_file));
 
-    if (!LoadLanguageFile()) {
+    if (!LoadLanguageFile(base)) {
         MessageBoxA(nullptr, kLanguageFailureText, kLanguageFailureCaption, MB_ICONWARNING);
-        call(hooks_.Terminate);
+        ports_.Window.Terminate();
         return false;
     }
-    LoadBufIni();
+    LoadBufIni(base, settings);
     create_crash_marker_or_report();
     if (closed_) {
         return true;
     }
-    call(hooks_.SetCaptions);
+    ports_.Window.SetCaptions();
 
     Board.SensorWord = -1;
     Station.Sound.Reset();
-    StealthActive = false;
-    LoadStealth();
-    LoadAutoRun();
+    State.StealthActive = false;
+    LoadStealth(base, settings);
+    LoadAutoRun(base, settings);
 
-    call(hooks_.ShowMainForm);
+    ports_.Window.ShowMainForm();
     capture_.CreateWindows();
-    call(hooks_.HideMainForm);
+    ports_.Window.HideMainForm();
     for (int k = 1; k <= kChipCount; ++k) {
         DriverConnected[chip_index(k)] = capture_.ConnectDriver(k);
     }
@@ -133,21 +132,25 @@ bool StationStartup::FormCreate() {
             ReadCaptureFormat(k);
         }
     }
-    call(hooks_.EnableConfigInitTimer);
+    ports_.Timers.EnableConfigInitTimer();
     return true;
 }
 
 void StationStartup::create_crash_marker_or_report() {
     CrashMarkerKept = false;
-    const std::filesystem::path marker = ProgramFile(kCrashMarkerName);
-    std::error_code ec;
-    if (std::filesystem::exists(marker, ec)) {
+    const std::string marker = ProgramFile(State.Base, kCrashMarkerName);
+    if (GetFileAttributesA(marker.c_str()) != INVALID_FILE_ATTRIBUTES) {
         CrashMarkerKept = true;
-        message_of_line(kLineCrashMarkerFound, LangList[kLineProgramName], MB_OK);
+        message_of_line(State.Base.LangList, kLineCrashMarkerFound,
+                        State.Base.LangList[kLineProgramName], MB_OK);
         return;
     }
-    std::ofstream out(marker, std::ios::binary | std::ios::trunc);
-    out << short_date_time(LocalNow()) << "\r\n";
+    const win32_owners::UniqueHandle out(CreateFileA(
+        marker.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (out) {
+        const std::string text = short_date_time(LocalNow(State.Base)) + "\r\n";
+        win32_owners::write_all(out.get(), text.data(), text.size());
+    }
 }
 
 void StationStartup::ReadCaptureFormat(int k) {
@@ -161,56 +164,54 @@ void StationStartup::ConfigInitTimerTimer() {
     if (second_stage_done_ || closed_) {
         return;
     }
+    BaseState& base = State.Base;
+    SettingsState& settings = State.Settings;
     second_stage_done_ = true;
     ChipPresent = DriverConnected;
-    call(hooks_.TakePresentChips);
+    ports_.Live.TakePresentChips();
 
     bool any_chip = false;
     for (const bool present : ChipPresent) {
         any_chip = any_chip || present;
     }
-    const std::string caption = StationCaption();
-    if (!any_chip && !StealthAtStart && !AutoStart) {
-        message_of_line(kLineNoCaptureDriver, caption, MB_ICONWARNING);
+    const std::string caption = StationCaption(base.LangList);
+    if (!any_chip && !settings.StealthAtStart && !settings.AutoStart) {
+        message_of_line(base.LangList, kLineNoCaptureDriver, caption, MB_ICONWARNING);
         // The operator may have closed the station while the message was up.
         if (ProgramClosing || closed_) {
             return;
         }
     }
 
-    LoadHrdIni();
+    LoadHrdIni(base, settings);
     Board.ResetMuxBookkeeping();
-    call(hooks_.ResetStationTables);
+    ports_.Configuration.ResetStationTables();
 
-    LoadNetIni();
-    call(hooks_.CreateRemoteStations);
+    LoadNetIni(base, settings);
+    ports_.Network.CreateRemoteStations();
 
-    const bool listening = !hooks_.OpenServerSocket || hooks_.OpenServerSocket();
-    if (!listening && !StealthAtStart && !AutoStart) {
-        message_of_line(kLineNoListeningSocket, caption, MB_ICONWARNING);
+    const bool listening = ports_.Network.OpenServerSocket();
+    if (!listening && !settings.StealthAtStart && !settings.AutoStart) {
+        message_of_line(base.LangList, kLineNoListeningSocket, caption, MB_ICONWARNING);
         if (ProgramClosing || closed_) {
             return;
         }
     }
 
-    NetworkOn = true;
+    State.NetworkOn = true;
     Station.Sound.Reset();
-    LoadConfTable();
+    LoadConfTable(base, settings);
     Station.LevelSteps = {};
-    call(hooks_.LoadScheduledConfiguration);
+    ports_.Configuration.LoadScheduledConfiguration();
 
-    WriteReport(kOtherCategory, LangList[kLineStationStarted]);
+    WriteReport(base, kOtherCategory, base.LangList[kLineStationStarted]);
 
-    if (StealthAtStart) {
-        call(hooks_.EnterStealth);
-        StealthActive = true;
+    if (settings.StealthAtStart) {
+        ports_.Stealth.EnterStealth();
+        State.StealthActive = true;
     } else {
-        if (hooks_.LeaveStealth) {
-            hooks_.LeaveStealth();
-        } else {
-            call(hooks_.ShowMainForm);
-        }
-        StealthActive = false;
+        ports_.Stealth.LeaveStealth();
+        State.StealthActive = false;
     }
 
     for (int k = 1; k <= kChipCount; ++k) {
@@ -219,24 +220,24 @@ void StationStartup::ConfigInitTimerTimer() {
             Board.SetScalingLoop(k);
         }
     }
-    call(hooks_.EnableCycleTimers);
+    ports_.Timers.EnableCycleTimers();
     for (int k = 1; k <= kChipCount; ++k) {
         Board.SwitchCaptureMux(false, k);
         Board.SwitchMonitorMux(k);
     }
 
-    Bridge.ReportAndFix(Library, PciFix);
+    Bridge.ReportAndFix(base, Library, State.PciFix);
 
     for (int k = 1; k <= kChipCount; ++k) {
-        if (ChipPresent[chip_index(k)] && hooks_.EnableStartCaptureTimer) {
-            hooks_.EnableStartCaptureTimer(k);
+        if (ChipPresent[chip_index(k)]) {
+            ports_.Timers.EnableStartCaptureTimer(k);
         }
     }
 }
 
 void StationStartup::FormCloseQuery() {
     ProgramClosing = true;
-    call(hooks_.CloseQuery);
+    ports_.Live.CloseQuery();
 }
 
 void StationStartup::FormClose() {
@@ -248,10 +249,10 @@ void StationStartup::FormClose() {
         FormCloseQuery();
     }
     // No timer handler may run on what the steps below take down.
-    call(hooks_.StopAllTimers);
+    ports_.Timers.StopAllTimers();
 
-    WriteReport(kOtherCategory, LangList[kLineStationStopped]);
-    Bridge.Restore(Library);
+    WriteReport(State.Base, kOtherCategory, State.Base.LangList[kLineStationStopped]);
+    Bridge.Restore(State.Base, Library);
     SpeakerOff();
 
     // The relays go off while the board-control library is still bound.
@@ -269,15 +270,14 @@ void StationStartup::FormClose() {
         format.shrink_to_fit();
     }
 
-    call(hooks_.CloseNetwork);
-    SaveBufIni();
-    call(hooks_.FreeCameraWindows);
-    call(hooks_.FreeForms);
-    LangList.Clear();
+    ports_.Network.CloseNetwork();
+    SaveBufIni(State.Base, State.Settings);
+    ports_.Live.FreeCameraWindows();
+    ports_.Window.FreeForms();
+    State.Base.LangList.Clear();
 
     if (!CrashMarkerKept) {
-        std::error_code ec;
-        std::filesystem::remove(ProgramFile(kCrashMarkerName), ec);
+        DeleteFileA(ProgramFile(State.Base, kCrashMarkerName).c_str());
     }
     timeBeginPeriod(5);
 }

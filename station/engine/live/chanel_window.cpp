@@ -6,7 +6,7 @@
 #include "live_ports.h"
 
 #include <pixaro/colorspace.h>
-#include <platform/clock.h>
+#include <win32/sysinfo.h>
 
 #include <algorithm>
 #include <cstring>
@@ -73,7 +73,7 @@ FrameFormat ParseFrameFormat(std::span<const std::uint8_t> header) {
 
 ChanelWindow::ChanelWindow(std::int32_t slot, ChanelContext context)
     : ChanelNumber(slot), context_(std::move(context)) {
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     LastFrameTick = now;
     AlarmTick = now;
     LastWriteTick = now;
@@ -85,7 +85,9 @@ ChanelWindow::ChanelWindow(std::int32_t slot, ChanelContext context)
 }
 
 void ChanelWindow::FormShow() {
-    RemCaptionBase = LangList[kLineInput] + " " + std::to_string(CamNumber);
+    const std::string input =
+        context_.Lang != nullptr ? (*context_.Lang)[kLineInput] : std::string();
+    RemCaptionBase = input + " " + std::to_string(CamNumber);
 }
 
 void ChanelWindow::SetNewRecPNumOfCam(std::string name) {
@@ -103,7 +105,7 @@ std::string ChanelWindow::Caption() const {
 }
 
 void ChanelWindow::FormActivate() {
-    AlarmTick = platform::clock::now();
+    AlarmTick = GetTickCount();
 }
 
 bool ChanelWindow::dialog_open_for_me() const {
@@ -149,7 +151,7 @@ void ChanelWindow::TakeRemoteFrame(std::span<const std::uint8_t> header,
 
 void ChanelWindow::Visualization(std::span<const std::uint8_t> header,
                                  std::span<const std::uint8_t> pixels) {
-    LastFrameTick = platform::clock::now();
+    LastFrameTick = GetTickCount();
     if (painter_ == nullptr || painter_->Minimized()) {
         return;
     }

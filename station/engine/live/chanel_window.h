@@ -9,6 +9,7 @@
 #include "detector/detection_fields.h"
 #include "detector/detector_object.h"
 #include "base/frame_pixels.h"
+#include "base/language.h"
 #include "base/limits.h"
 
 #include <array>
@@ -71,6 +72,18 @@ public:
     virtual void SetRemAlarm(ChanelWindow& w, int camera, int chip) = 0;
 };
 
+// No alarm actions yet (no archive writer, no alarm outputs): a frame only draws.
+class NoFrameActions : public FrameActions {
+public:
+    void Mon_Control(ChanelWindow&) override {}
+    void Zvuk(ChanelWindow&, int) override {}
+    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<const std::uint8_t>,
+                      int) override {}
+    void SetAlarmOutputActive(ChanelWindow&, int) override {}
+    void SetWindowState(ChanelWindow&, int) override {}
+    void SetRemAlarm(ChanelWindow&, int, int) override {}
+};
+
 // Which window the per-camera settings dialog `FormAdjFound` edits.
 struct AdjFoundState {
     bool Open = false;
@@ -87,6 +100,8 @@ struct ChanelContext {
     BoardPort* Board = nullptr;
     RemotePort* Remotes = nullptr;
     FrameActions* Actions = nullptr;
+    // The station's language texts (the caption of a remote camera's window).
+    const LanguageList* Lang = nullptr;
     std::shared_ptr<ObjectSearch> Search;
 };
 

@@ -3,7 +3,7 @@
 #include "base/language.h"
 #include "base/language_lines.h"
 
-#include <platform/clock.h>
+#include <win32/sysinfo.h>
 
 #include <cmath>
 #include <cstdio>
@@ -28,8 +28,8 @@ std::string PeriodText(long double value) {
     return buf;
 }
 
-Diagnostics::Diagnostics(LiveCounters& counters, BoardPort* board)
-    : counters_(counters), board_(board) {
+Diagnostics::Diagnostics(LiveCounters& counters, BoardPort* board, const LanguageList& lang)
+    : counters_(counters), board_(board), lang_(lang) {
     set_counter_labels();
 }
 
@@ -52,7 +52,7 @@ void Diagnostics::IntervalProcess(int c, int k) {
         return;
     }
     Period& p = periods_[static_cast<std::size_t>(k)][static_cast<std::size_t>(c)];
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     if (p.First) {
         p.LastTick = now;
         p.First = false;
@@ -68,9 +68,9 @@ void Diagnostics::IntervalProcess(int c, int k) {
 }
 
 void Diagnostics::set_counter_labels() {
-    unk_label_ = LangList[kLineEmptyFrames] + " " + std::to_string(counters_.EmptyFrameCount);
+    unk_label_ = lang_[kLineEmptyFrames] + " " + std::to_string(counters_.EmptyFrameCount);
     const std::uint64_t resets = board_ != nullptr ? board_->I2CCounters().BusResetCount : 0;
-    sel_reset_label_ = LangList[kLineI2CBusResets] + " " + std::to_string(resets);
+    sel_reset_label_ = lang_[kLineI2CBusResets] + " " + std::to_string(resets);
 }
 
 bool Diagnostics::AddRegsLine(std::string line) {
@@ -95,7 +95,7 @@ std::string Diagnostics::PeriodCell(int col, int row) const {
             return {};
         }
         const int k = (col + 1) / 2;
-        return LangList[col % 2 == 1 ? kLinePeriod : kLineMean] + " " + std::to_string(k);
+        return lang_[col % 2 == 1 ? kLinePeriod : kLineMean] + " " + std::to_string(k);
     }
     if (col == 0) {
         return std::to_string(row);
@@ -110,15 +110,15 @@ std::string Diagnostics::ErrorCell(int col, int row) const {
     }
     if (row == 0) {
         if (col == 0) {
-            return LangList[kLineDevice];
+            return lang_[kLineDevice];
         }
         if (col <= 8) {
             return std::to_string(col);
         }
-        return LangList[col == 9 ? kLineReadBack : kLineTotal];
+        return lang_[col == 9 ? kLineReadBack : kLineTotal];
     }
     if (col == 0) {
-        return LangList[kLineI2CErrors + row];
+        return lang_[kLineI2CErrors + row];
     }
     const I2CFigures f = board_ != nullptr ? board_->I2CCounters() : I2CFigures{};
     const auto kind = static_cast<std::size_t>(row - 1);

@@ -5,6 +5,7 @@
 // exists); the window only shows them and clears them on a general reset.
 #pragma once
 
+#include "base/language.h"
 #include "base/limits.h"
 #include "live_ports.h"
 
@@ -43,7 +44,8 @@ inline constexpr std::size_t kRegsMemoLimit = 8000;
 class Diagnostics {
 public:
     // FormCreate: buffer states and markers 0, every measurement to start again.
-    Diagnostics(LiveCounters& counters, BoardPort* board);
+    // `lang`: the station's language texts of the labels.
+    Diagnostics(LiveCounters& counters, BoardPort* board, const LanguageList& lang);
 
     // ---- Written by the hand-off ([chip 1..4][buffer 0..19]) ----
     std::array<std::array<std::int32_t, 20>, kChipCount + 1> BufStates{};
@@ -115,6 +117,7 @@ private:
 
     LiveCounters& counters_;
     BoardPort* board_;
+    const LanguageList& lang_;
     std::array<std::array<Period, kCameraCount + 1>, kChipCount + 1> periods_{};
     std::deque<std::string> regs_memo_;
     std::string error_label_ = "0000";

@@ -2,7 +2,9 @@
 
 #include "chanel_window.h"
 
-#include <platform/clock.h>
+#include "base/message_boxes.h"
+
+#include <win32/sysinfo.h>
 #include <win32/dialogs.h>
 #include <win32/synch.h>
 
@@ -39,9 +41,11 @@ LiveTables::LiveTables() {
     }
 }
 
-FrameHandoff::FrameHandoff(CapturePort& capture, BoardPort& board, LiveTables& tables,
-                           ChanelSlots& slots, LiveCounters& counters)
-    : capture_(capture), board_(board), tables_(tables), slots_(slots), counters_(counters) {
+FrameHandoff::FrameHandoff(CapturePort& capture, BoardPort& board, RemotePort& remotes,
+                           MenuPort& menus, LiveTables& tables, ChanelSlots& slots,
+                           LiveCounters& counters)
+    : capture_(capture), board_(board), tables_(tables), slots_(slots), counters_(counters),
+      remotes_(remotes), menus_(menus) {
     for (int k = 1; k <= kChipCount; ++k) {
         ResetChip(k);
     }
@@ -51,7 +55,7 @@ void FrameHandoff::ResetChip(int k) {
     ChipCapture& chip = Chip(k);
     chip.FrameTables.store(0, std::memory_order_release);
     chip.CurrentCamera = 1;
-    chip.LastSwitchTick = platform::clock::now();
+    chip.LastSwitchTick = GetTickCount();
     chip.BufferCamera.fill(0);
     chip.BufferSkipped.fill(false);
     chip.StartSkipCount = kStartSkipFrames;
@@ -138,7 +142,7 @@ void FrameHandoff::ShowCaptureErrors() {
         pending.swap(errors_);
     }
     for (const auto& [k, text] : pending) {
-        MessageBoxA(capture_.ErrorOwner(k), text.c_str(), "Error", MB_ICONWARNING);
+        StationMessageBox(capture_.ErrorOwner(k), text.c_str(), "Error", MB_ICONWARNING);
     }
 }
 
@@ -215,11 +219,9 @@ bool FrameHandoff::camera_wanted(int k, int camera) const {
             }
         }
     }
-    if (remotes_ != nullptr) {
-        for (int n = 1; n <= kRemoteStationCount; ++n) {
-            if (remotes_->Exists(n) && remotes_->Subscribed(n, k, camera)) {
-                return true;
-            }
+    for (int n = 1; n <= kRemoteStationCount; ++n) {
+        if (remotes_.Exists(n) && remotes_.Subscribed(n, k, camera)) {
+            return true;
         }
     }
     return false;
@@ -233,15 +235,13 @@ bool FrameHandoff::chip_has_consumer(int k) const {
             }
         }
     }
-    if (remotes_ != nullptr) {
-        for (int n = 1; n <= kRemoteStationCount; ++n) {
-            if (!remotes_->Exists(n)) {
-                continue;
-            }
-            for (int c = 1; c <= kCameraCount; ++c) {
-                if (remotes_->Subscribed(n, k, c)) {
-                    return true;
-                }
+    for (int n = 1; n <= kRemoteStationCount; ++n) {
+        if (!remotes_.Exists(n)) {
+            continue;
+        }
+        for (int c = 1; c <= kCameraCount; ++c) {
+            if (remotes_.Subscribed(n, k, c)) {
+                return true;
             }
         }
     }
@@ -268,7 +268,7 @@ void FrameHandoff::switch_camera(int k, int c) {
         board_.SetSaturation(tables_.CamSat[cur], k);
         board_.SetHue(tables_.CamHue[cur], k);
     }
-    chip.LastSwitchTick = platform::clock::now();
+    chip.LastSwitchTick = GetTickCount();
 }
 
 void FrameHandoff::hand_back(int k, int i) {
@@ -346,11 +346,8 @@ void FrameHandoff::dispatch(int k, int i, int c, bool switched) {
             w->TakeLocalFrame(header, frame);
         }
     }
-    if (remotes_ == nullptr) {
-        return;
-    }
     for (int n = 1; n <= kRemoteStationCount; ++n) {
-        if (!remotes_->Exists(n) || !remotes_->Subscribed(n, k, a)) {
+        if (!remotes_.Exists(n) || !remotes_.Subscribed(n, k, a)) {
             continue;
         }
         FrameCopy& copy = chip.FrameCopies[aa];
@@ -382,7 +379,7 @@ void FrameHandoff::VideoProcess() {
         }
         const int n =
             static_cast<int>(std::min<std::uint32_t>(chip.Status.VideoAllocated, kFrameTableSize));
-        std::uint32_t now = platform::clock::now();
+        std::uint32_t now = GetTickCount();
         if (now < chip.LastSwitchTick) {
             chip.LastSwitchTick = now;
         }
@@ -489,14 +486,12 @@ void FrameHandoff::stop_for_dialog(int k, DialogTimer which) {
     if (!ValidChip(k) || !Chip(k).DriverConnected) {
         return;
     }
-    if (menus_ != nullptr) {
-        if (which == DialogTimer::Format) {
-            menus_->EnableResMenu(false);
-            menus_->EnableResItem(k, false);
-        } else {
-            menus_->EnableSoerceMenu(false);
-            menus_->EnableSoerceItem(k, false);
-        }
+    if (which == DialogTimer::Format) {
+        menus_.EnableResMenu(false);
+        menus_.EnableResItem(k, false);
+    } else {
+        menus_.EnableSoerceMenu(false);
+        menus_.EnableSoerceItem(k, false);
     }
     ChipCapture& chip = Chip(k);
     chip.ChipRunning.store(false);
@@ -531,18 +526,14 @@ void FrameHandoff::DialogTimerTimer(int k) {
     timers_changed();
     if (which == DialogTimer::Format) {
         capture_.DlgVideoFormat(k);
-        if (menus_ != nullptr) {
-            const bool on = menus_->QuerryStatus(kRightFormat);
-            menus_->EnableResMenu(on);
-            menus_->EnableResItem(k, on);
-        }
+        const bool on = menus_.QuerryStatus(kRightFormat);
+        menus_.EnableResMenu(on);
+        menus_.EnableResItem(k, on);
     } else {
         capture_.DlgVideoSource(k);
-        if (menus_ != nullptr) {
-            const bool on = menus_->QuerryStatus(kRightSource);
-            menus_->EnableSoerceMenu(on);
-            menus_->EnableSoerceItem(k, on);
-        }
+        const bool on = menus_.QuerryStatus(kRightSource);
+        menus_.EnableSoerceMenu(on);
+        menus_.EnableSoerceItem(k, on);
     }
     if (ReadCaptureFormat) {
         ReadCaptureFormat(k);

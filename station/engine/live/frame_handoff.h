@@ -67,11 +67,9 @@ struct ChipCapture {
 
 class FrameHandoff {
 public:
-    FrameHandoff(CapturePort& capture, BoardPort& board, LiveTables& tables, ChanelSlots& slots,
-                 LiveCounters& counters);
+    FrameHandoff(CapturePort& capture, BoardPort& board, RemotePort& remotes, MenuPort& menus,
+                 LiveTables& tables, ChanelSlots& slots, LiveCounters& counters);
 
-    void SetRemotes(RemotePort* remotes) { remotes_ = remotes; }
-    void SetMenus(MenuPort* menus) { menus_ = menus; }
     // The diagnostics window while it exists (null after its FormDestroy).
     void SetMesForm(Diagnostics* mes) { mes_ = mes; }
     Diagnostics* MesForm() const { return mes_; }
@@ -145,8 +143,8 @@ private:
     LiveTables& tables_;
     ChanelSlots& slots_;
     LiveCounters& counters_;
-    RemotePort* remotes_ = nullptr;
-    MenuPort* menus_ = nullptr;
+    RemotePort& remotes_;
+    MenuPort& menus_;
     Diagnostics* mes_ = nullptr;
     std::array<ChipCapture, kChipCount + 1> chips_;
 

@@ -104,6 +104,16 @@ public:
     virtual void RequestMonitorSwitch(int n, std::int16_t camera, std::int16_t monitor) = 0;
 };
 
+// No remote links yet: no station exists, nothing is sent.
+class NoRemotes : public RemotePort {
+public:
+    bool Exists(int) const override { return false; }
+    bool Subscribed(int, int, int) const override { return false; }
+    void RenewSubscription(int, int, int, bool, std::int16_t) override {}
+    void SendTick(int) override {}
+    void RequestMonitorSwitch(int, std::int16_t, std::int16_t) override {}
+};
+
 // The main form's capture menus and the access check (rights 12 format, 13 source).
 class MenuPort {
 public:
@@ -113,6 +123,16 @@ public:
     virtual void EnableSoerceMenu(bool on) = 0;
     virtual void EnableSoerceItem(int k, bool on) = 0;
     virtual bool QuerryStatus(int right) const = 0;
+};
+
+// No menus: nothing to switch, and no right is granted.
+class NoMenus : public MenuPort {
+public:
+    void EnableResMenu(bool) override {}
+    void EnableResItem(int, bool) override {}
+    void EnableSoerceMenu(bool) override {}
+    void EnableSoerceItem(int, bool) override {}
+    bool QuerryStatus(int) const override { return false; }
 };
 
 // Station-wide camera tables the live engine reads (loaded with the configuration). Indexed

@@ -1,7 +1,9 @@
 // The live-video engine of one station, put together: the camera tables, the window slots,
 // the counters, the settings dialog's target, the frame hand-off and the main cycle. Start-up
-// creates one with the capture windows and board control; the main form's timers and the
-// camera windows drive it.
+// creates one with the capture windows, board control and its ports (the remote links, the
+// main form's menus and the windows' alarm actions; `NoRemotes`, `NoMenus` and
+// `NoFrameActions` where a feature does not exist yet); the main form's timers and the camera
+// windows drive it.
 #pragma once
 
 #include "chanel_slots.h"
@@ -16,9 +18,18 @@
 namespace station {
 
 struct LiveStation {
-    LiveStation(CapturePort& capture, BoardPort& board)
-        : Handoff(capture, board, Tables, Slots, Counters),
-          Cycle(Handoff, capture, board, Slots, Tables), Board(board) {}
+    // The ports the engine calls besides capture and the board.
+    struct Ports {
+        RemotePort& Remotes;
+        MenuPort& Menus;
+        FrameActions& Actions;
+    };
+
+    // `base`: the station's language texts and clock.
+    LiveStation(CapturePort& capture, BoardPort& board, const BaseState& base, Ports ports)
+        : Handoff(capture, board, ports.Remotes, ports.Menus, Tables, Slots, Counters),
+          Cycle(Handoff, capture, board, ports.Remotes, ports.Menus, Slots, Tables, base),
+          Board(board), Base(base), Remotes(ports.Remotes), Actions(ports.Actions) {}
     LiveStation(const LiveStation&) = delete;
     LiveStation& operator=(const LiveStation&) = delete;
 
@@ -29,29 +40,21 @@ struct LiveStation {
     FrameHandoff Handoff;
     MainCycle Cycle;
     BoardPort& Board;
-    RemotePort* Remotes = nullptr;
-    // The archive writer and alarm actions of every window, once they exist.
-    FrameActions* Actions = nullptr;
+    const BaseState& Base;
+    RemotePort& Remotes;
+    // The archive writer and alarm actions of every window.
+    FrameActions& Actions;
     std::shared_ptr<ObjectSearch> Search = std::make_shared<ObjectSearch>();
 
-    void SetRemotes(RemotePort* remotes) {
-        Remotes = remotes;
-        Handoff.SetRemotes(remotes);
-        Cycle.SetRemotes(remotes);
-    }
-    void SetMenus(MenuPort* menus) {
-        Handoff.SetMenus(menus);
-        Cycle.SetMenus(menus);
-    }
-    // What a new camera window shares with the others (set the remote links and the actions
-    // before the first window is made: a window keeps what it was given).
+    // What a new camera window shares with the others.
     ChanelContext WindowContext() {
         ChanelContext c;
         c.Tables = &Tables;
         c.AdjFound = &AdjFound;
         c.Board = &Board;
-        c.Remotes = Remotes;
-        c.Actions = Actions;
+        c.Remotes = &Remotes;
+        c.Actions = &Actions;
+        c.Lang = &Base.LangList;
         c.Search = Search;
         return c;
     }

@@ -2,7 +2,7 @@
 
 #include "base/local_clock.h"
 
-#include <platform/clock.h>
+#include <win32/sysinfo.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -33,8 +33,8 @@ std::string RiscChangeLine(int k, std::int32_t address, std::int32_t old, std::i
            "-->" + hex(now, 8) + " Time " + time;
 }
 
-std::string ShortDateTimeNow() {
-    const LocalDateTime t = LocalNow();
+std::string ShortDateTimeNow(const BaseState& base) {
+    const LocalDateTime t = LocalNow(base);
     char buf[48];
     std::snprintf(buf, sizeof buf, "%02d.%02d.%04d %d:%02d:%02d", t.day, t.month, t.year, t.hour,
                   t.minute, t.second);
@@ -42,11 +42,13 @@ std::string ShortDateTimeNow() {
 }
 
 MainCycle::MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board,
-                     ChanelSlots& slots, LiveTables& tables)
-    : handoff_(handoff), capture_(capture), board_(board), slots_(slots), tables_(tables) {}
+                     RemotePort& remotes, MenuPort& menus, ChanelSlots& slots, LiveTables& tables,
+                     const BaseState& base)
+    : handoff_(handoff), capture_(capture), board_(board), slots_(slots), tables_(tables),
+      remotes_(remotes), menus_(menus), base_(base) {}
 
 void MainCycle::StartPeriods() {
-    RestartTick = platform::clock::now();
+    RestartTick = GetTickCount();
     RiscCheckTick = RestartTick;
 }
 
@@ -74,11 +76,9 @@ void MainCycle::MainCycleTimerTimer() {
     board_.UpdateRelayOutputs();
     board_.ReadSensorInputs();
     windows_step();
-    if (remotes_ != nullptr) {
-        for (int n = 1; n <= kRemoteStationCount; ++n) {
-            if (remotes_->Exists(n)) {
-                remotes_->SendTick(n);
-            }
+    for (int n = 1; n <= kRemoteStationCount; ++n) {
+        if (remotes_.Exists(n)) {
+            remotes_.SendTick(n);
         }
     }
     handoff_.FreeFrameCopies();
@@ -95,7 +95,7 @@ void MainCycle::ten_minute_restart() {
             }
         }
     }
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     if (now < RestartTick) {
         RestartTick = now;
     }
@@ -108,10 +108,8 @@ void MainCycle::ten_minute_restart() {
         if (!chip.ChipPresent || !on) {
             continue;
         }
-        if (menus_ != nullptr) {
-            menus_->EnableResMenu(false);
-            menus_->EnableResItem(k, false);
-        }
+        menus_.EnableResMenu(false);
+        menus_.EnableResItem(k, false);
         chip.ChipRunning.store(false);
         chip.StartPending.store(false);
         capture_.Stop(k);
@@ -142,19 +140,15 @@ void MainCycle::RestartTimerTimer() {
         }
     }
     set_restart_timer(false);
-    const bool allowed = menus_ != nullptr && menus_->QuerryStatus(kRightFormat);
-    if (menus_ != nullptr) {
-        menus_->EnableResMenu(allowed);
-    }
+    const bool allowed = menus_.QuerryStatus(kRightFormat);
+    menus_.EnableResMenu(allowed);
     bool started = false;
     for (int k = 1; k <= kChipCount; ++k) {
         if (!restart_chip(k)) {
             continue;
         }
         board_.ResetFormat(k);
-        if (menus_ != nullptr) {
-            menus_->EnableResItem(k, allowed);
-        }
+        menus_.EnableResItem(k, allowed);
         handoff_.Chip(k).StartCaptureTimerEnabled = true;
         started = true;
     }
@@ -213,7 +207,7 @@ void MainCycle::windows_step() {
         if (w == nullptr) {
             continue;
         }
-        const std::uint32_t now = platform::clock::now();
+        const std::uint32_t now = GetTickCount();
         if (now < w->LastFrameTick) {
             w->LastFrameTick = now;
         }
@@ -224,12 +218,11 @@ void MainCycle::windows_step() {
             w->LastFrameTick = now;
         }
         if (w->RemNumber > 0) {
-            if (w->RemFrameSeen != 0 || platform::clock::now() != w->RemFrameTick) {
-                if (remotes_ != nullptr && ValidRemote(w->RemNumber) &&
-                    remotes_->Exists(w->RemNumber)) {
-                    remotes_->RenewSubscription(w->RemNumber, w->ChNumber, w->CamNumber,
-                                                w->NetJpeg != 0,
-                                                static_cast<std::int16_t>(w->NetQuality));
+            if (w->RemFrameSeen != 0 || GetTickCount() != w->RemFrameTick) {
+                if (ValidRemote(w->RemNumber) && remotes_.Exists(w->RemNumber)) {
+                    remotes_.RenewSubscription(w->RemNumber, w->ChNumber, w->CamNumber,
+                                               w->NetJpeg != 0,
+                                               static_cast<std::int16_t>(w->NetQuality));
                 }
                 w->RemFrameSeen = 0;
             }
@@ -258,7 +251,7 @@ void MainCycle::compare(bool risc) {
         if (n == 0 || mes == nullptr) {
             continue;
         }
-        const std::string time = ShortDateTimeNow();
+        const std::string time = ShortDateTimeNow(base_);
         for (int j = 0; j < n; ++j) {
             const auto sj = static_cast<std::size_t>(j);
             mes->AddRegsLine(risc ? RiscChangeLine(k, addresses_[sj], old_[sj], new_[sj], time)
@@ -275,7 +268,7 @@ void MainCycle::CheckDecoderRegs() {
 }
 
 void MainCycle::CheckRiscProgram() {
-    const std::uint32_t now = platform::clock::now();
+    const std::uint32_t now = GetTickCount();
     if (now < RiscCheckTick) {
         RiscCheckTick = now;
     }

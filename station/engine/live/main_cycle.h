@@ -4,6 +4,7 @@
 // send step, and the release of the frame copies sent in that pass.
 #pragma once
 
+#include "base/base_state.h"
 #include "chanel_slots.h"
 #include "frame_handoff.h"
 #include "live_ports.h"
@@ -23,11 +24,9 @@ inline constexpr int kCompareRiscSize = 4096;
 
 class MainCycle {
 public:
-    MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board, ChanelSlots& slots,
-              LiveTables& tables);
-
-    void SetRemotes(RemotePort* remotes) { remotes_ = remotes; }
-    void SetMenus(MenuPort* menus) { menus_ = menus; }
+    // `base`: the station's clock (the time of a register-change line).
+    MainCycle(FrameHandoff& handoff, CapturePort& capture, BoardPort& board, RemotePort& remotes,
+              MenuPort& menus, ChanelSlots& slots, LiveTables& tables, const BaseState& base);
 
     std::uint32_t RestartTick = 0;
     std::uint32_t RiscCheckTick = 0;
@@ -59,8 +58,9 @@ private:
     BoardPort& board_;
     ChanelSlots& slots_;
     LiveTables& tables_;
-    RemotePort* remotes_ = nullptr;
-    MenuPort* menus_ = nullptr;
+    RemotePort& remotes_;
+    MenuPort& menus_;
+    const BaseState& base_;
     std::array<std::int32_t, kCompareRiscSize> addresses_{};
     std::array<std::int32_t, kCompareRiscSize> old_{};
     std::array<std::int32_t, kCompareRiscSize> new_{};
@@ -74,6 +74,6 @@ std::string RegChangeLine(int k, std::int32_t address, std::int32_t old, std::in
 std::string RiscChangeLine(int k, std::int32_t address, std::int32_t old, std::int32_t now,
                            const std::string& time);
 // The current local date and time as "dd.mm.yyyy h:mm:ss".
-std::string ShortDateTimeNow();
+std::string ShortDateTimeNow(const BaseState& base);
 
 } // namespace station

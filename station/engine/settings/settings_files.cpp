@@ -1,33 +1,12 @@
 #include "settings_files.h"
 
+#include "base/base_state.h"
 #include "base/program_dir.h"
 #include "station_settings.h"
 
 #include <optional>
 
 namespace station {
-
-std::int32_t ServerPort = kDefaultPort;
-std::array<std::int32_t, kRemoteStationCount> RemPorts = [] {
-    std::array<std::int32_t, kRemoteStationCount> ports{};
-    ports.fill(kDefaultPort);
-    return ports;
-}();
-std::array<std::string, kRemoteStationCount> RemAddresses;
-std::int16_t NetReserved = 7;
-
-HrdMapTable HrdMap = kHrdMapProvisional;
-
-bool CyclicWrite = true;
-bool BufReservedFlag = false;
-std::array<std::string, kBufDirCount> BufDirs;
-std::array<std::int32_t, kBufDirCount> BufMinFree = {10, 10, 10, 10, 10, 10, 10, 10, 10, 10};
-bool UseCashe = true;
-
-bool StealthAtStart = false;
-bool AutoStart = false;
-
-std::array<ConfScheduleEntry, kConfigurationCount> ConfSchedule;
 
 namespace {
 
@@ -40,16 +19,16 @@ constexpr const char* kConfTableFile = "cnf.pdt";
 constexpr const char* kRightsFile = "net1.pdt";
 
 // The file's content as a stream, or nothing when the file is missing or unreadable.
-std::optional<SettingsStream> open_file(const char* name) {
-    auto bytes = ReadProgramFile(name);
+std::optional<SettingsStream> open_file(const BaseState& base, const char* name) {
+    auto bytes = ReadProgramFile(base, name);
     if (!bytes) {
         return std::nullopt;
     }
     return SettingsStream(std::move(*bytes));
 }
 
-bool save_file(const char* name, const SettingsStream& s) {
-    return ReplaceProgramFile(name, s.bytes());
+bool save_file(const BaseState& base, const char* name, const SettingsStream& s) {
+    return ReplaceProgramFile(base, name, s.bytes());
 }
 
 SettingsStream versioned() {
@@ -69,19 +48,19 @@ bool read_map_entry(SettingsStream& s, std::int32_t& field, std::int32_t count,
     return true;
 }
 
-void load_flag(const char* name, bool& flag) {
+void load_flag(const BaseState& base, const char* name, bool& flag) {
     flag = false;
-    auto s = open_file(name);
+    auto s = open_file(base, name);
     std::int32_t version = 0;
     if (s && StreamReadInt(*s, version)) {
         StreamReadBool(*s, flag);
     }
 }
 
-bool save_flag(const char* name, bool flag) {
+bool save_flag(const BaseState& base, const char* name, bool flag) {
     auto s = versioned();
     StreamWriteBool(s, flag);
-    return save_file(name, s);
+    return save_file(base, name, s);
 }
 
 const char* password_file(int level) {
@@ -97,46 +76,46 @@ const char* password_file(int level) {
 
 } // namespace
 
-void LoadNetIni() {
-    ServerPort = kDefaultPort;
-    RemPorts.fill(kDefaultPort);
-    RemAddresses.fill(std::string());
-    NetReserved = 7;
-    auto s = open_file(kNetIni);
+void LoadNetIni(const BaseState& base, SettingsState& st) {
+    st.ServerPort = kDefaultPort;
+    st.RemPorts.fill(kDefaultPort);
+    st.RemAddresses.fill(std::string());
+    st.NetReserved = 7;
+    auto s = open_file(base, kNetIni);
     std::int32_t version = 0;
-    if (!s || !StreamReadInt(*s, version) || !StreamReadInt(*s, ServerPort) || version <= 3) {
+    if (!s || !StreamReadInt(*s, version) || !StreamReadInt(*s, st.ServerPort) || version <= 3) {
         return;
     }
     for (int i = 0; i < kRemoteStationCount; ++i) {
-        if (!StreamReadInt(*s, RemPorts[i]) || !StreamReadStr(*s, RemAddresses[i])) {
+        if (!StreamReadInt(*s, st.RemPorts[i]) || !StreamReadStr(*s, st.RemAddresses[i])) {
             return;
         }
     }
     if (version > 18) {
-        StreamReadInt16(*s, NetReserved);
+        StreamReadInt16(*s, st.NetReserved);
     }
 }
 
-bool SaveNetIni() {
+bool SaveNetIni(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
-    StreamWriteInt(s, ServerPort);
+    StreamWriteInt(s, st.ServerPort);
     for (int i = 0; i < kRemoteStationCount; ++i) {
-        StreamWriteInt(s, RemPorts[i]);
-        StreamWriteStr(s, RemAddresses[i]);
+        StreamWriteInt(s, st.RemPorts[i]);
+        StreamWriteStr(s, st.RemAddresses[i]);
     }
-    StreamWriteInt(s, NetReserved);
-    return save_file(kNetIni, s);
+    StreamWriteInt(s, st.NetReserved);
+    return save_file(base, kNetIni, s);
 }
 
-void LoadHrdIni() {
-    HrdMap = kHrdMapDefaults;
-    auto s = open_file(kHrdIni);
+void LoadHrdIni(const BaseState& base, SettingsState& st) {
+    st.HrdMap = kHrdMapDefaults;
+    auto s = open_file(base, kHrdIni);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version)) {
         return;
     }
     const HrdMapTable& d = kHrdMapDefaults;
-    HrdMapTable& m = HrdMap;
+    HrdMapTable& m = st.HrdMap;
     const struct {
         std::int32_t& field;
         std::int32_t count;
@@ -153,72 +132,72 @@ void LoadHrdIni() {
     }
 }
 
-bool SaveHrdIni() {
+bool SaveHrdIni(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
     for (const std::int32_t v :
-         {HrdMap.CommAdr, HrdMap.CommChanel, HrdMap.DacAdr, HrdMap.DacChanel, HrdMap.SensAdr,
-          HrdMap.SensChanel, HrdMap.UprAdr, HrdMap.UprChanel}) {
+         {st.HrdMap.CommAdr, st.HrdMap.CommChanel, st.HrdMap.DacAdr, st.HrdMap.DacChanel,
+          st.HrdMap.SensAdr, st.HrdMap.SensChanel, st.HrdMap.UprAdr, st.HrdMap.UprChanel}) {
         StreamWriteInt(s, v);
     }
-    return save_file(kHrdIni, s);
+    return save_file(base, kHrdIni, s);
 }
 
-void LoadBufIni() {
-    CyclicWrite = true;
-    BufReservedFlag = false;
-    BufDirs.fill(std::string());
-    BufDirs[0] = ProgramDir();
-    BufMinFree.fill(10);
-    UseCashe = true;
-    auto s = open_file(kBufIni);
+void LoadBufIni(const BaseState& base, SettingsState& st) {
+    st.CyclicWrite = true;
+    st.BufReservedFlag = false;
+    st.BufDirs.fill(std::string());
+    st.BufDirs[0] = base.ProgramDir;
+    st.BufMinFree.fill(10);
+    st.UseCashe = true;
+    auto s = open_file(base, kBufIni);
     std::int32_t version = 0;
-    if (!s || !StreamReadInt(*s, version) || !StreamReadBool(*s, CyclicWrite) ||
-        !StreamReadBool(*s, BufReservedFlag)) {
+    if (!s || !StreamReadInt(*s, version) || !StreamReadBool(*s, st.CyclicWrite) ||
+        !StreamReadBool(*s, st.BufReservedFlag)) {
         return;
     }
     for (int i = 0; i < kBufDirCount; ++i) {
-        if (!StreamReadStr(*s, BufDirs[i]) || !StreamReadInt(*s, BufMinFree[i])) {
+        if (!StreamReadStr(*s, st.BufDirs[i]) || !StreamReadInt(*s, st.BufMinFree[i])) {
             return;
         }
     }
     if (version > 24) {
-        StreamReadBool(*s, UseCashe);
+        StreamReadBool(*s, st.UseCashe);
     }
 }
 
-bool SaveBufIni() {
+bool SaveBufIni(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
-    StreamWriteBool(s, CyclicWrite);
-    StreamWriteBool(s, BufReservedFlag);
+    StreamWriteBool(s, st.CyclicWrite);
+    StreamWriteBool(s, st.BufReservedFlag);
     for (int i = 0; i < kBufDirCount; ++i) {
-        StreamWriteStr(s, BufDirs[i]);
-        StreamWriteInt(s, BufMinFree[i]);
+        StreamWriteStr(s, st.BufDirs[i]);
+        StreamWriteInt(s, st.BufMinFree[i]);
     }
-    StreamWriteBool(s, UseCashe);
-    return save_file(kBufIni, s);
+    StreamWriteBool(s, st.UseCashe);
+    return save_file(base, kBufIni, s);
 }
 
-void LoadStealth() {
-    load_flag(kStealthFile, StealthAtStart);
+void LoadStealth(const BaseState& base, SettingsState& st) {
+    load_flag(base, kStealthFile, st.StealthAtStart);
 }
-bool SaveStealth() {
-    return save_flag(kStealthFile, StealthAtStart);
+bool SaveStealth(const BaseState& base, const SettingsState& st) {
+    return save_flag(base, kStealthFile, st.StealthAtStart);
 }
-void LoadAutoRun() {
-    load_flag(kAutoRunFile, AutoStart);
+void LoadAutoRun(const BaseState& base, SettingsState& st) {
+    load_flag(base, kAutoRunFile, st.AutoStart);
 }
-bool SaveAutoRun() {
-    return save_flag(kAutoRunFile, AutoStart);
+bool SaveAutoRun(const BaseState& base, const SettingsState& st) {
+    return save_flag(base, kAutoRunFile, st.AutoStart);
 }
 
-void LoadConfTable() {
-    ConfSchedule.fill(ConfScheduleEntry{});
-    auto s = open_file(kConfTableFile);
+void LoadConfTable(const BaseState& base, SettingsState& st) {
+    st.ConfSchedule.fill(ConfScheduleEntry{});
+    auto s = open_file(base, kConfTableFile);
     std::int32_t version = 0;
     if (!s || !StreamReadInt(*s, version)) {
         return;
     }
-    for (auto& c : ConfSchedule) {
+    for (auto& c : st.ConfSchedule) {
         if (!StreamReadInt16(*s, c.Hour) || !StreamReadInt16(*s, c.Minute) ||
             !StreamReadBool(*s, c.Enabled) || !StreamReadStr(*s, c.Name)) {
             return;
@@ -227,7 +206,7 @@ void LoadConfTable() {
     if (version <= 13) {
         return;
     }
-    for (auto& c : ConfSchedule) {
+    for (auto& c : st.ConfSchedule) {
         if (!StreamReadInt16(*s, c.Day) || !StreamReadInt16(*s, c.Month) ||
             !StreamReadInt16(*s, c.Year) || !StreamReadInt16(*s, c.Mode)) {
             return;
@@ -235,26 +214,26 @@ void LoadConfTable() {
     }
 }
 
-bool SaveConfTable() {
+bool SaveConfTable(const BaseState& base, const SettingsState& st) {
     auto s = versioned();
-    for (const auto& c : ConfSchedule) {
+    for (const auto& c : st.ConfSchedule) {
         StreamWriteInt(s, c.Hour);
         StreamWriteInt(s, c.Minute);
         StreamWriteBool(s, c.Enabled);
         StreamWriteStr(s, c.Name);
     }
-    for (const auto& c : ConfSchedule) {
+    for (const auto& c : st.ConfSchedule) {
         StreamWriteInt(s, c.Day);
         StreamWriteInt(s, c.Month);
         StreamWriteInt(s, c.Year);
         StreamWriteInt(s, c.Mode);
     }
-    return save_file(kConfTableFile, s);
+    return save_file(base, kConfTableFile, s);
 }
 
-RightsTable LoadRightsFile() {
+RightsTable LoadRightsFile(const BaseState& base) {
     RightsTable rights{};
-    if (auto s = open_file(kRightsFile)) {
+    if (auto s = open_file(base, kRightsFile)) {
         for (bool& right : rights) {
             if (!StreamReadBool(*s, right)) {
                 break;
@@ -264,34 +243,34 @@ RightsTable LoadRightsFile() {
     return rights;
 }
 
-bool SaveRightsFile(const RightsTable& rights) {
+bool SaveRightsFile(const BaseState& base, const RightsTable& rights) {
     SettingsStream s;
     for (const bool right : rights) {
         StreamWriteBool(s, right);
     }
-    return save_file(kRightsFile, s);
+    return save_file(base, kRightsFile, s);
 }
 
-std::string LoadPasswordFile(int level) {
+std::string LoadPasswordFile(const BaseState& base, int level) {
     std::string password;
     const char* name = password_file(level);
     if (!name) {
         return password;
     }
-    if (auto s = open_file(name)) {
+    if (auto s = open_file(base, name)) {
         StreamReadStr(*s, password);
     }
     return password;
 }
 
-bool SavePasswordFile(int level, std::string_view password) {
+bool SavePasswordFile(const BaseState& base, int level, std::string_view password) {
     const char* name = password_file(level);
     if (!name) {
         return false;
     }
     SettingsStream s;
     StreamWriteStr(s, password);
-    return save_file(name, s);
+    return save_file(base, name, s);
 }
 
 } // namespace station

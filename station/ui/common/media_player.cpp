@@ -1,5 +1,6 @@
 #include "media_player.h"
 
+#include "win32/files.h"
 #include "win32/synch.h"
 
 #include <QAudioDevice>
@@ -21,8 +22,8 @@ bool TMediaPlayer::Open(const std::filesystem::path& file) {
     }
     file_ = file;
     info_.reset();
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(file, ec)) {
+    const DWORD attributes = GetFileAttributesA(file.string().c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         return false;
     }
     info_ = station::ReadWavFile(file);

@@ -9,8 +9,12 @@ QString QtText(std::string_view cp1251) {
     return QString::fromStdString(Cp1251ToUtf8(cp1251));
 }
 
-QString LangText(int line) {
-    return QtText(LangList[line]);
+std::string StationText(const QString& text) {
+    return Utf8ToCp1251(text.toStdString());
+}
+
+QString LangText(const LanguageList& lang, int line) {
+    return QtText(lang[line]);
 }
 
 } // namespace station

@@ -160,10 +160,10 @@ TFormChanel::TFormChanel(LiveStation& live, ChanelHooks hooks, QWidget* owner)
     write_btn_ = new QToolButton(panel2_);
     write_btn_->setObjectName("WriteBtn");
     write_btn_->setCheckable(true); // latches down and up
-    write_btn_->setToolTip(LangText(kLineManualRecording));
+    write_btn_->setToolTip(LangText(live_.Base.LangList, kLineManualRecording));
     find_btn_ = new QToolButton(panel2_);
     find_btn_->setObjectName("FindBtn");
-    find_btn_->setToolTip(LangText(kLineSettings));
+    find_btn_->setToolTip(LangText(live_.Base.LangList, kLineSettings));
     QObject::connect(find_btn_, &QToolButton::clicked, this, [this] {
         if (hooks_.OpenAdjFound) {
             hooks_.OpenAdjFound(window_->ChanelNumber);
@@ -206,7 +206,11 @@ void TFormChanel::SetNewRecPNumOfCam(std::string name) {
 
 void TFormChanel::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
-    window_->FormShow();
+    // FormShow belongs to the window becoming visible; a restore from minimised is the window
+    // system's (spontaneous) show and keeps the caption a remote camera has set.
+    if (!e->spontaneous()) {
+        window_->FormShow();
+    }
     RefreshCaption();
     layout_buttons();
 }

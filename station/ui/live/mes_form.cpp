@@ -94,7 +94,7 @@ void BufferGrid::paintEvent(QPaintEvent*) {
 
 TMesForm::TMesForm(LiveStation& live, QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowStaysOnTopHint), live_(live),
-      mes_(live.Counters, &live.Board) {
+      mes_(live.Counters, &live.Board, live.Base.LangList) {
     setObjectName("MesForm");
     auto* top = new QVBoxLayout(this);
 
@@ -180,15 +180,15 @@ TMesForm::~TMesForm() {
 }
 
 void TMesForm::showEvent(QShowEvent* e) {
-    setWindowTitle(LangText(kLineDiagnostics));
-    reset_btn_->setText(LangText(kLineGeneralReset));
-    label2_->setText(LangText(kLineFrameError));
-    err_gb_->setTitle(LangText(kLineI2CErrors));
-    regs_gb_->setTitle(LangText(kLineRegisterChanges));
-    memo_reset_btn_->setText(LangText(kLineClear));
-    stop_btn_->setText(LangText(kLineStop));
-    period_gb_->setTitle(LangText(kLineFramePeriods));
-    buffers_gb_->setTitle(LangText(kLineCaptureBuffers));
+    setWindowTitle(LangText(live_.Base.LangList, kLineDiagnostics));
+    reset_btn_->setText(LangText(live_.Base.LangList, kLineGeneralReset));
+    label2_->setText(LangText(live_.Base.LangList, kLineFrameError));
+    err_gb_->setTitle(LangText(live_.Base.LangList, kLineI2CErrors));
+    regs_gb_->setTitle(LangText(live_.Base.LangList, kLineRegisterChanges));
+    memo_reset_btn_->setText(LangText(live_.Base.LangList, kLineClear));
+    stop_btn_->setText(LangText(live_.Base.LangList, kLineStop));
+    period_gb_->setTitle(LangText(live_.Base.LangList, kLineFramePeriods));
+    buffers_gb_->setTitle(LangText(live_.Base.LangList, kLineCaptureBuffers));
     mes_.Visible = true;
     QDialog::showEvent(e);
     Refresh();

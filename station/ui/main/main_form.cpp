@@ -33,16 +33,17 @@ void add_entries(QWidget* parent, const std::vector<MenuEntry>& entries) {
     }
 }
 
-void set_captions(const TMain_Kastrel_Form& form, const std::vector<MenuEntry>& entries) {
+void set_captions(const TMain_Kastrel_Form& form, const station::LanguageList& lang,
+                  const std::vector<MenuEntry>& entries) {
     for (const MenuEntry& e : entries) {
         if (e.kind == MenuEntry::Kind::Separator) {
             continue;
         }
         if (QAction* action = form.MenuItem(e.name)) {
-            action->setText(e.caption_line >= 0 ? station::LangText(e.caption_line)
+            action->setText(e.caption_line >= 0 ? station::LangText(lang, e.caption_line)
                                                 : QString::fromStdString(e.fixed_caption));
         }
-        set_captions(form, e.items);
+        set_captions(form, lang, e.items);
     }
 }
 
@@ -56,9 +57,9 @@ TMain_Kastrel_Form::TMain_Kastrel_Form(QWidget* parent) : QMainWindow(parent) {
     add_entries(bar, station::MainMenuLayout());
 }
 
-void TMain_Kastrel_Form::SetCaptions() {
-    setWindowTitle(station::QtText(station::StationCaption()));
-    set_captions(*this, station::MainMenuLayout());
+void TMain_Kastrel_Form::SetCaptions(const station::LanguageList& lang) {
+    setWindowTitle(station::QtText(station::StationCaption(lang)));
+    set_captions(*this, lang, station::MainMenuLayout());
 }
 
 QAction* TMain_Kastrel_Form::MenuItem(std::string_view name) const {

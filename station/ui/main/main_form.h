@@ -2,6 +2,8 @@
 // each a QAction (or, with sub-items, a QMenu) named by its component name.
 #pragma once
 
+#include "base/language.h"
+
 #include <QMainWindow>
 #include <string_view>
 
@@ -13,7 +15,7 @@ public:
     explicit TMain_Kastrel_Form(QWidget* parent = nullptr);
 
     // The form's caption and the menu captions from the language file.
-    void SetCaptions();
+    void SetCaptions(const station::LanguageList& lang);
 
     // The menu item or sub-menu of that component name, or nullptr.
     QAction* MenuItem(std::string_view name) const;

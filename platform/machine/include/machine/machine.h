@@ -197,6 +197,8 @@ private:
 // The process's machine, created on first use from machine.ini in the system root; like the
 // hardware of a PC it runs free from then on (a test that steps builds its own and installs it).
 Machine& the_machine();
+// The process's machine when one exists (never creates one).
+Machine* current_machine();
 // Replaces the process's machine (tests); nullptr drops it so the next the_machine() reloads.
 void install_machine(std::unique_ptr<Machine> machine);
 

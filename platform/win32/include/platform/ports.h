@@ -1,7 +1,8 @@
 // The process's x86 port I/O (_outp/_inp of conio.h) goes to one registered handler. The
-// kernel stand-in registers it when it grants the process port access; until then,
-// and after it is removed, every access is refused: counted, reported once on stderr, with no
-// effect, and a read gives 0xFF.
+// machine library registers one when it is loaded (the machine then serves the ports only while
+// the kernel grants them and records every other access as a fault). Without a handler (a
+// process without the machine) every access is refused: counted, reported once on stderr, with
+// no effect, and a read gives 0xFF.
 #pragma once
 
 #include <cstdint>

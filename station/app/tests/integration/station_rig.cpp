@@ -60,14 +60,6 @@ int CameraShown(TFormChanel& window) {
 
 namespace {
 
-fs::path make_root() {
-    std::string pattern = (fs::temp_directory_path() / "tolm-station-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    return pattern;
-}
-
 std::string quoted(const fs::path& p) {
     std::string out = "'";
     for (const char c : p.string()) {
@@ -78,11 +70,10 @@ std::string quoted(const fs::path& p) {
 
 } // namespace
 
-StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(make_root()) {
+StationRig::StationRig(fs::path bin_dir) : bin_dir_(std::move(bin_dir)), root_(temp_.path()) {
     fs::create_directories(root_ / "sys");
     fs::create_directories(root_ / "program");
     platform::set_system_root(root_ / "sys");
-    SetProgramDir((root_ / "program").string());
     fs::copy_file(bin_dir_ / "tolm.lng", root_ / "program" / "tolm.lng");
     platform::clock::use_real();
 }
@@ -95,9 +86,6 @@ StationRig::~StationRig() {
         machine_->stop();
     }
     machine::install_machine(nullptr);
-    LangList.Clear();
-    std::error_code ec;
-    fs::remove_all(root_, ec);
 }
 
 std::string StationRig::InstallDrivers() {
@@ -122,6 +110,7 @@ void StationRig::StartMachine() {
 
 bool StationRig::StartStation(const std::vector<int>& chips, std::chrono::milliseconds timeout) {
     program_ = std::make_unique<StationProgram>();
+    SetProgramDir(program_->State().Base, (root_ / "program").string());
     if (!program_->Start()) {
         return false;
     }

@@ -4,6 +4,7 @@
 // running event loop. The integration test and the pipeline benchmark share it.
 #pragma once
 
+#include "temp_dir.h"
 #include "ui/live/chanel_form.h"
 #include "station_program.h"
 
@@ -57,6 +58,7 @@ public:
 
 private:
     std::filesystem::path bin_dir_;
+    tolm_test::TempDir temp_{"tolm-station"};
     std::filesystem::path root_;
     machine::Machine* machine_ = nullptr;
     std::unique_ptr<StationProgram> program_;

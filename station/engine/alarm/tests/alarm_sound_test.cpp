@@ -101,7 +101,7 @@ protected:
     test::FakeSlots slots_;
     FakePlayer player_;
     FakeTimer timer_;
-    AlarmSound sound_;
+    AlarmSound sound_{base_};
 };
 
 TEST_F(AlarmSoundTest, SpeakerPortSequences) {
@@ -240,10 +240,10 @@ TEST_F(AlarmSoundTest, EveryTickRunsTheScheduleWithTheTimerOffAndTurnsItBackOn) 
 }
 
 TEST_F(AlarmSoundTest, SoundFilesLieInTheProgramFolderUnlessGivenWithAPath) {
-    EXPECT_EQ(SoundFilePath("test.wav"), path("test.wav"));
+    EXPECT_EQ(SoundFilePath(base_, "test.wav"), path("test.wav"));
     write("Alarm.WAV", {0});
-    EXPECT_EQ(SoundFilePath("alarm.wav"), path("Alarm.WAV"));
-    EXPECT_EQ(SoundFilePath((dir_ / "x.wav").string()), dir_ / "x.wav");
+    EXPECT_EQ(SoundFilePath(base_, "alarm.wav"), path("Alarm.WAV"));
+    EXPECT_EQ(SoundFilePath(base_, (dir_ / "x.wav").string()), dir_ / "x.wav");
 }
 
 } // namespace

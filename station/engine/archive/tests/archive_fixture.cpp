@@ -6,19 +6,6 @@
 
 namespace archive::test {
 
-TempDir::TempDir() {
-    std::string tmpl = (std::filesystem::temp_directory_path() / "tolm-archive-XXXXXX").string();
-    if (!::mkdtemp(tmpl.data())) {
-        throw std::runtime_error("mkdtemp");
-    }
-    path_ = tmpl;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
 std::vector<std::uint8_t> file_bytes(const Path& p) {
     auto b = host_io().read_file(p);
     return b ? *b : std::vector<std::uint8_t>{};

@@ -3,6 +3,7 @@
 // up, a file layer that cuts a write at any change, and the archive's invariant check.
 #pragma once
 
+#include "temp_dir.h"
 #include "archive/archive_context.h"
 #include "archive/archive_files.h"
 #include "archive/archive_reader.h"
@@ -19,17 +20,7 @@
 
 namespace archive::test {
 
-class TempDir {
-public:
-    TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    ~TempDir();
-    const Path& path() const { return path_; }
-
-private:
-    Path path_;
-};
+using TempDir = tolm_test::TempDir;
 
 std::vector<std::uint8_t> file_bytes(const Path& p);
 void put_file(const Path& p, std::span<const std::uint8_t> bytes);

@@ -15,14 +15,14 @@ protected:
         for (int n = 0; n < 250; ++n) {
             lang += "L" + std::to_string(n) + "\r\n";
         }
-        LangList.SetText(lang);
-        ReportFlags.fill(true);
-        SetLocalClock([] { return LocalDateTime{2026, 3, 10, 12, 0, 7, 0}; });
+        base_.LangList.SetText(lang);
+        base_.ReportFlags.fill(true);
+        base_.LocalClock = ([] { return LocalDateTime{2026, 3, 10, 12, 0, 7, 0}; });
     }
     void TearDown() override {
-        SetLocalClock({});
-        ReportFlags.fill(false);
-        LangList.Clear();
+        base_.LocalClock = nullptr;
+        base_.ReportFlags.fill(false);
+        base_.LangList.Clear();
         ProgramDirTest::TearDown();
     }
     std::string log() const {
@@ -32,11 +32,11 @@ protected:
 };
 
 TEST_F(DialogLog, JoinsLinesAndQuotedTexts) {
-    LogDialogOpened("Net \xC0");
-    LogDialogButton("Connect");
-    LogDialogChanged("Net \xC0");
-    LogDialogCancelled();
-    LogDialogClosed("Net \xC0");
+    LogDialogOpened(base_, "Net \xC0");
+    LogDialogButton(base_, "Connect");
+    LogDialogChanged(base_, "Net \xC0");
+    LogDialogCancelled(base_);
+    LogDialogClosed(base_, "Net \xC0");
     EXPECT_EQ(log(), "02 12:00:07 L245 \"Net \xC0\" L246\r\n"
                      "02 12:00:07 L244 \"Connect\"\r\n"
                      "02 12:00:07 L248 \"Net \xC0\" L249\r\n"
@@ -45,9 +45,9 @@ TEST_F(DialogLog, JoinsLinesAndQuotedTexts) {
 }
 
 TEST_F(DialogLog, FollowsTheOperatorCategory) {
-    ReportFlags[1] = false;
-    LogDialogOpened("x");
-    LogDialogCancelled();
+    base_.ReportFlags[1] = false;
+    LogDialogOpened(base_, "x");
+    LogDialogCancelled(base_);
     EXPECT_FALSE(std::filesystem::exists(path("20260310.rpt")));
 }
 

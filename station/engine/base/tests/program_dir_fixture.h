@@ -1,7 +1,10 @@
-// A fresh temporary program folder per test, and a builder for expected file bytes.
+// A fresh temporary program folder per test (the program folder of a fresh `BaseState`), and a
+// builder for expected file bytes.
 #pragma once
 
+#include "base/base_state.h"
 #include "base/program_dir.h"
+#include "temp_dir.h"
 
 #include <atomic>
 #include <cstdint>
@@ -17,15 +20,7 @@ namespace station::test {
 
 class ProgramDirTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tolm-progdir-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-        SetProgramDir(dir_.string());
-    }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
+    void SetUp() override { SetProgramDir(base_, dir_.string()); }
 
     std::filesystem::path path(std::string_view name) const { return dir_ / name; }
 
@@ -40,7 +35,9 @@ protected:
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
 
-    std::filesystem::path dir_;
+    tolm_test::TempDir temp_{"tolm-progdir"};
+    std::filesystem::path dir_ = temp_.path();
+    BaseState base_;
 };
 
 // Little-endian pieces of the settings encoding, written out by hand for golden bytes.

@@ -9,19 +9,19 @@ class WorkLog : public test::ProgramDirTest {
 protected:
     void SetUp() override {
         ProgramDirTest::SetUp();
-        ReportFlags.fill(true);
-        ReportDays = 7;
+        base_.ReportFlags.fill(true);
+        base_.ReportDays = 7;
         at(2026, 3, 10, 9, 5, 3);
     }
     void TearDown() override {
-        SetLocalClock({});
-        ReportFlags.fill(false);
-        ReportDays = 7;
+        base_.LocalClock = nullptr;
+        base_.ReportFlags.fill(false);
+        base_.ReportDays = 7;
         ProgramDirTest::TearDown();
     }
     void at(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
         const LocalDateTime t{y, mo, d, h, mi, s, ms};
-        SetLocalClock([t] { return t; });
+        base_.LocalClock = ([t] { return t; });
     }
     std::string text(std::string_view name) const {
         const auto b = read(name);
@@ -32,11 +32,11 @@ protected:
 };
 
 TEST_F(WorkLog, LineFormatAndFileName) {
-    WriteReport(6, "\xD1\xF2\xE0\xF0\xF2");
+    WriteReport(base_, 6, "\xD1\xF2\xE0\xF0\xF2");
     at(2026, 3, 10, 23, 59, 59);
-    WriteReport(2, "b");
+    WriteReport(base_, 2, "b");
     at(987, 1, 2, 0, 0, 0);
-    WriteReport(5, "c");
+    WriteReport(base_, 5, "c");
     EXPECT_EQ(text("20260310.rpt"), "06 09:05:03 \xD1\xF2\xE0\xF0\xF2\r\n02 23:59:59 b\r\n");
     EXPECT_EQ(text("09870102.rpt"), "05 00:00:00 c\r\n");
     EXPECT_EQ(WorkLogLine(10, {}, "x"), "10 00:00:00 x\r\n");
@@ -59,8 +59,8 @@ TEST_F(WorkLog, WritesOnlyWhenTheLogAndTheCategoryAreOn) {
     };
     for (const auto& c : cases) {
         std::filesystem::remove(path("20260310.rpt"));
-        ReportFlags = c.flags;
-        WriteReport(c.category, "t");
+        base_.ReportFlags = c.flags;
+        WriteReport(base_, c.category, "t");
         EXPECT_EQ(exists("20260310.rpt"), c.written) << c.what;
     }
 }
@@ -68,11 +68,11 @@ TEST_F(WorkLog, WritesOnlyWhenTheLogAndTheCategoryAreOn) {
 TEST_F(WorkLog, ReadsTheClockOncePerLine) {
     // The second reading would already be the next day.
     int readings = 0;
-    SetLocalClock([&readings] {
+    base_.LocalClock = ([&readings] {
         return ++readings == 1 ? LocalDateTime{2026, 3, 10, 23, 59, 59, 999}
                                : LocalDateTime{2026, 3, 11, 0, 0, 0, 0};
     });
-    WriteReport(6, "midnight");
+    WriteReport(base_, 6, "midnight");
     EXPECT_EQ(readings, 1);
     EXPECT_EQ(text("20260310.rpt"), "06 23:59:59 midnight\r\n");
     EXPECT_FALSE(exists("20260311.rpt"));
@@ -90,7 +90,7 @@ TEST_F(WorkLog, FirstLineOfADayPurgesOldFilesOnly) {
     }
     std::filesystem::create_directory(path("20200102.rpt"));
     at(2026, 3, 10, 0, 0, 1);
-    WriteReport(6, "first");
+    WriteReport(base_, 6, "first");
     for (const char* n : deleted) {
         EXPECT_FALSE(exists(n)) << n;
     }
@@ -100,7 +100,7 @@ TEST_F(WorkLog, FirstLineOfADayPurgesOldFilesOnly) {
     EXPECT_TRUE(std::filesystem::is_directory(path("20200102.rpt")));
     // A second line the same day does not purge.
     touch("20200101.rpt");
-    WriteReport(6, "second");
+    WriteReport(base_, 6, "second");
     EXPECT_TRUE(exists("20200101.rpt"));
     EXPECT_EQ(text("20260310.rpt"), "06 00:00:01 first\r\n06 00:00:01 second\r\n");
 }
@@ -119,8 +119,8 @@ TEST_F(WorkLog, KeepsTodayAndTheDaysBefore) {
     for (const auto& c : cases) {
         std::filesystem::remove(path("20260310.rpt"));
         touch(c.file);
-        ReportDays = c.days;
-        WriteReport(6, "t");
+        base_.ReportDays = c.days;
+        WriteReport(base_, 6, "t");
         EXPECT_EQ(exists(c.file), c.kept) << c.days << " days, " << c.file;
         std::filesystem::remove(path(c.file));
     }
@@ -128,10 +128,10 @@ TEST_F(WorkLog, KeepsTodayAndTheDaysBefore) {
 
 TEST_F(WorkLog, FileErrorsLoseTheLineQuietly) {
     std::filesystem::create_directory(path("20260310.rpt"));
-    WriteReport(6, "lost");
+    WriteReport(base_, 6, "lost");
     EXPECT_TRUE(std::filesystem::is_directory(path("20260310.rpt")));
-    SetProgramDir((dir_ / "gone").string());
-    WriteReport(6, "lost");
+    SetProgramDir(base_, (dir_ / "gone").string());
+    WriteReport(base_, 6, "lost");
     EXPECT_FALSE(std::filesystem::exists(dir_ / "gone"));
 }
 

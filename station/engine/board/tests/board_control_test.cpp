@@ -71,9 +71,9 @@ TEST_F(BoardTest, DeviceBytesAndAddressesFollowTheBoardMap) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        HrdMap = c.map;
+        map_ = c.map;
         fake_.ClearCalls();
-        BoardControl board(lib_, present_);
+        BoardControl board(lib_, present_, map_);
         board.Settings.Delay = 0;
         c.action(board);
         EXPECT_EQ(fake_.calls, c.calls);
@@ -100,10 +100,10 @@ TEST_F(BoardTest, OutOfRangeMapEntriesAbsentChipsAndBadCamerasReachNoDevice) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        HrdMap = c.map;
+        map_ = c.map;
         present_ = c.present;
         fake_.ClearCalls();
-        BoardControl board(lib_, present_);
+        BoardControl board(lib_, present_, map_);
         board.Settings.Delay = 0;
         board.CaptureMuxWanted.fill(c.camera);
         board.MonitorMuxWanted.fill(c.camera);
@@ -121,7 +121,7 @@ TEST_F(BoardTest, OutOfRangeMapEntriesAbsentChipsAndBadCamerasReachNoDevice) {
         EXPECT_EQ(board.CaptureMuxSent[0], 16);
     }
     // Out-of-range chips and monitors are ignored too.
-    HrdMap = kHrdMapDefaults;
+    map_ = kHrdMapDefaults;
     present_.fill(true);
     board_.SwitchCaptureMux(true, 0);
     board_.SwitchCaptureMux(true, 5);
@@ -145,7 +145,7 @@ TEST_F(BoardTest, TriesAreAutoRepeatPlusOneAndAtLeastOne) {
         SCOPED_TRACE(c.auto_repeat);
         fake_.ClearCalls();
         fake_.i2c_results.assign(c.failures, 1);
-        BoardControl board(lib_, present_);
+        BoardControl board(lib_, present_, map_);
         board.Settings.Delay = 0;
         board.Settings.AutoRepeat = c.auto_repeat;
         board.RelayByte = 0x0F;
@@ -237,7 +237,7 @@ TEST_F(BoardTest, MultiplexerReadBack) {
         fake_.i2c_results = c.results;
         fake_.read_bytes = c.read_bytes;
         fake_.error_default = c.code;
-        BoardControl board(lib_, present_);
+        BoardControl board(lib_, present_, map_);
         board.Settings.Delay = 0;
         board.Settings.UseCheckComm = c.check;
         board.CaptureMuxWanted[0] = 5;
@@ -378,7 +378,7 @@ TEST_F(BoardTest, CaptureSwitchStopsAndRestartsTheDmaWhateverTheWrite) {
         SCOPED_TRACE(c.what);
         fake_.ClearCalls();
         fake_.i2c_default = c.result;
-        BoardControl board(lib_, present_);
+        BoardControl board(lib_, present_, map_);
         board.Settings.Delay = 0;
         board.Settings.AutoRepeat = 0;
         board.CaptureMuxWanted[1] = c.wanted;
@@ -403,7 +403,7 @@ TEST_F(BoardTest, CameraLevelIsNotRewrittenForTheSameLevel) {
 
     // With board control off the level still counts as sent.
     BoardLibrary off;
-    BoardControl unbound(off, present_);
+    BoardControl unbound(off, present_, map_);
     unbound.WriteCameraLevel(33, 2);
     EXPECT_EQ(unbound.DacLevelSent[1], 33);
 }
@@ -522,7 +522,7 @@ TEST_F(BoardTest, NothingReachesTheLibraryWhileBoardControlIsOff) {
     off.Bind(test::FakeBoardResolver(fake_, "GetGPINTC"), {true, true, true, true});
     ASSERT_FALSE(off.BoardControlOn());
     fake_.ClearCalls();
-    BoardControl board(off, present_);
+    BoardControl board(off, present_, map_);
     test::FakeSlots slots;
     CameraAlarmFields f;
     f.UseOutput = 1;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "board/board_control.h"
+#include "manual_clock.h"
 #include "fake_board.h"
 #include "platform/clock.h"
 #include "settings/settings_files.h"
@@ -24,16 +25,11 @@ public:
 class BoardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(10000);
-        HrdMap = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
+        map_ = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
         lib_.Bind(FakeBoardResolver(fake_), {true, true, true, true});
         fake_.ClearCalls();
         board_.I2CLastTick.fill(platform::clock::now());
         board_.Settings.Delay = 0;
-    }
-    void TearDown() override {
-        platform::clock::use_real();
-        HrdMap = kHrdMapProvisional;
     }
 
     static std::string C(std::string_view name, std::initializer_list<long long> args) {
@@ -44,7 +40,9 @@ protected:
     FakeBoard fake_;
     BoardLibrary lib_;
     std::array<bool, kChipCount> present_{true, true, true, true};
-    BoardControl board_{lib_, present_};
+    HrdMapTable map_ = kHrdMapProvisional;
+    BoardControl board_{lib_, present_, map_};
+    tolm_test::ScopedManualClock clock_{10000};
 };
 
 } // namespace station::test

@@ -1,14 +1,13 @@
 #include "board/board_library.h"
 
 #include "fake_board.h"
-#include "platform/clock.h"
+#include "manual_clock.h"
 #include "platform/paths.h"
+#include "system_root.h"
 #include "win32/modules.h"
 
-#include <atomic>
 #include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 namespace station {
 namespace {
@@ -39,20 +38,10 @@ std::vector<std::string> gpio_pulse(int chip) {
 // the installer gives the board-control library.
 class BoardLibraryBinding : public ::testing::Test {
 protected:
-    void SetUp() override {
-        static std::atomic<int> counter{0};
-        root_ = std::filesystem::temp_directory_path() /
-                ("tolm-boardlib-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::remove_all(root_);
-        platform::set_system_root(root_);
-        platform::clock::use_manual(1000);
-    }
     void TearDown() override {
         if (module_ != nullptr) {
             FreeLibrary(module_);
         }
-        platform::clock::use_real();
-        std::filesystem::remove_all(root_);
     }
 
     // Installs the fake and loads it, so that faults can be set before the binding runs.
@@ -66,7 +55,8 @@ protected:
         return *state();
     }
 
-    std::filesystem::path root_;
+    tolm_test::TempSystemRoot root_{"tolm-boardlib"};
+    tolm_test::ScopedManualClock clock_{1000};
     HMODULE module_ = nullptr;
 };
 

@@ -15,19 +15,19 @@ class HostBridgeTest : public test::ProgramDirTest {
 protected:
     void SetUp() override {
         ProgramDirTest::SetUp();
-        ReportFlags.fill(true);
-        SetLocalClock([] { return LocalDateTime{2026, 3, 10, 9, 5, 3, 0}; });
+        base_.ReportFlags.fill(true);
+        base_.LocalClock = ([] { return LocalDateTime{2026, 3, 10, 9, 5, 3, 0}; });
         std::string text;
         for (int i = 0; i < 291; ++i) {
             text += "\n";
         }
         text += "no bridge\nbridge\nbridge fixed\nbridge restored\n";
-        LangList.SetText(text);
+        base_.LangList.SetText(text);
     }
     void TearDown() override {
-        SetLocalClock({});
-        ReportFlags.fill(false);
-        LangList.Clear();
+        base_.LocalClock = nullptr;
+        base_.ReportFlags.fill(false);
+        base_.LangList.Clear();
         ProgramDirTest::TearDown();
     }
     std::string log() const {
@@ -83,7 +83,7 @@ TEST_F(HostBridgeTest, StartUpReadsReportsAndFixesTheBridge) {
         fake.ClearCalls();
         HostBridge bridge;
         bridge.Read(lib);
-        bridge.ReportAndFix(lib, c.pci_fix);
+        bridge.ReportAndFix(base_, lib, c.pci_fix);
         EXPECT_EQ(fake.calls, c.calls);
         EXPECT_EQ(log(), c.log);
     }
@@ -99,13 +99,13 @@ TEST_F(HostBridgeTest, ShutDownRestoresAChangedBridgeValue) {
     bridge.Read(lib);
 
     fake.ClearCalls();
-    bridge.Restore(lib);
+    bridge.Restore(base_, lib);
     EXPECT_EQ(fake.calls, std::vector<std::string>{"TarvoReadBridgePCIInfo()"});
     EXPECT_EQ(log(), "");
 
     fake.bridge_value = 0x16;
     fake.ClearCalls();
-    bridge.Restore(lib);
+    bridge.Restore(base_, lib);
     EXPECT_EQ(fake.calls, (std::vector<std::string>{"TarvoReadBridgePCIInfo()",
                                                     "TarvoWriteBridgePCIInfo(16)"}));
     EXPECT_EQ(log(), "05 09:05:03 bridge restored 00000010\r\n");

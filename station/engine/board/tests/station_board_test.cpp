@@ -2,6 +2,7 @@
 // table, with board control bound to the recording fake library, and the PC speaker's ports
 // recorded into the same call list, so the order of everything that reaches the board shows.
 #include "board/station_board.h"
+#include "manual_clock.h"
 
 #include "fake_board.h"
 #include "live/tests/live_fakes.h"
@@ -93,10 +94,8 @@ protected:
     static constexpr int kChip = 2; // library chip index 1; its I2C devices sit on board 1
 
     void SetUp() override {
-        platform::clock::use_manual(50000);
         platform::set_port_handler(&ports_);
-        HrdMap = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
-        live_.Actions = &actions_;
+        map_ = kHrdMapDefaults; // multiplexer and DAC on board 1, sensors and relays on board 4
         board_.Attach(live_);
         for (int k = 1; k <= kChipCount; ++k) {
             live_.Handoff.ResetChip(k);
@@ -105,8 +104,6 @@ protected:
     }
     void TearDown() override {
         platform::set_port_handler(nullptr);
-        HrdMap = kHrdMapProvisional;
-        platform::clock::use_real();
     }
 
     // Binding and the second stage's chip set-up as at start-up; then chip kChip capturing
@@ -157,14 +154,19 @@ protected:
 
     test::FakeBoard fake_;
     SpeakerPorts ports_{fake_};
-    StationBoard board_;
+    HrdMapTable map_ = kHrdMapProvisional;
+    BaseState base_;
+    StationBoard board_{base_, map_};
     live_test::FakeCapture capture_;
-    LiveStation live_{capture_, board_.Port};
     InputAlarmActions actions_;
+    NoRemotes remotes_;
+    NoMenus menus_;
+    LiveStation live_{capture_, board_.Port, base_, {remotes_, menus_, actions_}};
     live_test::WindowSet windows_{live_.Slots, {}};
     live_test::MemoryChip memory_;
     SoundTimer timer_;
     NoPlayer player_;
+    tolm_test::ScopedManualClock clock_{50000};
 };
 
 TEST_F(StationBoardTest, SensorAlarmReachesMonitorRelayAndSpeakerInOrder) {
@@ -287,7 +289,7 @@ TEST_F(StationBoardTest, FailedSwitchesShowInTheDiagnosticsWindowUntilItsReset) 
     Pass();
     EXPECT_EQ(board_.Control.CaptureMuxSent[kChip - 1], 16);
 
-    Diagnostics mes(live_.Counters, &board_.Port);
+    Diagnostics mes(live_.Counters, &board_.Port, base_.LangList);
     EXPECT_EQ(mes.ErrorCell(3, 1), "1");
     EXPECT_EQ(mes.ErrorCell(8, 1), "1"); // codes above 8 count in entry 8
     EXPECT_EQ(mes.ErrorCell(10, 1), "1");

@@ -10,6 +10,9 @@
 namespace station {
 namespace {
 
+// No language file: default camera names are the bare numbers.
+const LanguageList kNoLanguage;
+
 enum class File { None, Window, Main, Set, Points };
 
 // What the four files hold before the damage.
@@ -89,7 +92,7 @@ void window_defaults_from_sound_file(Loaded& l) {
 // not reached keep their levels; the priorities left (16, 15, 14, 13, 5, ...) are no
 // permutation and become 1..16.
 void main_defaults_from_camera5_name(Loaded& l) {
-    const ConfMain d = DefaultConfMain();
+    const ConfMain d = DefaultConfMain(kNoLanguage);
     ConfMain& c = l.main;
     for (int i = 4; i < kConfCameras; ++i) {
         ConfCamera cam = d.Cameras[i];
@@ -329,7 +332,8 @@ TEST(ConfFaults, DamagedFilesLoadWithDefaults) {
         Loaded want{test::SampleParams(), test::SampleMain(), sample_set(), sample_points()};
         f.expect(want);
         EXPECT_EQ(DecodeChanelParams(bytes(File::Window, window)), want.window);
-        EXPECT_EQ(DecodeConfMain(bytes(File::Main, main), test::ConfLevels(test::SampleMain())),
+        EXPECT_EQ(DecodeConfMain(bytes(File::Main, main), test::ConfLevels(test::SampleMain()),
+                                 kNoLanguage),
                   want.main);
         EXPECT_EQ(DecodeChannelSet(bytes(File::Set, set)), want.set);
         EXPECT_EQ(DecodeChanelPoints(bytes(File::Points, points)), want.points);

@@ -20,16 +20,7 @@ namespace {
 
 using test::Bytes;
 
-class ConfFiles : public test::ProgramDirTest {
-protected:
-    // Loading a configuration sets the work log's flags and days.
-    void TearDown() override {
-        LangList.Clear();
-        ReportFlags.fill(false);
-        ReportDays = 7;
-        test::ProgramDirTest::TearDown();
-    }
-};
+class ConfFiles : public test::ProgramDirTest {};
 
 std::unique_ptr<ChanelWindow> new_window(int slot) {
     return std::make_unique<ChanelWindow>(slot, ChanelContext{});
@@ -59,7 +50,7 @@ ChanelPoints sample_points() {
 TEST_F(ConfFiles, FilesHoldTheExactBytesOfTheirLayouts) {
     ChannelSet set;
     set.Present[0] = set.Present[2] = set.Present[31] = true;
-    ASSERT_TRUE(WriteChannelSetFile(3, set));
+    ASSERT_TRUE(WriteChannelSetFile(base_, 3, set));
     Bytes nch;
     nch.i32(26).byte(1).byte(0).byte(1);
     for (int m = 4; m <= 31; ++m) {
@@ -68,10 +59,10 @@ TEST_F(ConfFiles, FilesHoldTheExactBytesOfTheirLayouts) {
     nch.byte(1);
     EXPECT_EQ(read("nch3.pdt"), nch.get());
 
-    ASSERT_TRUE(WriteConfMainFile(3, test::SampleMain()));
+    ASSERT_TRUE(WriteConfMainFile(base_, 3, test::SampleMain()));
     EXPECT_EQ(read("per3.pdt"), test::MainFile(test::SampleMain()).bytes.get());
 
-    ASSERT_TRUE(WriteChanelParamsFile(3, 12, test::SampleParams()));
+    ASSERT_TRUE(WriteChanelParamsFile(base_, 3, 12, test::SampleParams()));
     const auto window = test::WindowFile(test::SampleParams(), "4.50");
     EXPECT_EQ(read("p3c12.pdt"), window.bytes.get());
     // SigmaFactor 4.5 is the text "4.50".
@@ -79,7 +70,7 @@ TEST_F(ConfFiles, FilesHoldTheExactBytesOfTheirLayouts) {
                                           window.bytes.get().begin() + window.at.at("RemNumber"));
     EXPECT_EQ(sigma, Bytes().str("4.50").get());
 
-    ASSERT_TRUE(WriteChanelPointsFile(3, 12, sample_points()));
+    ASSERT_TRUE(WriteChanelPointsFile(base_, 3, 12, sample_points()));
     const auto points = read("p3t12.pdt");
     ASSERT_EQ(points.size(), 80000u);
     Bytes head;
@@ -94,37 +85,38 @@ TEST_F(ConfFiles, FilesHoldTheExactBytesOfTheirLayouts) {
 TEST_F(ConfFiles, EveryFieldComesBackThroughTheFiles) {
     ChannelSet set;
     set.Present[1] = set.Present[30] = true;
-    ASSERT_TRUE(WriteChannelSetFile(99, set));
-    ASSERT_TRUE(WriteConfMainFile(99, test::SampleMain()));
-    ASSERT_TRUE(WriteChanelParamsFile(99, 32, test::SampleParams()));
-    ASSERT_TRUE(WriteChanelPointsFile(99, 32, sample_points()));
+    ASSERT_TRUE(WriteChannelSetFile(base_, 99, set));
+    ASSERT_TRUE(WriteConfMainFile(base_, 99, test::SampleMain()));
+    ASSERT_TRUE(WriteChanelParamsFile(base_, 99, 32, test::SampleParams()));
+    ASSERT_TRUE(WriteChanelPointsFile(base_, 99, 32, sample_points()));
 
-    EXPECT_EQ(ReadChannelSetFile(99), set);
-    EXPECT_EQ(ReadConfMainFile(99, test::ConfLevels(test::SampleMain())), test::SampleMain());
-    EXPECT_EQ(ReadChanelParamsFile(99, 32), test::SampleParams());
-    EXPECT_EQ(ReadChanelPointsFile(99, 32), sample_points());
+    EXPECT_EQ(ReadChannelSetFile(base_, 99), set);
+    EXPECT_EQ(ReadConfMainFile(base_, 99, test::ConfLevels(test::SampleMain())),
+              test::SampleMain());
+    EXPECT_EQ(ReadChanelParamsFile(base_, 99, 32), test::SampleParams());
+    EXPECT_EQ(ReadChanelPointsFile(base_, 99, 32), sample_points());
 
     // Numbers outside 1..99 and 1..32 name no file.
-    EXPECT_FALSE(WriteChannelSetFile(0, set));
-    EXPECT_FALSE(WriteConfMainFile(100, test::SampleMain()));
-    EXPECT_FALSE(WriteChanelParamsFile(1, 33, test::SampleParams()));
-    EXPECT_FALSE(WriteChanelPointsFile(1, 0, sample_points()));
-    EXPECT_EQ(ReadChanelParamsFile(99, 0), ChanelParams{});
+    EXPECT_FALSE(WriteChannelSetFile(base_, 0, set));
+    EXPECT_FALSE(WriteConfMainFile(base_, 100, test::SampleMain()));
+    EXPECT_FALSE(WriteChanelParamsFile(base_, 1, 33, test::SampleParams()));
+    EXPECT_FALSE(WriteChanelPointsFile(base_, 1, 0, sample_points()));
+    EXPECT_EQ(ReadChanelParamsFile(base_, 99, 0), ChanelParams{});
 }
 
 TEST_F(ConfFiles, EveryFieldComesBackThroughTheLiveTablesAndAWindow) {
     const ConfMain sample = test::SampleMain();
     LiveTables tables;
-    ApplyConfMain(sample, tables);
+    ApplyConfMain(sample, tables, base_);
     EXPECT_EQ(tables.CamNames[16], "cam 16");
     EXPECT_EQ(tables.AdcRange[3][2], sample.Cameras[1].Level[2]);
     EXPECT_EQ(tables.SwitchDelay[3], 300);
-    EXPECT_EQ(ReportDays, 30);
+    EXPECT_EQ(base_.ReportDays, 30);
     EXPECT_EQ(LevelsOf(tables), test::ConfLevels(sample));
 
     // What the tables and the work log hold comes back; the rest stays with the caller's copy.
-    ConfMain collected = DefaultConfMain();
-    CollectConfMain(tables, collected);
+    ConfMain collected = DefaultConfMain(base_.LangList);
+    CollectConfMain(tables, base_, collected);
     for (int i = 0; i < kConfCameras; ++i) {
         collected.Cameras[i].RequestFiltr = sample.Cameras[i].RequestFiltr;
         collected.Cameras[i].AlarmFiltr = sample.Cameras[i].AlarmFiltr;
@@ -237,7 +229,7 @@ TEST_F(ConfFiles, VersionGatesStopReadingAtTheFirstFieldTooNew) {
             }
         }
         EXPECT_EQ(DecodeConfMain(test::MainFile(test::SampleMain(), v).bytes.get(),
-                                 test::ConfLevels(test::SampleMain())),
+                                 test::ConfLevels(test::SampleMain()), base_.LangList),
                   want_main)
             << "main file version " << v;
     }
@@ -253,11 +245,11 @@ TEST_F(ConfFiles, VersionGatesStopReadingAtTheFirstFieldTooNew) {
 }
 
 TEST_F(ConfFiles, MissingFilesGiveTheDocumentedDefaults) {
-    ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+    ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
 
-    EXPECT_EQ(ReadChannelSetFile(1), ChannelSet{});
+    EXPECT_EQ(ReadChannelSetFile(base_, 1), ChannelSet{});
 
-    const ConfMain m = ReadConfMainFile(1, all_levels(20));
+    const ConfMain m = ReadConfMainFile(base_, 1, all_levels(20));
     EXPECT_EQ(m.MainPlace, (WindowPlace{100, 100, 100, 300}));
     EXPECT_EQ(m.PlayInterval, 1);
     EXPECT_EQ(m.JpegQuality, 50);
@@ -284,7 +276,7 @@ TEST_F(ConfFiles, MissingFilesGiveTheDocumentedDefaults) {
     EXPECT_EQ(m.SwitchDelay, (std::array<std::int32_t, 4>{}));
     EXPECT_FALSE(m.PciFix);
 
-    const ChanelParams p = ReadChanelParamsFile(1, 1);
+    const ChanelParams p = ReadChanelParamsFile(base_, 1, 1);
     EXPECT_TRUE(p.LiveVideo && p.WriteJpeg);
     EXPECT_EQ(p.WriteQuality, 80);
     EXPECT_EQ(p.Place, (WindowPlace{300, 300, 160, 200}));
@@ -312,7 +304,7 @@ TEST_F(ConfFiles, MissingFilesGiveTheDocumentedDefaults) {
     EXPECT_FALSE(p.AlarmMon);
     EXPECT_EQ(p.AlarmMonNumber, (std::array<bool, 4>{}));
 
-    EXPECT_EQ(ReadChanelPointsFile(1, 1), ChanelPoints{});
+    EXPECT_EQ(ReadChanelPointsFile(base_, 1, 1), ChanelPoints{});
 }
 
 // A pair's level comes from the file only when the AutoGain read for it is off; with it on the
@@ -320,11 +312,11 @@ TEST_F(ConfFiles, MissingFilesGiveTheDocumentedDefaults) {
 TEST_F(ConfFiles, AutoGainOnKeepsTheLevelInForce) {
     ConfMain stored = test::SampleMain();
     stored.Cameras[0].Level = {33, 34, 35, 36}; // AutoGain off, on, off, on
-    ASSERT_TRUE(WriteConfMainFile(2, stored));
+    ASSERT_TRUE(WriteConfMainFile(base_, 2, stored));
 
     LiveTables tables;          // the start-up levels: 20, AutoGain on
     tables.AdcRange[4][1] = 41; // level control moved camera 1 on board 4
-    ApplyConfMain(ReadConfMainFile(2, LevelsOf(tables)), tables);
+    ApplyConfMain(ReadConfMainFile(base_, 2, LevelsOf(tables)), tables, base_);
     EXPECT_EQ(tables.AdcRange[1][1], 33);
     EXPECT_EQ(tables.AdcRange[2][1], 20);
     EXPECT_EQ(tables.AdcRange[3][1], 35);
@@ -334,12 +326,12 @@ TEST_F(ConfFiles, AutoGainOnKeepsTheLevelInForce) {
 
     // Loading again later keeps the levels now in force for AutoGain pairs.
     tables.AdcRange[2][1] = 12;
-    ApplyConfMain(ReadConfMainFile(2, LevelsOf(tables)), tables);
+    ApplyConfMain(ReadConfMainFile(base_, 2, LevelsOf(tables)), tables, base_);
     EXPECT_EQ(tables.AdcRange[2][1], 12);
     EXPECT_EQ(tables.AdcRange[1][1], 33);
 
     // Only a missing file sets 53, on every pair.
-    ApplyConfMain(ReadConfMainFile(3, LevelsOf(tables)), tables);
+    ApplyConfMain(ReadConfMainFile(base_, 3, LevelsOf(tables)), tables, base_);
     EXPECT_EQ(tables.AdcRange[2][1], 53);
     EXPECT_EQ(tables.AdcRange[4][16], 53);
 }
@@ -347,20 +339,20 @@ TEST_F(ConfFiles, AutoGainOnKeepsTheLevelInForce) {
 TEST_F(ConfFiles, PointsFileOnlyForAWindowWithPoints) {
     ChanelPoints old_points;
     old_points.X[0] = 777;
-    ASSERT_TRUE(WriteChanelPointsFile(4, 2, old_points));
+    ASSERT_TRUE(WriteChanelPointsFile(base_, 4, 2, old_points));
     const auto old_bytes = read("p4t2.pdt");
 
     // Saving a window without points leaves the older points file as it was.
     auto window = new_window(2);
     window->Detection.PointCount = 0;
     window->Detection.PointX[0] = 123;
-    ASSERT_TRUE(SaveChanelWindowFiles(4, 2, *window, {1, 2, 3, 4}));
+    ASSERT_TRUE(SaveChanelWindowFiles(base_, 4, 2, *window, {1, 2, 3, 4}));
     EXPECT_EQ(read("p4t2.pdt"), old_bytes);
 
     // Loading it does not read the points file: the window's points stay as they were.
     auto loaded = new_window(2);
     loaded->Detection.PointX[0] = 555;
-    const ChanelParams params = LoadChanelWindowFiles(4, 2, *loaded);
+    const ChanelParams params = LoadChanelWindowFiles(base_, 4, 2, *loaded);
     EXPECT_EQ(params.Place, (WindowPlace{1, 2, 3, 4}));
     EXPECT_EQ(loaded->Detection.PointCount, 0);
     EXPECT_EQ(loaded->Detection.PointX[0], 555);
@@ -368,15 +360,15 @@ TEST_F(ConfFiles, PointsFileOnlyForAWindowWithPoints) {
     // With points, both files are written and read.
     window->Detection.PointCount = 2;
     window->Detection.PointX[1] = 456;
-    ASSERT_TRUE(SaveChanelWindowFiles(4, 2, *window, {1, 2, 3, 4}));
-    LoadChanelWindowFiles(4, 2, *loaded);
+    ASSERT_TRUE(SaveChanelWindowFiles(base_, 4, 2, *window, {1, 2, 3, 4}));
+    LoadChanelWindowFiles(base_, 4, 2, *loaded);
     EXPECT_EQ(loaded->Detection.PointCount, 2);
     EXPECT_EQ(loaded->Detection.PointX[0], 123);
     EXPECT_EQ(loaded->Detection.PointX[1], 456);
 
     // A missing points file gives zero coordinates; PointCount stays from the window file.
     std::filesystem::remove(path("p4t2.pdt"));
-    LoadChanelWindowFiles(4, 2, *loaded);
+    LoadChanelWindowFiles(base_, 4, 2, *loaded);
     EXPECT_EQ(loaded->Detection.PointCount, 2);
     EXPECT_EQ(loaded->Detection.PointX[1], 0);
 }
@@ -384,11 +376,11 @@ TEST_F(ConfFiles, PointsFileOnlyForAWindowWithPoints) {
 TEST_F(ConfFiles, SaversAnswerFalseWhenTheFileCannotBeWritten) {
     // A folder in the way of the file: the write fails and nothing else is touched.
     std::filesystem::create_directory(path("per5.pdt"));
-    EXPECT_FALSE(WriteConfMainFile(5, test::SampleMain()));
+    EXPECT_FALSE(WriteConfMainFile(base_, 5, test::SampleMain()));
     std::filesystem::create_directory(path("p5c1.pdt"));
     auto window = new_window(1);
     window->Detection.PointCount = 1;
-    EXPECT_FALSE(SaveChanelWindowFiles(5, 1, *window, {}));
+    EXPECT_FALSE(SaveChanelWindowFiles(base_, 5, 1, *window, {}));
     EXPECT_FALSE(std::filesystem::exists(path("p5t1.pdt")));
 }
 

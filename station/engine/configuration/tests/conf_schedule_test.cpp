@@ -129,29 +129,22 @@ TEST(ConfSchedule, ChoosesByStartDayAndMode) {
         SCOPED_TRACE(c.what);
         const ConfScheduleTable t = table_of(c.entries);
         EXPECT_EQ(ScheduledConfig(t, c.now), c.scheduled);
-        ScheduleCheckState state;
-        EXPECT_EQ(ScheduleCheck(t, c.cur, c.now, state), c.check);
+        EXPECT_EQ(ScheduleCheck(t, c.cur, c.now), c.check);
     }
 }
 
-// The check acts at its first call in a minute only: one load, and a configuration chosen by
-// hand later in that minute stands.
-TEST(ConfSchedule, CheckLoadsOncePerMinute) {
+// Within the minute of a start the check asks for the scheduled configuration whenever another
+// one is current: once it is loaded nothing more, and a configuration chosen by hand within
+// that minute is replaced again; after the minute a hand choice stands.
+TEST(ConfSchedule, CheckHoldsTheStartMinute) {
     const ConfScheduleTable t = table_of({{3, daily(8, 0)}});
-    ScheduleCheckState state;
-    EXPECT_EQ(ScheduleCheck(t, 1, at(kThu, 7, 59, 59), state), std::nullopt);
-    EXPECT_EQ(ScheduleCheck(t, 1, at(kThu, 8, 0, 0), state), 3);
-    // Still 1 if the load has not happened yet: the check does not repeat it.
-    EXPECT_EQ(ScheduleCheck(t, 1, at(kThu, 8, 0, 0), state), std::nullopt);
-    EXPECT_EQ(ScheduleCheck(t, 3, at(kThu, 8, 0, 1), state), std::nullopt);
-    EXPECT_EQ(ScheduleCheck(t, 5, at(kThu, 8, 0, 30), state), std::nullopt) << "chosen by hand";
-    EXPECT_EQ(ScheduleCheck(t, 5, at(kThu, 8, 1, 0), state), std::nullopt);
-    EXPECT_EQ(ScheduleCheck(t, 5, at(kFri, 8, 0, 0), state), 3) << "the next day";
-
-    // Current already at the first check: a hand choice later in the minute stands too.
-    ScheduleCheckState other;
-    EXPECT_EQ(ScheduleCheck(t, 3, at(kSat, 8, 0, 0), other), std::nullopt);
-    EXPECT_EQ(ScheduleCheck(t, 6, at(kSat, 8, 0, 20), other), std::nullopt);
+    EXPECT_EQ(ScheduleCheck(t, 1, at(kThu, 7, 59, 59)), std::nullopt);
+    EXPECT_EQ(ScheduleCheck(t, 1, at(kThu, 8, 0, 0)), 3);
+    EXPECT_EQ(ScheduleCheck(t, 1, at(kThu, 8, 0, 0)), 3) << "not loaded yet";
+    EXPECT_EQ(ScheduleCheck(t, 3, at(kThu, 8, 0, 1)), std::nullopt) << "loaded";
+    EXPECT_EQ(ScheduleCheck(t, 5, at(kThu, 8, 0, 30)), 3) << "chosen by hand in the minute";
+    EXPECT_EQ(ScheduleCheck(t, 5, at(kThu, 8, 1, 0)), std::nullopt) << "chosen after it";
+    EXPECT_EQ(ScheduleCheck(t, 5, at(kFri, 8, 0, 0)), 3) << "the next day";
 }
 
 TEST(ConfSchedule, WeekdaysRunSundayToSaturday) {

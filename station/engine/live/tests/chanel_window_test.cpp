@@ -1,6 +1,7 @@
 // The camera window: mouse editing of the detection points, captions, drawing by format, the
 // overlays, the monitor menu and the add-window command.
 #include "live/chanel_window.h"
+#include "manual_clock.h"
 
 #include "live/chanel_slots.h"
 #include "base/language.h"
@@ -16,21 +17,17 @@ namespace {
 class CameraWindow : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(777);
-        ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+        ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
         ChanelContext ctx;
         ctx.Tables = &tables;
         ctx.AdjFound = &adj;
         ctx.Board = &board;
         ctx.Remotes = &remotes;
+        ctx.Lang = &base_.LangList;
         w = std::make_unique<ChanelWindow>(5, ctx);
         w->SetPainter(&painter);
         adj.Open = true;
         adj.Slot = 5;
-    }
-    void TearDown() override {
-        LangList.Clear();
-        platform::clock::use_real();
     }
 
     std::vector<std::pair<int, int>> points() const {
@@ -47,12 +44,14 @@ protected:
         w->PanelMouseUp(shiftAtEnd);
     }
 
+    BaseState base_;
     LiveTables tables;
     AdjFoundState adj;
     FakeBoard board;
     FakeRemotes remotes;
     FakePainter painter; // 200 x 100
     std::unique_ptr<ChanelWindow> w;
+    tolm_test::ScopedManualClock clock_{777};
 };
 
 TEST_F(CameraWindow, CreationDefaults) {
@@ -165,7 +164,7 @@ TEST_F(CameraWindow, Captions) {
     w->RemNumber = 3;
     w->CamNumber = 5;
     w->FormShow();
-    EXPECT_EQ(w->Caption(), "3 : " + LangList[118] + " 5");
+    EXPECT_EQ(w->Caption(), "3 : " + base_.LangList[118] + " 5");
     w->SetNewRecPNumOfCam("Gate");
     EXPECT_EQ(w->Caption(), "3 : Gate");
     w->RemNumber = 0;

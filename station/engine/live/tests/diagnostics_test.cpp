@@ -1,6 +1,7 @@
 // The diagnostics window's figures: frame periods with the manual clock, the grid texts, the
 // counters and the general reset.
 #include "live/diagnostics.h"
+#include "manual_clock.h"
 
 #include "base/language.h"
 #include "live_fakes.h"
@@ -14,17 +15,14 @@ namespace {
 class DiagnosticsFigures : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(0xFFFFFF00u); // the first periods cross the wrap
-        ASSERT_TRUE(LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
-    }
-    void TearDown() override {
-        LangList.Clear();
-        platform::clock::use_real();
+        ASSERT_TRUE(base_.LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
     }
 
     FakeBoard board;
     LiveCounters counters;
-    Diagnostics mes{counters, &board};
+    BaseState base_;
+    Diagnostics mes{counters, &board, base_.LangList};
+    tolm_test::ScopedManualClock clock_{0xFFFFFF00u}; // the first periods cross the wrap
 };
 
 TEST_F(DiagnosticsFigures, PeriodsStartAtTheSecondFrameAndKeepARunningMean) {
@@ -63,15 +61,15 @@ TEST_F(DiagnosticsFigures, PeriodTextKeepsFourDigits) {
 
 TEST_F(DiagnosticsFigures, GridTexts) {
     EXPECT_EQ(mes.PeriodCell(0, 0), "");
-    EXPECT_EQ(mes.PeriodCell(1, 0), LangList[274] + " 1");
-    EXPECT_EQ(mes.PeriodCell(8, 0), LangList[275] + " 4");
+    EXPECT_EQ(mes.PeriodCell(1, 0), base_.LangList[274] + " 1");
+    EXPECT_EQ(mes.PeriodCell(8, 0), base_.LangList[275] + " 4");
     EXPECT_EQ(mes.PeriodCell(0, 16), "16");
-    EXPECT_EQ(mes.ErrorCell(0, 0), LangList[302]);
+    EXPECT_EQ(mes.ErrorCell(0, 0), base_.LangList[302]);
     EXPECT_EQ(mes.ErrorCell(5, 0), "5");
-    EXPECT_EQ(mes.ErrorCell(9, 0), LangList[306]);
-    EXPECT_EQ(mes.ErrorCell(10, 0), LangList[305]);
+    EXPECT_EQ(mes.ErrorCell(9, 0), base_.LangList[306]);
+    EXPECT_EQ(mes.ErrorCell(10, 0), base_.LangList[305]);
     for (int row = 1; row <= 4; ++row) {
-        EXPECT_EQ(mes.ErrorCell(0, row), LangList[295 + row]);
+        EXPECT_EQ(mes.ErrorCell(0, row), base_.LangList[295 + row]);
     }
     board.figures.ErrorCounts[0][8] = 17; // multiplexer read-back mismatches
     board.figures.ErrorCounts[3][0] = 2;
@@ -95,8 +93,8 @@ TEST_F(DiagnosticsFigures, CountersStopAtOneMillionAndShowFromTheNextFrame) {
     mes.IntervalProcess(1, 1);
     platform::clock::advance(40);
     mes.IntervalProcess(1, 1);
-    EXPECT_EQ(mes.UnkLabel(), LangList[312] + " 1000000");
-    EXPECT_EQ(mes.SelResetLabel(), LangList[301] + " 12");
+    EXPECT_EQ(mes.UnkLabel(), base_.LangList[312] + " 1000000");
+    EXPECT_EQ(mes.SelResetLabel(), base_.LangList[301] + " 12");
 
     // The general reset clears counters, memo and periods but not the buffer states; the
     // labels keep their text until the next frame.
@@ -109,11 +107,11 @@ TEST_F(DiagnosticsFigures, CountersStopAtOneMillionAndShowFromTheNextFrame) {
     EXPECT_TRUE(mes.PeriodOf(1, 1).First);
     EXPECT_EQ(mes.PeriodCell(1, 1), "0.00");
     EXPECT_EQ(mes.BufStates[1][0], kBufBad);
-    EXPECT_EQ(mes.UnkLabel(), LangList[312] + " 1000000");
+    EXPECT_EQ(mes.UnkLabel(), base_.LangList[312] + " 1000000");
     mes.IntervalProcess(1, 1);
     platform::clock::advance(40);
     mes.IntervalProcess(1, 1);
-    EXPECT_EQ(mes.UnkLabel(), LangList[312] + " 0");
+    EXPECT_EQ(mes.UnkLabel(), base_.LangList[312] + " 0");
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // The capture hand-off on an in-memory descriptor table: frame choice, camera stepping,
 // dispatch to windows and remote copies, the sentinel ramp, bad frames and the callbacks.
 #include "live/frame_handoff.h"
+#include "manual_clock.h"
 
 #include "live_fakes.h"
 
@@ -29,12 +30,10 @@ struct CountingActions : FrameActions {
 class Handoff : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(1000);
         for (int k = 1; k <= kChipCount; ++k) {
             h.ResetChip(k);
         }
     }
-    void TearDown() override { platform::clock::use_real(); }
 
     // Chip k connected and capturing into `mc` with `buffers` buffers; every ramp written.
     void Start(int k, MemoryChip& mc, std::uint32_t buffers = 4,
@@ -67,16 +66,19 @@ protected:
         h.VideoProcess();
     }
 
+    BaseState base_;
     FakeCapture capture;
     FakeBoard board;
     LiveTables tables;
     ChanelSlots slots;
     LiveCounters counters;
     FakeRemotes remotes;
+    NoMenus menus;
     CountingActions actions;
-    FrameHandoff h{capture, board, tables, slots, counters};
+    FrameHandoff h{capture, board, remotes, menus, tables, slots, counters};
     WindowSet windows{slots, {}};
     MemoryChip chip1;
+    tolm_test::ScopedManualClock clock_{1000};
 };
 
 TEST_F(Handoff, WithoutConsumersTheCameraStaysButEveryChosenFrameSwitches) {
@@ -192,7 +194,6 @@ TEST_F(Handoff, RemoteStationsShareOneCopyOfTheChipsOwnHeader) {
     MemoryChip chip2;
     Start(1, chip1, 4, withTable);
     Start(2, chip2);
-    h.SetRemotes(&remotes);
     remotes.exists = {1, 2};
     remotes.subscribed = {{1, 1, 1}, {2, 1, 1}, {2, 2, 1}};
     h.Chip(1).StartSkipCount = 0;
@@ -224,7 +225,7 @@ TEST_F(Handoff, RemoteStationsShareOneCopyOfTheChipsOwnHeader) {
 }
 
 TEST_F(Handoff, UntouchedAndBadBuffers) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     Start(1, chip1);
     // Ready, but the ramp is intact: counted, marked bad, handed back at the cursor.
@@ -338,7 +339,7 @@ TEST_F(Handoff, DriverErrorsAreShownOnTheGuiThread) {
 }
 
 TEST_F(Handoff, DiagnosticsSeeBufferStatesAndFramePeriods) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     Start(1, chip1);
     h.Chip(1).StartSkipCount = 0;

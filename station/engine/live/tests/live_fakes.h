@@ -7,6 +7,7 @@
 #include "live/frame_descriptor.h"
 #include "live/frame_handoff.h"
 #include "live/live_ports.h"
+#include "live/live_station.h"
 
 #include <platform/clock.h>
 
@@ -150,6 +151,14 @@ struct FakeRemotes : RemotePort {
         log.push_back("monitor " + std::to_string(n) + " " + std::to_string(camera) + " " +
                       std::to_string(monitor));
     }
+};
+
+// The live engine's ports where a test needs none of them.
+struct NoLivePorts {
+    NoRemotes remotes;
+    NoMenus menus;
+    NoFrameActions actions;
+    LiveStation::Ports Ports() { return {remotes, menus, actions}; }
 };
 
 struct FakeMenus : MenuPort {

@@ -1,6 +1,7 @@
 // The main cycle: ten-minute restart, register and DMA-program watchdog, alarm-monitor choice,
 // the windows' repaint and remote subscriptions, the send step and the copies' release.
 #include "live/main_cycle.h"
+#include "manual_clock.h"
 
 #include "base/language.h"
 #include "live_fakes.h"
@@ -15,18 +16,11 @@ namespace {
 class Cycle : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::clock::use_manual(5000);
-        SetLocalClock([] { return LocalDateTime{2026, 12, 10, 9, 5, 7, 0}; });
+        base_.LocalClock = ([] { return LocalDateTime{2026, 12, 10, 9, 5, 7, 0}; });
         for (int k = 1; k <= kChipCount; ++k) {
             h.ResetChip(k);
         }
-        cycle.SetMenus(&menus);
-        cycle.SetRemotes(&remotes);
         cycle.StartPeriods();
-    }
-    void TearDown() override {
-        SetLocalClock({});
-        platform::clock::use_real();
     }
 
     // Chip k present, connected and running (capturing).
@@ -44,6 +38,7 @@ protected:
         return windows.Add(slot, camera, chip, remote, ctx);
     }
 
+    BaseState base_;
     FakeCapture capture;
     FakeBoard board;
     FakeMenus menus;
@@ -51,15 +46,19 @@ protected:
     LiveTables tables;
     ChanelSlots slots;
     LiveCounters counters;
-    FrameHandoff h{capture, board, tables, slots, counters};
-    MainCycle cycle{h, capture, board, slots, tables};
+    // The hand-off alone without links or menus: what the cycle does with them shows.
+    NoRemotes no_remotes;
+    NoMenus no_menus;
+    FrameHandoff h{capture, board, no_remotes, no_menus, tables, slots, counters};
+    MainCycle cycle{h, capture, board, remotes, menus, slots, tables, base_};
     WindowSet windows{slots, {}};
+    tolm_test::ScopedManualClock clock_{5000};
 };
 
 TEST_F(Cycle, TenMinuteRestartStopsEveryChipAndStartsThemWhenAllStopped) {
     Running(1);
     Running(2);
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     mes.Visible = true;
     h.SetMesForm(&mes);
     platform::clock::advance(kRestartPeriodMs);
@@ -112,7 +111,7 @@ TEST_F(Cycle, WithBoardControlOffTheRestartOnlyBeepsAndReenablesTheFormatMenu) {
     board.on = false;
     Running(1);
     h.Chip(2).ChipPresent = true; // not running: not tested without board control
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     mes.Visible = true;
     h.SetMesForm(&mes);
     platform::clock::advance(kRestartPeriodMs + 1);
@@ -136,7 +135,7 @@ TEST_F(Cycle, WatchdogListsDifferencesAndBeepsOncePerChip) {
     board.regDiffs[1] = 2;
     board.regDiffs[2] = 100; // more than the library's arrays hold
     board.regDiffs[3] = 1;
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     mes.Visible = true;
     h.SetMesForm(&mes);
     cycle.CheckDecoderRegs();
@@ -165,7 +164,7 @@ TEST_F(Cycle, WatchdogListsDifferencesAndBeepsOncePerChip) {
 TEST_F(Cycle, DmaProgramCheckRunsOnceAMinute) {
     Running(1);
     board.riscDiffs[1] = 1;
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     h.SetMesForm(&mes);
     platform::clock::advance(kRiscCheckPeriodMs);
     cycle.CheckRiscProgram();
@@ -180,7 +179,7 @@ TEST_F(Cycle, DmaProgramCheckRunsOnceAMinute) {
 }
 
 TEST_F(Cycle, RegsMemoIsTrimmedFromTheTop) {
-    Diagnostics mes(counters, &board);
+    Diagnostics mes(counters, &board, base_.LangList);
     for (int i = 0; i < 8005; ++i) {
         mes.AddRegsLine("line " + std::to_string(i));
     }

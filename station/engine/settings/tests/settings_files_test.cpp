@@ -11,50 +11,53 @@ namespace {
 using test::Bytes;
 using B = std::vector<std::uint8_t>;
 
-class SettingsFiles : public test::ProgramDirTest {};
+class SettingsFiles : public test::ProgramDirTest {
+protected:
+    SettingsState st;
+};
 
 // Sample values unlike every default.
-void set_sample_tables() {
-    ServerPort = 2020;
+void set_sample_tables(SettingsState& st) {
+    st.ServerPort = 2020;
     for (int i = 0; i < kRemoteStationCount; ++i) {
-        RemPorts[i] = 3000 + i;
-        RemAddresses[i] = "10.0.0." + std::to_string(i + 1);
+        st.RemPorts[i] = 3000 + i;
+        st.RemAddresses[i] = "10.0.0." + std::to_string(i + 1);
     }
-    NetReserved = -3;
-    HrdMap = {1, 2, 1, 3, 2, 1, 2, 2};
-    CyclicWrite = false;
-    BufReservedFlag = true;
+    st.NetReserved = -3;
+    st.HrdMap = {1, 2, 1, 3, 2, 1, 2, 2};
+    st.CyclicWrite = false;
+    st.BufReservedFlag = true;
     for (int i = 0; i < kBufDirCount; ++i) {
-        BufDirs[i] = "D:\\\xC0rchive" + std::to_string(i);
-        BufMinFree[i] = 100 + i;
+        st.BufDirs[i] = "D:\\\xC0rchive" + std::to_string(i);
+        st.BufMinFree[i] = 100 + i;
     }
-    UseCashe = false;
-    StealthAtStart = true;
-    AutoStart = true;
+    st.UseCashe = false;
+    st.StealthAtStart = true;
+    st.AutoStart = true;
     for (int i = 0; i < kConfigurationCount; ++i) {
-        ConfSchedule[i] = {static_cast<std::int16_t>(i % 24),
-                           static_cast<std::int16_t>(i % 60),
-                           i % 2 == 0,
-                           "conf " + std::to_string(i + 1),
-                           static_cast<std::int16_t>(i % 28 + 1),
-                           static_cast<std::int16_t>(i % 12 + 1),
-                           static_cast<std::int16_t>(2001 + i),
-                           static_cast<std::int16_t>(i % 4)};
+        st.ConfSchedule[i] = {static_cast<std::int16_t>(i % 24),
+                              static_cast<std::int16_t>(i % 60),
+                              i % 2 == 0,
+                              "conf " + std::to_string(i + 1),
+                              static_cast<std::int16_t>(i % 28 + 1),
+                              static_cast<std::int16_t>(i % 12 + 1),
+                              static_cast<std::int16_t>(2001 + i),
+                              static_cast<std::int16_t>(i % 4)};
     }
 }
 
-void load_station_files() {
-    LoadNetIni();
-    LoadHrdIni();
-    LoadBufIni();
-    LoadStealth();
-    LoadAutoRun();
-    LoadConfTable();
+void load_station_files(const BaseState& base_, SettingsState& st) {
+    LoadNetIni(base_, st);
+    LoadHrdIni(base_, st);
+    LoadBufIni(base_, st);
+    LoadStealth(base_, st);
+    LoadAutoRun(base_, st);
+    LoadConfTable(base_, st);
 }
 
-bool save_station_files() {
-    return SaveNetIni() && SaveHrdIni() && SaveBufIni() && SaveStealth() && SaveAutoRun() &&
-           SaveConfTable();
+bool save_station_files(const BaseState& base_, const SettingsState& st) {
+    return SaveNetIni(base_, st) && SaveHrdIni(base_, st) && SaveBufIni(base_, st) &&
+           SaveStealth(base_, st) && SaveAutoRun(base_, st) && SaveConfTable(base_, st);
 }
 
 Bytes golden_netini() {
@@ -89,20 +92,20 @@ Bytes golden_cnf() {
     return b;
 }
 
-void expect_net_defaults_from(int station) {
+void expect_net_defaults_from(const SettingsState& st, int station) {
     for (int i = station - 1; i < kRemoteStationCount; ++i) {
-        EXPECT_EQ(RemPorts[i], 1018) << "station " << i + 1;
-        EXPECT_EQ(RemAddresses[i], "") << "station " << i + 1;
+        EXPECT_EQ(st.RemPorts[i], 1018) << "station " << i + 1;
+        EXPECT_EQ(st.RemAddresses[i], "") << "station " << i + 1;
     }
 }
 
 TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
-    set_sample_tables();
+    set_sample_tables(st);
     const RightsTable rights = {true,  false, false, true,  false, false, false,
                                 false, false, false, false, false, false, false,
                                 false, false, false, false, false, true};
-    ASSERT_TRUE(save_station_files() && SaveRightsFile(rights) && SavePasswordFile(1, "123") &&
-                SavePasswordFile(2, ""));
+    ASSERT_TRUE(save_station_files(base_, st) && SaveRightsFile(base_, rights) &&
+                SavePasswordFile(base_, 1, "123") && SavePasswordFile(base_, 2, ""));
     EXPECT_EQ(read("netini.pdt"), golden_netini().get());
     EXPECT_EQ(read("hrdini.pdt"),
               Bytes().i32(26).i32(1).i32(2).i32(1).i32(3).i32(2).i32(1).i32(2).i32(2).get());
@@ -113,7 +116,7 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
     EXPECT_EQ(read("net1.pdt"), (B{1, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}));
     EXPECT_EQ(read("net2.pdt"), Bytes().str("123").get());
     EXPECT_EQ(read("net3.pdt"), (B{0, 0, 0, 0}));
-    EXPECT_FALSE(SavePasswordFile(3, "1"));
+    EXPECT_FALSE(SavePasswordFile(base_, 3, "1"));
     EXPECT_FALSE(std::filesystem::exists(path("net4.pdt")));
     // Nothing is left behind but the files themselves.
     int files = 0;
@@ -124,71 +127,71 @@ TEST_F(SettingsFiles, SaversWriteGoldenBytes) {
 }
 
 TEST_F(SettingsFiles, MissingFilesGiveDefaults) {
-    set_sample_tables();
-    load_station_files();
-    EXPECT_EQ(ServerPort, 1018);
-    expect_net_defaults_from(1);
-    EXPECT_EQ(NetReserved, 7);
-    EXPECT_EQ(HrdMap, kHrdMapDefaults);
-    EXPECT_EQ(HrdMap, (HrdMapTable{1, 1, 1, 1, 1, 4, 1, 4}));
-    EXPECT_TRUE(CyclicWrite);
-    EXPECT_FALSE(BufReservedFlag);
-    EXPECT_EQ(BufDirs[0], dir_.string());
+    set_sample_tables(st);
+    load_station_files(base_, st);
+    EXPECT_EQ(st.ServerPort, 1018);
+    expect_net_defaults_from(st, 1);
+    EXPECT_EQ(st.NetReserved, 7);
+    EXPECT_EQ(st.HrdMap, kHrdMapDefaults);
+    EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 1, 1, 1, 1, 4, 1, 4}));
+    EXPECT_TRUE(st.CyclicWrite);
+    EXPECT_FALSE(st.BufReservedFlag);
+    EXPECT_EQ(st.BufDirs[0], dir_.string());
     for (int i = 0; i < kBufDirCount; ++i) {
-        EXPECT_EQ(BufMinFree[i], 10);
+        EXPECT_EQ(st.BufMinFree[i], 10);
         if (i > 0) {
-            EXPECT_EQ(BufDirs[i], "");
+            EXPECT_EQ(st.BufDirs[i], "");
         }
     }
-    EXPECT_TRUE(UseCashe);
-    EXPECT_FALSE(StealthAtStart);
-    EXPECT_FALSE(AutoStart);
-    for (const auto& c : ConfSchedule) {
+    EXPECT_TRUE(st.UseCashe);
+    EXPECT_FALSE(st.StealthAtStart);
+    EXPECT_FALSE(st.AutoStart);
+    for (const auto& c : st.ConfSchedule) {
         EXPECT_EQ(c, (ConfScheduleEntry{0, 0, false, "", 1, 1, 2000, 1}));
     }
-    EXPECT_EQ(LoadRightsFile(), RightsTable{});
-    EXPECT_EQ(LoadPasswordFile(1), "");
-    EXPECT_EQ(LoadPasswordFile(2), "");
+    EXPECT_EQ(LoadRightsFile(base_), RightsTable{});
+    EXPECT_EQ(LoadPasswordFile(base_, 1), "");
+    EXPECT_EQ(LoadPasswordFile(base_, 2), "");
 }
 
 TEST_F(SettingsFiles, RoundTripsEveryFile) {
-    set_sample_tables();
+    set_sample_tables(st);
     RightsTable rights{};
     rights[4] = rights[19] = true;
-    ASSERT_TRUE(save_station_files() && SaveRightsFile(rights) && SavePasswordFile(1, "30000") &&
-                SavePasswordFile(2, "7"));
-    const auto ports = RemPorts;
-    const auto addresses = RemAddresses;
-    const auto dirs = BufDirs;
-    const auto free = BufMinFree;
-    const auto schedule = ConfSchedule;
-    const auto map = HrdMap;
-    load_station_files();
-    EXPECT_EQ(ServerPort, 2020);
-    EXPECT_EQ(RemPorts, ports);
-    EXPECT_EQ(RemAddresses, addresses);
-    EXPECT_EQ(NetReserved, -3);
-    EXPECT_EQ(HrdMap, map);
-    EXPECT_FALSE(CyclicWrite);
-    EXPECT_TRUE(BufReservedFlag);
-    EXPECT_EQ(BufDirs, dirs);
-    EXPECT_EQ(BufMinFree, free);
-    EXPECT_FALSE(UseCashe);
-    EXPECT_TRUE(StealthAtStart);
-    EXPECT_TRUE(AutoStart);
-    EXPECT_EQ(ConfSchedule, schedule);
-    EXPECT_EQ(LoadRightsFile(), rights);
-    EXPECT_EQ(LoadPasswordFile(1), "30000");
-    EXPECT_EQ(LoadPasswordFile(2), "7");
+    ASSERT_TRUE(save_station_files(base_, st) && SaveRightsFile(base_, rights) &&
+                SavePasswordFile(base_, 1, "30000") && SavePasswordFile(base_, 2, "7"));
+    const auto ports = st.RemPorts;
+    const auto addresses = st.RemAddresses;
+    const auto dirs = st.BufDirs;
+    const auto free = st.BufMinFree;
+    const auto schedule = st.ConfSchedule;
+    const auto map = st.HrdMap;
+    load_station_files(base_, st);
+    EXPECT_EQ(st.ServerPort, 2020);
+    EXPECT_EQ(st.RemPorts, ports);
+    EXPECT_EQ(st.RemAddresses, addresses);
+    EXPECT_EQ(st.NetReserved, -3);
+    EXPECT_EQ(st.HrdMap, map);
+    EXPECT_FALSE(st.CyclicWrite);
+    EXPECT_TRUE(st.BufReservedFlag);
+    EXPECT_EQ(st.BufDirs, dirs);
+    EXPECT_EQ(st.BufMinFree, free);
+    EXPECT_FALSE(st.UseCashe);
+    EXPECT_TRUE(st.StealthAtStart);
+    EXPECT_TRUE(st.AutoStart);
+    EXPECT_EQ(st.ConfSchedule, schedule);
+    EXPECT_EQ(LoadRightsFile(base_), rights);
+    EXPECT_EQ(LoadPasswordFile(base_, 1), "30000");
+    EXPECT_EQ(LoadPasswordFile(base_, 2), "7");
 }
 
 TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     // netini version 3: only the server port.
     write("netini.pdt", Bytes().i32(3).i32(1500).i32(4000).str("1.2.3.4").i32(9));
-    LoadNetIni();
-    EXPECT_EQ(ServerPort, 1500);
-    expect_net_defaults_from(1);
-    EXPECT_EQ(NetReserved, 7);
+    LoadNetIni(base_, st);
+    EXPECT_EQ(st.ServerPort, 1500);
+    expect_net_defaults_from(st, 1);
+    EXPECT_EQ(st.NetReserved, 7);
 
     // netini version 18: the stations, but not the reserved value.
     Bytes v18;
@@ -198,10 +201,10 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     }
     v18.i32(9);
     write("netini.pdt", v18);
-    LoadNetIni();
-    EXPECT_EQ(RemPorts[19], 5019);
-    EXPECT_EQ(RemAddresses[19], "h19");
-    EXPECT_EQ(NetReserved, 7);
+    LoadNetIni(base_, st);
+    EXPECT_EQ(st.RemPorts[19], 5019);
+    EXPECT_EQ(st.RemAddresses[19], "h19");
+    EXPECT_EQ(st.NetReserved, 7);
 
     // bufini version 24: no cache flag, even with a byte 0 following.
     Bytes buf;
@@ -211,11 +214,11 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     }
     buf.byte(0);
     write("bufini.pdt", buf);
-    UseCashe = false;
-    LoadBufIni();
-    EXPECT_FALSE(CyclicWrite);
-    EXPECT_EQ(BufDirs[0], "d");
-    EXPECT_TRUE(UseCashe);
+    st.UseCashe = false;
+    LoadBufIni(base_, st);
+    EXPECT_FALSE(st.CyclicWrite);
+    EXPECT_EQ(st.BufDirs[0], "d");
+    EXPECT_TRUE(st.UseCashe);
 
     // cnf version 13: names and times, dates default to 1.1.2000 daily; 65537 reads as 1.
     Bytes cnf;
@@ -227,8 +230,8 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
         cnf.i32(5).i32(6).i32(2010).i32(0);
     }
     write("cnf.pdt", cnf);
-    LoadConfTable();
-    for (const auto& c : ConfSchedule) {
+    LoadConfTable(base_, st);
+    for (const auto& c : st.ConfSchedule) {
         EXPECT_EQ(c, (ConfScheduleEntry{1, 30, true, "n", 1, 1, 2000, 1}));
     }
 
@@ -236,23 +239,23 @@ TEST_F(SettingsFiles, VersionGatesKeepDefaultsOfLaterFields) {
     write("hrdini.pdt", Bytes().i32(0).i32(1).i32(2).i32(1).i32(3).i32(2).i32(1).i32(2).i32(2));
     write("stl.pdt", B{0, 0, 0, 0, 1});
     write("aur.pdt", B{0xFF, 0xFF, 0xFF, 0xFF, 1});
-    LoadHrdIni();
-    LoadStealth();
-    LoadAutoRun();
-    EXPECT_EQ(HrdMap, (HrdMapTable{1, 2, 1, 3, 2, 1, 2, 2}));
-    EXPECT_TRUE(StealthAtStart);
-    EXPECT_TRUE(AutoStart);
+    LoadHrdIni(base_, st);
+    LoadStealth(base_, st);
+    LoadAutoRun(base_, st);
+    EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 2, 1, 3, 2, 1, 2, 2}));
+    EXPECT_TRUE(st.StealthAtStart);
+    EXPECT_TRUE(st.AutoStart);
 }
 
 TEST_F(SettingsFiles, BoardMapEntriesOutOfRangeTakeTheirDefaults) {
     // Commutator address 2 of 1, board 0, DAC address 0, board 5, sensor address 3, board 4,
     // relay address 2 of 2, board -1.
     write("hrdini.pdt", Bytes().i32(26).i32(2).i32(0).i32(0).i32(5).i32(3).i32(4).i32(2).i32(-1));
-    LoadHrdIni();
-    EXPECT_EQ(HrdMap, (HrdMapTable{1, 1, 1, 1, 1, 4, 2, 4}));
+    LoadHrdIni(base_, st);
+    EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 1, 1, 1, 1, 4, 2, 4}));
     write("hrdini.pdt", Bytes().i32(26).i32(1).i32(4).i32(1).i32(3).i32(2).i32(2).i32(1).i32(1));
-    LoadHrdIni();
-    EXPECT_EQ(HrdMap, (HrdMapTable{1, 4, 1, 3, 2, 2, 1, 1}));
+    LoadHrdIni(base_, st);
+    EXPECT_EQ(st.HrdMap, (HrdMapTable{1, 4, 1, 3, 2, 2, 1, 1}));
 }
 
 // A file cut or broken at some field keeps the values before it and takes the defaults from
@@ -262,61 +265,61 @@ TEST_F(SettingsFiles, BrokenDataTakesDefaultsFromTheFailingField) {
     // Cut in the middle of station 5's address ("10.0.0.5": 8 characters).
     const std::size_t station5 = 8 + 4 * (4 + 4 + 8 * 4);
     write("netini.pdt", B(net.begin(), net.begin() + station5 + 4 + 4 + 3 * 4));
-    LoadNetIni();
-    EXPECT_EQ(ServerPort, 2020);
-    EXPECT_EQ(RemAddresses[3], "10.0.0.4");
-    EXPECT_EQ(RemPorts[4], 3004);
-    expect_net_defaults_from(6);
-    EXPECT_EQ(RemAddresses[4], "");
-    EXPECT_EQ(NetReserved, 7);
+    LoadNetIni(base_, st);
+    EXPECT_EQ(st.ServerPort, 2020);
+    EXPECT_EQ(st.RemAddresses[3], "10.0.0.4");
+    EXPECT_EQ(st.RemPorts[4], 3004);
+    expect_net_defaults_from(st, 6);
+    EXPECT_EQ(st.RemAddresses[4], "");
+    EXPECT_EQ(st.NetReserved, 7);
 
     // A negative character count in station 2's address ends the data there.
     const std::size_t count2 = 8 + (4 + 4 + 8 * 4) + 4;
     net[count2 + 3] = 0x80;
     write("netini.pdt", net);
-    LoadNetIni();
-    EXPECT_EQ(RemAddresses[0], "10.0.0.1");
-    EXPECT_EQ(RemPorts[1], 3001);
-    EXPECT_EQ(RemAddresses[1], "");
-    expect_net_defaults_from(3);
-    EXPECT_EQ(NetReserved, 7);
+    LoadNetIni(base_, st);
+    EXPECT_EQ(st.RemAddresses[0], "10.0.0.1");
+    EXPECT_EQ(st.RemPorts[1], 3001);
+    EXPECT_EQ(st.RemAddresses[1], "");
+    expect_net_defaults_from(st, 3);
+    EXPECT_EQ(st.NetReserved, 7);
 
     // Rights cut after five bytes: the rest denied.
     write("net1.pdt", B{1, 1, 1, 1, 1});
     RightsTable rights{};
     rights[0] = rights[1] = rights[2] = rights[3] = rights[4] = true;
-    EXPECT_EQ(LoadRightsFile(), rights);
+    EXPECT_EQ(LoadRightsFile(base_), rights);
 
     // A password whose count runs past the end reads as empty.
     write("net2.pdt", B{9, 0, 0, 0, 0x31, 0, 0, 0});
-    EXPECT_EQ(LoadPasswordFile(1), "");
+    EXPECT_EQ(LoadPasswordFile(base_, 1), "");
 }
 
 // Every prefix of every file loads without a fault, into file values or defaults only.
 TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
-    set_sample_tables();
-    ASSERT_TRUE(save_station_files());
+    set_sample_tables(st);
+    ASSERT_TRUE(save_station_files(base_, st));
     const struct {
         const char* name;
-        std::function<void()> load;
+        void (*load)(const BaseState&, SettingsState&);
         std::function<bool()> complete;
     } files[] = {
-        {"netini.pdt", LoadNetIni, [] { return NetReserved == -3; }},
-        {"hrdini.pdt", LoadHrdIni, [] { return HrdMap.UprChanel == 2; }},
-        {"bufini.pdt", LoadBufIni, [] { return !UseCashe; }},
-        {"stl.pdt", LoadStealth, [] { return StealthAtStart; }},
-        {"aur.pdt", LoadAutoRun, [] { return AutoStart; }},
-        {"cnf.pdt", LoadConfTable, [] { return ConfSchedule[98].Mode == 98 % 4; }},
+        {"netini.pdt", LoadNetIni, [this] { return st.NetReserved == -3; }},
+        {"hrdini.pdt", LoadHrdIni, [this] { return st.HrdMap.UprChanel == 2; }},
+        {"bufini.pdt", LoadBufIni, [this] { return !st.UseCashe; }},
+        {"stl.pdt", LoadStealth, [this] { return st.StealthAtStart; }},
+        {"aur.pdt", LoadAutoRun, [this] { return st.AutoStart; }},
+        {"cnf.pdt", LoadConfTable, [this] { return st.ConfSchedule[98].Mode == 98 % 4; }},
     };
     for (const auto& f : files) {
         const B full = read(f.name);
         for (std::size_t n = 0; n < full.size(); ++n) {
             write(f.name, B(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(n)));
-            f.load();
+            f.load(base_, st);
             ASSERT_FALSE(f.complete()) << f.name << " cut at " << n;
         }
         write(f.name, full);
-        f.load();
+        f.load(base_, st);
         EXPECT_TRUE(f.complete()) << f.name;
     }
 }
@@ -324,8 +327,8 @@ TEST_F(SettingsFiles, EveryTruncationLoadsSafely) {
 // Files with random bytes changed load without a fault; the board map stays in its ranges and
 // no string grows past what the file holds.
 TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
-    set_sample_tables();
-    ASSERT_TRUE(save_station_files());
+    set_sample_tables(st);
+    ASSERT_TRUE(save_station_files(base_, st));
     std::mt19937 rng(1234);
     for (const char* name : {"netini.pdt", "hrdini.pdt", "bufini.pdt", "cnf.pdt"}) {
         const B full = read(name);
@@ -336,18 +339,18 @@ TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
                 bytes[rng() % bytes.size()] = static_cast<std::uint8_t>(rng());
             }
             write(name, bytes);
-            load_station_files();
-            EXPECT_TRUE(HrdMap.CommAdr == 1 && HrdMap.DacAdr == 1) << name;
-            EXPECT_TRUE(HrdMap.SensAdr >= 1 && HrdMap.SensAdr <= 2) << name;
-            EXPECT_TRUE(HrdMap.UprAdr >= 1 && HrdMap.UprAdr <= 2) << name;
-            for (const std::int32_t board :
-                 {HrdMap.CommChanel, HrdMap.DacChanel, HrdMap.SensChanel, HrdMap.UprChanel}) {
+            load_station_files(base_, st);
+            EXPECT_TRUE(st.HrdMap.CommAdr == 1 && st.HrdMap.DacAdr == 1) << name;
+            EXPECT_TRUE(st.HrdMap.SensAdr >= 1 && st.HrdMap.SensAdr <= 2) << name;
+            EXPECT_TRUE(st.HrdMap.UprAdr >= 1 && st.HrdMap.UprAdr <= 2) << name;
+            for (const std::int32_t board : {st.HrdMap.CommChanel, st.HrdMap.DacChanel,
+                                             st.HrdMap.SensChanel, st.HrdMap.UprChanel}) {
                 EXPECT_TRUE(board >= 1 && board <= 4) << name;
             }
-            for (const auto& a : RemAddresses) {
+            for (const auto& a : st.RemAddresses) {
                 ASSERT_LE(a.size(), bytes.size() / 4) << name;
             }
-            for (const auto& c : ConfSchedule) {
+            for (const auto& c : st.ConfSchedule) {
                 ASSERT_LE(c.Name.size(), bytes.size() / 4) << name;
             }
         }
@@ -357,35 +360,35 @@ TEST_F(SettingsFiles, CorruptFilesLoadSafely) {
 
 TEST_F(SettingsFiles, UnreadableFileGivesDefaultsAndFailedSaveKeepsOldFile) {
     std::filesystem::create_directory(path("hrdini.pdt"));
-    HrdMap = kHrdMapProvisional;
-    LoadHrdIni();
-    EXPECT_EQ(HrdMap, kHrdMapDefaults);
+    st.HrdMap = kHrdMapProvisional;
+    LoadHrdIni(base_, st);
+    EXPECT_EQ(st.HrdMap, kHrdMapDefaults);
 
-    set_sample_tables();
-    ASSERT_TRUE(SaveNetIni());
+    set_sample_tables(st);
+    ASSERT_TRUE(SaveNetIni(base_, st));
     const B old = read("netini.pdt");
     // The temporary file cannot be made: the save fails and the old file stays whole.
     std::filesystem::create_directory(path("netini.pdt.tmp"));
-    ServerPort = 1;
-    EXPECT_FALSE(SaveNetIni());
+    st.ServerPort = 1;
+    EXPECT_FALSE(SaveNetIni(base_, st));
     EXPECT_EQ(read("netini.pdt"), old);
     std::filesystem::remove(path("netini.pdt.tmp"));
-    EXPECT_TRUE(SaveNetIni());
+    EXPECT_TRUE(SaveNetIni(base_, st));
     EXPECT_NE(read("netini.pdt"), old);
 
     // A missing program folder: nothing is written, nothing breaks.
-    SetProgramDir((dir_ / "gone").string());
-    EXPECT_FALSE(SaveStealth());
-    LoadStealth();
-    EXPECT_FALSE(StealthAtStart);
+    SetProgramDir(base_, (dir_ / "gone").string());
+    EXPECT_FALSE(SaveStealth(base_, st));
+    LoadStealth(base_, st);
+    EXPECT_FALSE(st.StealthAtStart);
 }
 
 TEST_F(SettingsFiles, FileNamesMatchCaseInsensitively) {
     write("STL.PDT", B{26, 0, 0, 0, 1});
-    LoadStealth();
-    EXPECT_TRUE(StealthAtStart);
-    StealthAtStart = false;
-    ASSERT_TRUE(SaveStealth());
+    LoadStealth(base_, st);
+    EXPECT_TRUE(st.StealthAtStart);
+    st.StealthAtStart = false;
+    ASSERT_TRUE(SaveStealth(base_, st));
     EXPECT_EQ(read("STL.PDT"), (B{26, 0, 0, 0, 0}));
     EXPECT_FALSE(std::filesystem::exists(path("stl.pdt")));
 }

@@ -1,6 +1,7 @@
 #include "ui/common/media_player.h"
 
 #include "platform/clock.h"
+#include "temp_dir.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -48,13 +49,8 @@ std::vector<std::uint8_t> pcm_wav(std::uint32_t ms) {
 class MediaPlayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        static std::atomic<int> counter{0};
-        dir_ = std::filesystem::temp_directory_path() /
-               ("tolm-player-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(dir_);
         player_.SetNotify([this] { ++notified_; });
     }
-    void TearDown() override { std::filesystem::remove_all(dir_); }
 
     std::filesystem::path write(const char* name, const std::vector<std::uint8_t>& bytes) {
         const auto p = dir_ / name;
@@ -73,7 +69,8 @@ protected:
         return notified_ == 1;
     }
 
-    std::filesystem::path dir_;
+    tolm_test::TempDir temp_{"tolm-player"};
+    std::filesystem::path dir_ = temp_.path();
     TMediaPlayer player_;
     int notified_ = 0;
 };

@@ -17,11 +17,9 @@ namespace {
 class MainForm : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(
-            station::LangList.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
-        form.SetCaptions();
+        ASSERT_TRUE(lang.LoadFromFile(std::filesystem::path(TOLM_BIN_DIR) / "tolm.lng"));
+        form.SetCaptions(lang);
     }
-    void TearDown() override { station::LangList.Clear(); }
 
     static QStringList names(const QWidget* w) {
         QStringList out;
@@ -31,6 +29,7 @@ protected:
         return out;
     }
 
+    station::LanguageList lang;
     TMain_Kastrel_Form form;
 };
 
@@ -86,7 +85,7 @@ TEST_F(MainForm, CaptionsComeFromTheLanguageFile) {
         const QAction* a = form.MenuItem(c.name);
         ASSERT_NE(a, nullptr) << c.name;
         EXPECT_FALSE(a->text().isEmpty()) << c.name;
-        EXPECT_EQ(a->text(), station::LangText(c.line)) << c.name;
+        EXPECT_EQ(a->text(), station::LangText(lang, c.line)) << c.name;
     }
     EXPECT_EQ(form.MenuItem("Adj_Par_Menu")->text(), QString::fromUtf8("Настройка"));
 }

@@ -1,0 +1,22 @@
+#include "temp_dir.h"
+
+#include <stdexcept>
+#include <stdlib.h>
+
+namespace tolm_test {
+
+TempDir::TempDir(std::string_view prefix) {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed for " + pattern);
+    }
+    path_ = pattern;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(path_, ec);
+}
+
+} // namespace tolm_test
