@@ -1,47 +1,13 @@
-// DVM_DIALOG and the read-only Settings dialog of the external-out channel.
+// The read-only Settings dialog of the external-out channel.
 #include "device_requests.h"
 #include "driver_dialogs.h"
 
 #include "windows.h"
 
 #include <cstdio>
-#include <string>
 
 namespace tarvovfw {
 namespace {
-
-struct Named {
-    int key;
-    const char* text;
-};
-constexpr Named kStandards[] = {{3, "PAL-B,D,G,H,I"}, {6, "SECAM"}};
-constexpr Named kFormats[] = {{0, "32 bit RGB"}, {1, "24 bit RGB"}, {3, "15 bit RGB"},
-                              {4, "YUY2"},       {5, "BTYUV"},      {6, "Y8"}};
-
-// The text paired with `key`, or the number itself for a key the list does not hold.
-template <std::size_t N> void set_named(HWND dlg, int id, const Named (&list)[N], int key) {
-    for (const Named& n : list) {
-        if (n.key == key) {
-            SetDlgItemTextA(dlg, id, n.text);
-            return;
-        }
-    }
-    char text[16];
-    std::snprintf(text, sizeof text, "%d", key);
-    SetDlgItemTextA(dlg, id, text);
-}
-
-// Puts `number` into the "%d" of the dialog's caption.
-void set_caption(HWND dlg, int number) {
-    char format[128] = {};
-    GetWindowTextA(dlg, format, sizeof format);
-    std::string text = format;
-    const auto at = text.find("%d");
-    if (at != std::string::npos) {
-        text.replace(at, 2, std::to_string(number));
-    }
-    SetWindowTextA(dlg, text.c_str());
-}
 
 void set_percent(HWND dlg, int id, int value) {
     char text[16];
@@ -56,7 +22,7 @@ INT_PTR CALLBACK settings_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
         const TARVO_FORMAT format = in.format;
         set_caption(dlg, in.index);
         SetDlgItemInt(dlg, 401, static_cast<UINT>(get_input_mux()), TRUE);
-        set_named(dlg, 402, kStandards, get_video_standard());
+        SetDlgItemTextA(dlg, 402, named_text(kStandards, get_video_standard()).c_str());
         set_percent(dlg, 403, get_brightness());
         set_percent(dlg, 407, get_contrast());
         set_percent(dlg, 405, get_saturation());
@@ -65,7 +31,8 @@ INT_PTR CALLBACK settings_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
         std::snprintf(size, sizeof size, "%dx%d", static_cast<int>(format.width),
                       static_cast<int>(format.height));
         SetDlgItemTextA(dlg, 408, size);
-        set_named(dlg, 409, kFormats, static_cast<int>(format.colorFormat));
+        SetDlgItemTextA(dlg, 409,
+                        named_text(kFormats, static_cast<int>(format.colorFormat)).c_str());
         return TRUE;
     }
     case WM_COMMAND:
@@ -85,20 +52,9 @@ INT_PTR CALLBACK settings_proc(HWND dlg, UINT msg, WPARAM wparam, LPARAM lparam)
 
 } // namespace
 
-LRESULT show_settings_dialog(DeviceInstance& instance, DWORD channel, HWND owner, DWORD flags) {
-    if (channel != kExternalIn && channel != kExternalOut && channel != kVideoIn) {
-        return DV_ERR_NOTSUPPORTED;
-    }
-    if (flags & VIDEO_DLG_QUERY) {
-        return DV_ERR_OK;
-    }
-    if (channel == kExternalOut) {
-        DialogBoxParamA(copy().module, MAKEINTRESOURCEA(kSettingsTemplate), owner, settings_proc,
-                        reinterpret_cast<LPARAM>(&instance));
-    }
-    // The Video Source and Video Format dialogs are not built yet: those channels answer as a
-    // query does.
-    return DV_ERR_OK;
+INT_PTR run_settings_dialog(DeviceInstance& instance, HWND owner) {
+    return DialogBoxParamA(copy().module, MAKEINTRESOURCEA(kSettingsTemplate), owner, settings_proc,
+                           reinterpret_cast<LPARAM>(&instance));
 }
 
 } // namespace tarvovfw

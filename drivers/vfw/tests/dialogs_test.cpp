@@ -1,14 +1,11 @@
 // The driver's dialogs under scripted operators: the Settings dialog on the virtual board with
-// the real kernel driver, and the register help viewer over help files in the system
-// directory (the viewer runs from the driver's sources linked into this test, with the
-// templates in this program's resource block).
+// the real kernel driver (video_dialogs_test.cpp has the others), and the register help viewer over
+// help files in the system directory (the viewer runs from the driver's sources linked into this
+// test, with the templates in this program's resource block).
 #include "driver_dialogs.h"
-#include "driver_fixture.h"
+#include "board_fixture.h"
 
-#include "machine/machine.h"
-#include "platform/clock.h"
 #include "platform/dialog_script.h"
-#include "platform/nt_kernel.h"
 #include "win32/dialog_box.h"
 #include "win32/dialogs.h"
 #include "win32/files.h"
@@ -41,31 +38,11 @@ protected:
     platform::ScopedDialogHost scope_{host_};
 };
 
-class SettingsOnBoard : public DriverDialogs {
+class SettingsOnBoard : public OnBoard {
 protected:
-    SettingsOnBoard() {
-        platform::clock::use_manual(100000);
-        platform::nt::set_deferred_mode(platform::nt::DeferredMode::Manual);
-        machine::MachineConfig config;
-        config.boards.clear();
-        machine::BoardConfig board;
-        board.chips.assign(4, machine::ChipConfig{});
-        config.boards.push_back(board);
-        machine::install_machine(std::make_unique<machine::Machine>(config));
-        install_kernel_image(TARVO_IMAGE_PATH);
-        install_copy("tarvovfw0.dll", 0);
-        register_slot(0, "tarvovfw0.dll");
-    }
-    ~SettingsOnBoard() override {
-        if (window_ != nullptr) {
-            capDriverDisconnect(window_);
-            DestroyWindow(window_);
-        }
-        platform::nt::reset();
-        machine::install_machine(nullptr);
-        platform::clock::use_real();
-    }
-    HWND window_ = nullptr;
+    std::shared_ptr<platform::HeadlessDialogHost> host_ =
+        std::make_shared<platform::HeadlessDialogHost>();
+    platform::ScopedDialogHost scope_{host_};
 };
 
 TEST_F(SettingsOnBoard, ShowsTheChipAndTheStoredFormatAndAnswersQueriesWithoutShowing) {
@@ -81,8 +58,7 @@ TEST_F(SettingsOnBoard, ShowsTheChipAndTheStoredFormatAndAnswersQueriesWithoutSh
         EXPECT_EQ(out.send(DVM_DIALOG, 0, VIDEO_DLG_QUERY), 0);
         EXPECT_TRUE(host_->runs().empty());
     }
-    window_ = capCreateCaptureWindowA("capture", 0, 0, 0, 160, 120, nullptr, 0);
-    ASSERT_TRUE(capDriverConnect(window_, 0));
+    connect();
 
     std::vector<std::pair<int, std::string>> shown;
     host_->on(tarvovfw::kSettingsTemplate, [&](platform::Dialog& d) {

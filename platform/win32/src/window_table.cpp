@@ -1,5 +1,6 @@
 // The window table and the message calls on it.
 #include "platform/window_table.h"
+#include "win32/threads.h"
 #include "win32/window.h"
 
 #include <map>
@@ -12,6 +13,7 @@ namespace {
 struct Entry {
     std::shared_ptr<Window> window;
     WindowPlacement placement;
+    DWORD thread = 0; // the creating thread
 };
 
 std::mutex table_mutex;
@@ -38,7 +40,7 @@ HWND register_window(std::shared_ptr<Window> window, WindowPlacement placement) 
     std::lock_guard lock(table_mutex);
     auto hwnd = reinterpret_cast<HWND>(next_handle);
     next_handle += 4;
-    table().emplace(hwnd, Entry{std::move(window), placement});
+    table().emplace(hwnd, Entry{std::move(window), placement, GetCurrentThreadId()});
     return hwnd;
 }
 
@@ -92,6 +94,22 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL WINAPI IsWindow(HWND hWnd) {
     return platform::lookup_window(hWnd) ? TRUE : FALSE;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
+    DWORD thread = 0;
+    {
+        std::lock_guard lock(platform::table_mutex);
+        auto it = platform::table().find(hWnd);
+        if (it == platform::table().end()) {
+            return 0;
+        }
+        thread = it->second.thread;
+    }
+    if (lpdwProcessId != nullptr) {
+        *lpdwProcessId = GetCurrentProcessId();
+    }
+    return thread;
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {

@@ -42,6 +42,9 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Hands the message to the window without waiting; FALSE for a window that does not exist.
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI IsWindow(HWND hWnd);
+// The thread that created the window (0 for an unknown window); the process id is this
+// process's.
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 // A window's visibility and placement are kept (nothing is drawn). ShowWindow answers whether
 // the window was visible before.
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
