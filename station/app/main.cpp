@@ -17,6 +17,7 @@
 #include "lifecycle/startup.h"
 #include "station_program.h"
 
+#include "platform/qt_dialog_host.h"
 #include "platform/qt_ui_sink.h"
 
 #include <win32/errors.h>
@@ -101,6 +102,8 @@ int main(int argc, char** argv) {
     if (messages == nullptr || std::string(messages) != "stderr") {
         sink.emplace(std::make_shared<platform::QtUiSink>());
     }
+    // The capture driver's settings dialogs.
+    const platform::ScopedDialogHost dialogs(std::make_shared<platform::QtDialogHost>());
 
     auto program = std::make_unique<station::StationProgram>();
     if (program->Start()) {
