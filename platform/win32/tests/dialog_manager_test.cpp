@@ -6,10 +6,12 @@
 #include "win32/dialog_box.h"
 #include "win32/dialogs.h"
 #include "win32/errors.h"
+#include "win32/threads.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -171,6 +173,13 @@ TEST_F(DialogManagerTest, TemplateLoadsWithItsControlsAndTexts) {
             EXPECT_EQ(ok->width(), 40);
             EXPECT_EQ(ok->height(), 14);
             EXPECT_NE(d.control(141)->style() & 0x0800u, 0u) << "read-only";
+            // The dialog belongs to the thread that made it, whoever asks.
+            const DWORD self = GetCurrentThreadId();
+            EXPECT_EQ(GetWindowThreadProcessId(d.hwnd(), nullptr), self);
+            DWORD other = 0;
+            std::thread([&] { other = GetWindowThreadProcessId(d.hwnd(), nullptr); }).join();
+            EXPECT_EQ(other, self);
+            EXPECT_EQ(GetWindowThreadProcessId(nullptr, nullptr), 0u);
             EXPECT_EQ(d.control(999), nullptr);
             EXPECT_EQ(GetDlgItem(d.hwnd(), 999), nullptr);
             EXPECT_EQ(d.control(130)->scroll_pos(), 128);
