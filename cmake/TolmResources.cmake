@@ -3,7 +3,10 @@
 #     [FILE_VERSION <a.b.c.d>] [PRODUCT_VERSION <a.b.c.d>]   default 1.0.0.0; product = file
 #     [FILE_TYPE APP|DLL|DRV]                                default APP for programs, else DLL
 #     [VERSION_STRINGS <name>=<text>...]                     e.g. "FileDescription=..."
-#     [STRINGS <id>=<text>...])                              the string table of LoadStringA
+#     [STRINGS <id>=<text>...]                               the string table of LoadStringA
+#     [DIALOGS <file>...])                                   dialog templates of DialogBoxParamA
+# A dialog file holds "dialog", "font" and "control" lines as the resource compiler reads them
+# (platform/win32/tools/resource_compiler.cpp); "#" starts a comment line.
 # Gives a program or module its version information and string table: a resource block (texts
 # in UTF-16LE) in the ELF section ".tolm_rsrc", which GetFileVersionInfoA, VerQueryValueA and
 # LoadStringA read back from the file. Texts are UTF-8 here; \n, \t and \\ are escapes (write
@@ -11,7 +14,7 @@
 function(tolm_embed_resources target)
     # PARSE_ARGV keeps the texts exactly as written (no second escape pass).
     cmake_parse_arguments(PARSE_ARGV 1 R "" "TRANSLATION;FILE_VERSION;PRODUCT_VERSION;FILE_TYPE"
-                          "VERSION_STRINGS;STRINGS")
+                          "VERSION_STRINGS;STRINGS;DIALOGS")
     set(lines "")
     if(R_TRANSLATION)
         string(APPEND lines "translation ${R_TRANSLATION}\n")
@@ -44,6 +47,16 @@ function(tolm_embed_resources target)
     endforeach()
     foreach(item IN LISTS R_STRINGS)
         string(APPEND lines "string ${item}\n")
+    endforeach()
+    foreach(file IN LISTS R_DIALOGS)
+        get_filename_component(file "${file}" ABSOLUTE)
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS "${file}")
+        file(STRINGS "${file}" dialog_lines)
+        foreach(item IN LISTS dialog_lines)
+            if(NOT item MATCHES "^#")
+                string(APPEND lines "${item}\n")
+            endif()
+        endforeach()
     endforeach()
 
     set(description ${CMAKE_CURRENT_BINARY_DIR}/${target}_resources.txt)

@@ -326,7 +326,7 @@ void resource_seeds() {
     full.insert(full.end(), bytes.begin(), bytes.end());
     put("resource_block", "block", full);
     Bytes strings_only{0};
-    const Bytes s = res::serialise(res::Block{std::nullopt, {}, {}, {{3, u"program string"}}});
+    const Bytes s = res::serialise(res::Block{std::nullopt, {}, {}, {{3, u"program string"}}, {}});
     strings_only.insert(strings_only.end(), s.begin(), s.end());
     put("resource_block", "strings", strings_only);
     Bytes module{1};

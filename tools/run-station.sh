@@ -28,6 +28,10 @@ else
     echo "No driver installer built yet: the station runs without a capture driver."
 fi
 
+# The register help of the capture driver's board dialog (the installer does not copy it).
+mkdir -p "$sysroot/system32"
+cp "$bin/bt878.txt" "$sysroot/system32/"
+
 export TOLM_SYSROOT=$sysroot
 export TOLM_SCREENSHOT=$shots/station.png
 # The stored configuration the station starts from.

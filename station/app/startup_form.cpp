@@ -11,6 +11,8 @@
 #include <QTimer>
 #include <QToolTip>
 
+#include "win32/dialog_box.h"
+
 namespace station {
 namespace {
 
@@ -36,8 +38,8 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state
 StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state,
                                    StartupCapture& capture, StationBoard& board,
                                    LifecyclePorts later)
-    : QObject(&form), form_(&form), main_form_(form), state_(state),
-      live_timers_(later.LiveTimers) {
+    : QObject(&form), form_(&form), main_form_(form), state_(state), live_timers_(later.LiveTimers),
+      live_(later.Live) {
     // Each timer handler disables its timer first, as the handlers of the form do.
     config_init_timer_.setObjectName("ConfigInitTimer");
     config_init_timer_.setInterval(100);
@@ -61,7 +63,7 @@ StationLifecycle::StationLifecycle(TMain_Kastrel_Form& form, StationState& state
             [this](QSessionManager&) { EndSession(); });
     connect(qApp, &QCoreApplication::aboutToQuit, this, [this] {
         if (created_) {
-            close_station();
+            close_station(false);
         }
     });
 }
@@ -163,12 +165,25 @@ void StationLifecycle::FreeForms() {
     }
 }
 
-void StationLifecycle::close_station() {
-    if (startup_->Closed()) {
+void StationLifecycle::close_station(bool then_quit) {
+    quit_pending_ = quit_pending_ || then_quit;
+    if (!startup_->Closed() && live_.DriverDialogOpen()) {
+        if (!close_pending_) {
+            close_pending_ = true;
+            SendMessageA(HWND_BROADCAST, WM_ENDSESSION, TRUE, 0);
+        }
+        QTimer::singleShot(10, this, [this] { close_station(false); });
         return;
     }
-    startup_->FormCloseQuery();
-    startup_->FormClose();
+    close_pending_ = false;
+    if (!startup_->Closed()) {
+        startup_->FormCloseQuery();
+        startup_->FormClose();
+    }
+    if (quit_pending_) {
+        quit_pending_ = false;
+        QCoreApplication::quit();
+    }
 }
 
 void StationLifecycle::toggle_mes_form() {
@@ -181,8 +196,7 @@ void StationLifecycle::toggle_mes_form() {
 bool StationLifecycle::eventFilter(QObject* watched, QEvent* event) {
     if (watched == form_.data() && event->type() == QEvent::Close) {
         if (created_ && !startup_->Closed()) {
-            close_station();
-            QCoreApplication::quit();
+            close_station(true);
         }
         return false;
     }

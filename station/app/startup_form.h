@@ -81,7 +81,10 @@ private:
     void EnableCycleTimers() override;
     void StopAllTimers() override;
 
-    void close_station();
+    // The ordered shut-down, then the end of the event loop when `then_quit`. While a capture
+    // driver's dialog is open (its modal call is below this handler), the dialogs are ended
+    // first as at the end of a session, and the shut-down runs once that call has returned.
+    void close_station(bool then_quit);
     void toggle_mes_form();
 
     // The form as a widget: the pointer is still read while the form's widget part takes its
@@ -97,10 +100,13 @@ private:
     NoConfiguration no_configuration_;
     NoStealth stealth_{*this};
     TimerPort& live_timers_;
+    LivePort& live_;
     std::unique_ptr<StationStartup> startup_;
     QPointer<TViewForm> view_form_;
     QPointer<QWidget> mes_form_;
     bool created_ = false;
+    bool close_pending_ = false;
+    bool quit_pending_ = false;
 };
 
 } // namespace station

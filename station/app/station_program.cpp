@@ -116,6 +116,10 @@ void StationProgram::ProgramLive::FreeCameraWindows() {
     program_.live_->Slots.ChanelPresent.fill(false);
 }
 
+bool StationProgram::ProgramLive::DriverDialogOpen() const {
+    return program_.live_ && program_.live_->Handoff.DriverDialogOpen();
+}
+
 void StationProgram::LiveTablesReset::ResetStationTables() {
     program_.live_->Tables = LiveTables();
 }

@@ -67,6 +67,7 @@ private:
         void TakePresentChips() override;
         void CloseQuery() override;
         void FreeCameraWindows() override;
+        bool DriverDialogOpen() const override;
 
     private:
         StationProgram& program_;

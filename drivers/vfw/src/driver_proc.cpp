@@ -3,6 +3,7 @@
 #include "capture_formats.h"
 #include "channels.h"
 #include "device_requests.h"
+#include "driver_dialogs.h"
 #include "global_record.h"
 #include "kernel_service.h"
 #include "stream_engine.h"
@@ -202,10 +203,8 @@ LRESULT dvm_dispatch(DWORD channel, UINT message, LPARAM p1, LPARAM p2) {
     case DVM_GETERRORTEXT:
         return error_text(p1);
     case DVM_DIALOG:
-        // The settings dialogs are not built yet: every request answers as a query does.
-        return channel == kExternalIn || channel == kExternalOut || channel == kVideoIn
-                   ? DV_ERR_OK
-                   : DV_ERR_NOTSUPPORTED;
+        return show_settings_dialog(*in, channel, reinterpret_cast<HWND>(p1),
+                                    static_cast<DWORD>(p2));
     case DVM_CONFIGURESTORAGE:
         return configure_storage(*in, reinterpret_cast<LPCSTR>(p1), static_cast<DWORD>(p2));
     case DVM_GET_CHANNEL_CAPS:

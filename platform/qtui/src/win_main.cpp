@@ -1,5 +1,6 @@
-// The start-up code of a windowed program: the Qt application (the window system) and its
-// message-box sink, then the program's WinMain.
+// The start-up code of a windowed program: the Qt application (the window system), its
+// message-box sink and its dialog host, then the program's WinMain.
+#include "platform/qt_dialog_host.h"
 #include "platform/qt_ui_sink.h"
 #include "win32/modules.h"
 #include "win32/winmain.h"
@@ -48,6 +49,8 @@ int main(int argc, char** argv) {
     if (messages == nullptr || std::string(messages) != "stderr") {
         sink.emplace(std::make_shared<platform::QtUiSink>());
     }
+    // Modal dialogs of the dialog manager (the capture driver's settings dialogs).
+    const platform::ScopedDialogHost dialogs(std::make_shared<platform::QtDialogHost>());
     std::string command_line;
     for (int i = 1; i < argc; ++i) {
         command_line += (i > 1 ? " " : "") + std::string(argv[i]);

@@ -49,11 +49,18 @@ bool CaptureWindow::on_capture_thread() const {
     return capture_thread_id_.load() == std::this_thread::get_id();
 }
 
+bool CaptureWindow::refused_here() const {
+    return on_capture_thread() || dialog_thread_id_.load() == std::this_thread::get_id();
+}
+
 void CaptureWindow::destroy() {
-    if (!on_capture_thread()) {
+    if (!refused_here()) {
         disconnect();
-    } else {
-        request_stop();
+        return;
+    }
+    request_stop();
+    if (!on_capture_thread()) {
+        disconnect_after_dialog_ = true;
     }
 }
 
@@ -99,7 +106,7 @@ LRESULT CaptureWindow::send(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_CAP_SET_VIDEOFORMAT:
         return set_video_format(wparam, lparam);
     case WM_CAP_SET_PREVIEW: {
-        if (on_capture_thread()) {
+        if (refused_here()) {
             return FALSE;
         }
         std::lock_guard control(control_mutex_);
@@ -114,7 +121,7 @@ LRESULT CaptureWindow::send(UINT msg, WPARAM wparam, LPARAM lparam) {
         return TRUE;
     }
     case WM_CAP_SET_OVERLAY: {
-        if (on_capture_thread()) {
+        if (refused_here()) {
             return FALSE;
         }
         std::lock_guard control(control_mutex_);
@@ -123,16 +130,23 @@ LRESULT CaptureWindow::send(UINT msg, WPARAM wparam, LPARAM lparam) {
     case WM_CAP_DLG_VIDEOFORMAT:
     case WM_CAP_DLG_VIDEOSOURCE:
     case WM_CAP_DLG_VIDEODISPLAY: {
-        if (on_capture_thread()) {
+        if (refused_here()) {
             return FALSE;
         }
-        std::lock_guard control(control_mutex_);
-        if (!connection_) {
-            return FALSE;
+        bool shown = false;
+        {
+            std::lock_guard control(control_mutex_);
+            if (!connection_) {
+                return FALSE;
+            }
+            shown = dialog(msg == WM_CAP_DLG_VIDEOFORMAT   ? connection_->video_in()
+                           : msg == WM_CAP_DLG_VIDEOSOURCE ? connection_->external_in()
+                                                           : connection_->external_out());
         }
-        return dialog(msg == WM_CAP_DLG_VIDEOFORMAT   ? connection_->video_in()
-                      : msg == WM_CAP_DLG_VIDEOSOURCE ? connection_->external_in()
-                                                      : connection_->external_out());
+        if (disconnect_after_dialog_.exchange(false)) {
+            disconnect();
+        }
+        return shown;
     }
     case WM_CAP_SEQUENCE_NOFILE:
         return start_capture();
@@ -147,7 +161,7 @@ LRESULT CaptureWindow::send(UINT msg, WPARAM wparam, LPARAM lparam) {
 }
 
 bool CaptureWindow::connect(unsigned slot) {
-    if (on_capture_thread()) {
+    if (refused_here()) {
         return false;
     }
     disconnect();
@@ -187,7 +201,7 @@ void CaptureWindow::refresh_format() {
 }
 
 bool CaptureWindow::disconnect() {
-    if (on_capture_thread()) {
+    if (refused_here()) {
         return false;
     }
     std::lock_guard control(control_mutex_);
@@ -230,7 +244,7 @@ LRESULT CaptureWindow::get_video_format(WPARAM size, LPARAM out) {
 }
 
 bool CaptureWindow::set_video_format(WPARAM size, LPARAM header) {
-    if (on_capture_thread() || !header || size < sizeof(BITMAPINFOHEADER) || size > 0xFFFF) {
+    if (refused_here() || !header || size < sizeof(BITMAPINFOHEADER) || size > 0xFFFF) {
         return false;
     }
     std::lock_guard control(control_mutex_);
@@ -280,13 +294,15 @@ bool CaptureWindow::dialog(HDRVR channel) {
     if (!channel) {
         return false;
     }
+    dialog_thread_id_ = std::this_thread::get_id();
     const LRESULT result = connection_->dialog(channel, 0);
+    dialog_thread_id_ = std::thread::id();
     refresh_format();
     return result == DV_ERR_OK;
 }
 
 bool CaptureWindow::start_capture() {
-    if (on_capture_thread()) {
+    if (refused_here()) {
         return false;
     }
     std::lock_guard control(control_mutex_);

@@ -7,7 +7,10 @@
 // buffers. The driver reports completed buffers through its callback on any thread; that
 // callback only queues them for the capture thread, so nothing is ever sent to the driver from
 // inside it. Messages that drive the connection (connect, disconnect, format, dialogs, capture
-// start) are refused on the capture thread, since the window waits for that thread.
+// start) are refused on the capture thread, since the window waits for that thread. A driver's
+// dialog runs inside WM_CAP_DLG_* with the connection held: those messages re-entered from that
+// dialog's thread (a shut-down or end of session run inside it) are refused too, and a
+// DestroyWindow from there disconnects once the dialog has returned.
 #pragma once
 
 #include "capture_connection.h"
@@ -49,6 +52,8 @@ private:
     };
 
     bool on_capture_thread() const;
+    // The capture thread, or the thread of this window's running driver dialog.
+    bool refused_here() const;
     bool connect(unsigned slot);
     bool disconnect();
     bool get_status(WPARAM size, LPARAM out);
@@ -96,6 +101,10 @@ private:
     std::condition_variable queue_cv_;
     std::deque<LPVIDEOHDR> done_;
     bool stop_requested_ = false;
+
+    // The thread showing a driver dialog of this window, and a DestroyWindow sent from it.
+    std::atomic<std::thread::id> dialog_thread_id_{};
+    std::atomic<bool> disconnect_after_dialog_{false};
 };
 
 } // namespace vfw_impl

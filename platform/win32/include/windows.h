@@ -20,3 +20,4 @@
 #include "win32/dialogs.h"
 #include "win32/gdi.h"
 #include "win32/window.h"
+#include "win32/dialog_box.h"

@@ -33,6 +33,12 @@ std::uint32_t get32(std::span<const std::uint8_t> b, std::size_t at) {
     return std::uint32_t(get16(b, at)) | (std::uint32_t(get16(b, at + 2)) << 16);
 }
 
+void pad4(std::vector<std::uint8_t>& out) {
+    while (out.size() % 4 != 0) {
+        out.push_back(0);
+    }
+}
+
 // Appends one record: header, then whatever `payload` writes, then padding.
 template <typename F> void record(std::vector<std::uint8_t>& out, Kind kind, F&& payload) {
     const std::size_t start = out.size();
@@ -40,9 +46,7 @@ template <typename F> void record(std::vector<std::uint8_t>& out, Kind kind, F&&
     put16(out, 0);
     put32(out, 0); // length, filled in below
     payload();
-    while (out.size() % 4 != 0) {
-        out.push_back(0);
-    }
+    pad4(out);
     const std::uint32_t length = std::uint32_t(out.size() - start);
     for (int i = 0; i < 4; ++i) {
         out[start + 4 + i] = std::uint8_t(length >> (8 * i));
@@ -103,6 +107,34 @@ std::vector<std::uint8_t> serialise(const Block& block) {
             put16(out, std::uint16_t(s.text.size()));
             put16(out, 0);
             put_text(out, s.text);
+        });
+        ++count;
+    }
+    for (const DialogTemplate& d : block.dialogs) {
+        record(out, kDialog, [&] {
+            put32(out, d.id);
+            for (std::int16_t v : {d.x, d.y, d.width, d.height}) {
+                put16(out, std::uint16_t(v));
+            }
+            put16(out, d.point_size);
+            put16(out, std::uint16_t(d.caption.size()));
+            put16(out, std::uint16_t(d.font.size()));
+            put16(out, std::uint16_t(d.controls.size()));
+            put16(out, 0);
+            put_text(out, d.caption);
+            put_text(out, d.font);
+            pad4(out);
+            for (const DialogControl& c : d.controls) {
+                put32(out, c.id);
+                put16(out, c.kind);
+                put16(out, std::uint16_t(c.text.size()));
+                put32(out, c.style);
+                for (std::int16_t v : {c.x, c.y, c.width, c.height}) {
+                    put16(out, std::uint16_t(v));
+                }
+                put_text(out, c.text);
+                pad4(out);
+            }
         });
         ++count;
     }
@@ -180,6 +212,60 @@ std::optional<StringEntry> string_at(std::span<const std::uint8_t> b, const Reco
     return StringEntry{get32(b, r.payload), std::move(*text)};
 }
 
+std::optional<DialogTemplate> dialog_at(std::span<const std::uint8_t> b, const Record& r) {
+    const std::size_t end = r.payload + r.size;
+    if (r.kind != kDialog || r.size < 24) {
+        return std::nullopt;
+    }
+    const std::size_t p = r.payload;
+    DialogTemplate d;
+    d.id = get32(b, p);
+    d.x = std::int16_t(get16(b, p + 4));
+    d.y = std::int16_t(get16(b, p + 6));
+    d.width = std::int16_t(get16(b, p + 8));
+    d.height = std::int16_t(get16(b, p + 10));
+    d.point_size = get16(b, p + 12);
+    const std::size_t caption_len = get16(b, p + 14);
+    const std::size_t font_len = get16(b, p + 16);
+    const std::size_t count = get16(b, p + 18);
+    std::size_t at = p + 22;
+    auto caption = text_at(b, at, caption_len, end);
+    if (!caption) {
+        return std::nullopt;
+    }
+    at += 2 * (caption_len + 1);
+    auto font = text_at(b, at, font_len, end);
+    if (!font) {
+        return std::nullopt;
+    }
+    at += 2 * (font_len + 1);
+    at = (at + 3) & ~std::size_t(3);
+    d.caption = std::move(*caption);
+    d.font = std::move(*font);
+    for (std::size_t i = 0; i < count; ++i) {
+        if (at > end || end - at < 20) {
+            return std::nullopt;
+        }
+        DialogControl c;
+        c.id = get32(b, at);
+        c.kind = get16(b, at + 4);
+        const std::size_t text_len = get16(b, at + 6);
+        c.style = get32(b, at + 8);
+        c.x = std::int16_t(get16(b, at + 12));
+        c.y = std::int16_t(get16(b, at + 14));
+        c.width = std::int16_t(get16(b, at + 16));
+        c.height = std::int16_t(get16(b, at + 18));
+        auto text = text_at(b, at + 20, text_len, end);
+        if (!text) {
+            return std::nullopt;
+        }
+        c.text = std::move(*text);
+        at = (at + 20 + 2 * (text_len + 1) + 3) & ~std::size_t(3);
+        d.controls.push_back(std::move(c));
+    }
+    return d;
+}
+
 std::optional<Block> parse(std::span<const std::uint8_t> bytes) {
     const auto recs = records(bytes);
     if (!recs) {
@@ -218,6 +304,14 @@ std::optional<Block> parse(std::span<const std::uint8_t> bytes) {
                 return std::nullopt;
             }
             block.strings.push_back(std::move(*s));
+            break;
+        }
+        case kDialog: {
+            auto d = dialog_at(bytes, r);
+            if (!d) {
+                return std::nullopt;
+            }
+            block.dialogs.push_back(std::move(*d));
             break;
         }
         default: // unknown kinds are skipped, so later kinds can be added

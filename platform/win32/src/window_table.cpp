@@ -1,9 +1,11 @@
 // The window table and the message calls on it.
 #include "platform/window_table.h"
+#include "win32/threads.h"
 #include "win32/window.h"
 
 #include <map>
 #include <mutex>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -11,6 +13,7 @@ namespace {
 struct Entry {
     std::shared_ptr<Window> window;
     WindowPlacement placement;
+    DWORD thread = 0; // the creating thread
 };
 
 std::mutex table_mutex;
@@ -37,7 +40,7 @@ HWND register_window(std::shared_ptr<Window> window, WindowPlacement placement) 
     std::lock_guard lock(table_mutex);
     auto hwnd = reinterpret_cast<HWND>(next_handle);
     next_handle += 4;
-    table().emplace(hwnd, Entry{std::move(window), placement});
+    table().emplace(hwnd, Entry{std::move(window), placement, GetCurrentThreadId()});
     return hwnd;
 }
 
@@ -61,6 +64,25 @@ bool unregister_window(HWND hwnd) {
 extern "C" {
 
 LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
+    if (hWnd == HWND_BROADCAST) {
+        // Handlers may open or close windows: send to a snapshot, newest first, skipping
+        // windows that left the table meanwhile.
+        std::vector<HWND> targets;
+        {
+            std::lock_guard lock(platform::table_mutex);
+            for (const auto& [hwnd, entry] : platform::table()) {
+                if (entry.window->top_level()) {
+                    targets.push_back(hwnd);
+                }
+            }
+        }
+        for (auto it = targets.rbegin(); it != targets.rend(); ++it) {
+            if (auto window = platform::lookup_window(*it)) {
+                window->send(Msg, wParam, lParam);
+            }
+        }
+        return 0;
+    }
     auto window = platform::lookup_window(hWnd);
     return window ? window->send(Msg, wParam, lParam) : 0;
 }
@@ -72,6 +94,22 @@ BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam) {
 
 BOOL WINAPI IsWindow(HWND hWnd) {
     return platform::lookup_window(hWnd) ? TRUE : FALSE;
+}
+
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId) {
+    DWORD thread = 0;
+    {
+        std::lock_guard lock(platform::table_mutex);
+        auto it = platform::table().find(hWnd);
+        if (it == platform::table().end()) {
+            return 0;
+        }
+        thread = it->second.thread;
+    }
+    if (lpdwProcessId != nullptr) {
+        *lpdwProcessId = GetCurrentProcessId();
+    }
+    return thread;
 }
 
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow) {
@@ -137,5 +175,37 @@ BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint) {
     lpPoint->x += p.x;
     lpPoint->y += p.y;
     return TRUE;
+}
+}
+
+extern "C" {
+
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable) {
+    bool was_disabled = false;
+    platform::with_placement(hWnd, [&](platform::WindowPlacement& p) {
+        was_disabled = !p.enabled;
+        p.enabled = bEnable != FALSE;
+    });
+    return was_disabled ? TRUE : FALSE;
+}
+
+BOOL WINAPI IsWindowEnabled(HWND hWnd) {
+    platform::WindowPlacement p;
+    return platform::window_placement(hWnd, p) && p.enabled ? TRUE : FALSE;
+}
+
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString) {
+    return IsWindow(hWnd) && SendMessageA(hWnd, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(lpString))
+               ? TRUE
+               : FALSE;
+}
+
+int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount) {
+    if (lpString == nullptr || nMaxCount <= 0) {
+        return 0;
+    }
+    lpString[0] = '\0';
+    return int(
+        SendMessageA(hWnd, WM_GETTEXT, WPARAM(nMaxCount), reinterpret_cast<LPARAM>(lpString)));
 }
 }

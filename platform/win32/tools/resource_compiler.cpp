@@ -9,6 +9,12 @@
 //   file_type <number>
 //   version <name>=<text>                                  (a text of the current table)
 //   string <id>=<text>                                     (a string-table entry)
+//   dialog <id> <x> <y> <width> <height> <caption>          (a dialog template, dialog units)
+//   font <point size> <name>                               (of the last dialog; 8, "MS Sans Serif")
+//   control <kind> <id> <x> <y> <width> <height> <flags> <text>
+//       a control of the last dialog; kind: button, default, checkbox, radio, group, static,
+//       edit, list, combo, hscroll; flags "-" or a comma list of disabled, hidden, group,
+//       tabstop, readonly, sort, tabstops
 #include "../src/resource_format.h"
 
 #include <cstdio>
@@ -16,6 +22,8 @@
 #include <iostream>
 #include <sstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace res = platform::resources;
 
@@ -89,6 +97,84 @@ std::uint32_t version_word(std::uint32_t hi, std::uint32_t lo) {
     return (hi << 16) | (lo & 0xFFFF);
 }
 
+// Splits `rest` into `count` blank-separated words and the text after them (may be empty).
+bool split_words(const std::string& rest, std::size_t count, std::vector<std::string>& words,
+                 std::string& text) {
+    words.clear();
+    std::size_t at = 0;
+    while (words.size() < count) {
+        if (at >= rest.size()) {
+            return false;
+        }
+        const std::size_t space = rest.find(' ', at);
+        words.push_back(rest.substr(at, space - at));
+        at = space == std::string::npos ? rest.size() : space + 1;
+    }
+    text = at < rest.size() ? rest.substr(at) : "";
+    return true;
+}
+
+std::int16_t unit(const std::string& word) {
+    return std::int16_t(std::stoi(word));
+}
+
+bool control_kind(const std::string& word, std::uint16_t& kind) {
+    static const std::pair<const char*, res::DialogControl::Kind> kinds[] = {
+        {"button", res::DialogControl::kPushButton},
+        {"default", res::DialogControl::kDefaultButton},
+        {"checkbox", res::DialogControl::kCheckBox},
+        {"radio", res::DialogControl::kRadioButton},
+        {"group", res::DialogControl::kGroupBox},
+        {"static", res::DialogControl::kStatic},
+        {"edit", res::DialogControl::kEdit},
+        {"list", res::DialogControl::kListBox},
+        {"combo", res::DialogControl::kComboBox},
+        {"hscroll", res::DialogControl::kScrollBar},
+    };
+    for (const auto& [name, k] : kinds) {
+        if (word == name) {
+            kind = k;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Win32 style bits of a flag list; false for an unknown flag.
+bool control_style(const std::string& flags, std::uint32_t& style) {
+    style = 0x10000000u; // WS_VISIBLE
+    if (flags == "-") {
+        return true;
+    }
+    static const std::pair<const char*, std::uint32_t> bits[] = {
+        {"disabled", 0x08000000u}, {"group", 0x00020000u}, {"tabstop", 0x00010000u},
+        {"readonly", 0x00000800u}, {"sort", 0x00000002u},  {"tabstops", 0x00000080u},
+    };
+    std::size_t at = 0;
+    while (at <= flags.size()) {
+        const std::size_t comma = flags.find(',', at);
+        const std::string flag = flags.substr(at, comma - at);
+        bool known = flag == "hidden";
+        if (known) {
+            style &= ~0x10000000u;
+        }
+        for (const auto& [name, bit] : bits) {
+            if (flag == name) {
+                style |= bit;
+                known = true;
+            }
+        }
+        if (!known) {
+            return false;
+        }
+        if (comma == std::string::npos) {
+            break;
+        }
+        at = comma + 1;
+    }
+    return true;
+}
+
 bool read_description(std::istream& in, res::Block& block) {
     std::array<std::uint32_t, 13> fixed{};
     fixed[0] = 0xFEEF04BDu; // signature
@@ -155,6 +241,48 @@ bool read_description(std::istream& in, res::Block& block) {
             } else {
                 block.strings.push_back(res::StringEntry{std::uint32_t(std::stoul(name)), text});
             }
+        } else if (key == "dialog") {
+            std::vector<std::string> w;
+            std::string caption;
+            if (!split_words(rest, 5, w, caption)) {
+                return fail("dialog needs <id> <x> <y> <width> <height> <caption>", n);
+            }
+            res::DialogTemplate d;
+            d.id = std::uint32_t(std::stoul(w[0]));
+            d.x = unit(w[1]);
+            d.y = unit(w[2]);
+            d.width = unit(w[3]);
+            d.height = unit(w[4]);
+            d.caption = utf8_to_utf16(unescape(caption));
+            d.font = u"MS Sans Serif";
+            block.dialogs.push_back(std::move(d));
+        } else if (key == "font" || key == "control") {
+            if (block.dialogs.empty()) {
+                return fail(key + " before any dialog", n);
+            }
+            res::DialogTemplate& d = block.dialogs.back();
+            std::vector<std::string> w;
+            std::string text;
+            if (key == "font") {
+                if (!split_words(rest, 1, w, text) || text.empty()) {
+                    return fail("font needs <point size> <name>", n);
+                }
+                d.point_size = std::uint16_t(std::stoul(w[0]));
+                d.font = utf8_to_utf16(text);
+                continue;
+            }
+            res::DialogControl c;
+            if (!split_words(rest, 7, w, text) || !control_kind(w[0], c.kind) ||
+                !control_style(w[6], c.style)) {
+                return fail("control needs <kind> <id> <x> <y> <width> <height> <flags> <text>", n);
+            }
+            c.id = std::uint32_t(std::stoul(w[1]));
+            c.x = unit(w[2]);
+            c.y = unit(w[3]);
+            c.width = unit(w[4]);
+            c.height = unit(w[5]);
+            c.text = utf8_to_utf16(unescape(text));
+            d.controls.push_back(std::move(c));
         } else {
             return fail("unknown item " + key, n);
         }

@@ -14,6 +14,8 @@ public:
     virtual void CloseQuery() = 0;
     // Frees the camera windows of the used slots.
     virtual void FreeCameraWindows() = 0;
+    // A capture driver's modal dialog is open (the close waits for it).
+    virtual bool DriverDialogOpen() const { return false; }
 };
 
 class NoLive : public LivePort {

@@ -526,6 +526,7 @@ void FrameHandoff::DialogTimerTimer(int k) {
     }
     chip.DialogTimerActive = DialogTimer::None;
     timers_changed();
+    ++driver_dialogs_;
     if (which == DialogTimer::Format) {
         capture_.DlgVideoFormat(k);
         const bool on = menus_.QuerryStatus(kRightFormat);
@@ -537,6 +538,7 @@ void FrameHandoff::DialogTimerTimer(int k) {
         menus_.EnableSoerceMenu(on);
         menus_.EnableSoerceItem(k, on);
     }
+    --driver_dialogs_;
     if (ReadCaptureFormat) {
         ReadCaptureFormat(k);
     }

@@ -110,6 +110,8 @@ public:
     void SoerceMenuItemClick(int k);
     // The 100 ms dialog timer of chip k.
     void DialogTimerTimer(int k);
+    // A driver dialog is open: DialogTimerTimer is inside its modal call, where events run.
+    bool DriverDialogOpen() const { return driver_dialogs_ > 0; }
     // ReadCaptureFormat of chip k (start-up owns it); called after a dialog.
     std::function<void(int k)> ReadCaptureFormat;
     // Called whenever a timer of the hand-off was enabled or disabled.
@@ -125,6 +127,8 @@ public:
     void FreeFrameCopies();
 
 private:
+    int driver_dialogs_ = 0;
+
     FrameDescriptor* table(int k) const;
     std::uint8_t* buffer(int k, int i) const;
     std::size_t frame_bytes(int k) const;

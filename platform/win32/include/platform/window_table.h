@@ -19,12 +19,16 @@ public:
     virtual bool post(UINT msg, WPARAM wparam, LPARAM lparam) { return true; }
     // DestroyWindow, before the handle leaves the table.
     virtual void destroy() {}
+    // Top-level windows (dialogs) get the messages sent to HWND_BROADCAST.
+    virtual bool top_level() const { return false; }
 };
 
-// Where a window is and whether it shows (kept by the table; windows draw nothing).
+// Where a window is, whether it shows and takes input (kept by the table; windows draw
+// nothing).
 struct WindowPlacement {
     bool visible = false;
     int x = 0, y = 0, width = 0, height = 0;
+    bool enabled = true;
 };
 
 // Enters `window` and returns its new handle (never null).

@@ -8,6 +8,10 @@
 #include "win32/types.h"
 
 #define WM_USER 0x0400u
+#define WM_DESTROY 0x0002u
+#define WM_SETTEXT 0x000Cu
+#define WM_GETTEXT 0x000Du
+#define WM_GETTEXTLENGTH 0x000Eu
 
 // Window styles the station passes when it creates capture windows.
 #define WS_CHILD 0x40000000u
@@ -28,6 +32,9 @@
 #define SWP_SHOWWINDOW 0x0040u
 #define SWP_HIDEWINDOW 0x0080u
 
+// SendMessageA to every top-level window (the open dialogs); the answer is 0.
+#define HWND_BROADCAST (reinterpret_cast<HWND>(static_cast<ULONG_PTR>(0xFFFF)))
+
 extern "C" {
 // Calls the window's handler on the calling thread and returns its answer; 0 for a window
 // that does not exist (any more).
@@ -35,6 +42,9 @@ LRESULT WINAPI SendMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 // Hands the message to the window without waiting; FALSE for a window that does not exist.
 BOOL WINAPI PostMessageA(HWND hWnd, UINT Msg, WPARAM wParam, LPARAM lParam);
 BOOL WINAPI IsWindow(HWND hWnd);
+// The thread that created the window (0 for an unknown window); the process id is this
+// process's.
+DWORD WINAPI GetWindowThreadProcessId(HWND hWnd, LPDWORD lpdwProcessId);
 // A window's visibility and placement are kept (nothing is drawn). ShowWindow answers whether
 // the window was visible before.
 BOOL WINAPI ShowWindow(HWND hWnd, int nCmdShow);
@@ -49,4 +59,10 @@ BOOL WINAPI DestroyWindow(HWND hWnd);
 // FALSE for an unknown window.
 BOOL WINAPI ScreenToClient(HWND hWnd, LPPOINT lpPoint);
 BOOL WINAPI ClientToScreen(HWND hWnd, LPPOINT lpPoint);
+// Answers whether the window was disabled before; FALSE for an unknown window.
+BOOL WINAPI EnableWindow(HWND hWnd, BOOL bEnable);
+BOOL WINAPI IsWindowEnabled(HWND hWnd);
+// WM_SETTEXT and WM_GETTEXT to the window.
+BOOL WINAPI SetWindowTextA(HWND hWnd, LPCSTR lpString);
+int WINAPI GetWindowTextA(HWND hWnd, LPSTR lpString, int nMaxCount);
 }
