@@ -3,6 +3,7 @@
 // from a fresh one. Values of later features join it here.
 #pragma once
 
+#include "access/access_state.h"
 #include "base/base_state.h"
 #include "settings/settings_state.h"
 
@@ -13,6 +14,8 @@ struct StationState {
     BaseState Base;
     // The settings files of the program folder.
     SettingsState Settings;
+    // The access level and the rights of the limited level.
+    AccessState Access;
 
     // The network is up (the second start-up stage opened it).
     bool NetworkOn = false;
