@@ -7,6 +7,7 @@
 #include "station_program.h"
 
 #include "camera_windows_run.h"
+#include "form_snapshot.h"
 #include "base/program_dir.h"
 #include "lifecycle/main_menu.h"
 #include "ui/common/qt_text.h"
@@ -223,7 +224,7 @@ TEST_F(AccessStation, LoginThroughTheLockButton) {
     program->Access().SystemStatusSet();
     form().show();
     QDir().mkpath(TOLM_SCREENSHOT_DIR);
-    EXPECT_TRUE(form().grab().save(QString(TOLM_SCREENSHOT_DIR) + "/main_locked.png"));
+    EXPECT_TRUE(MainFormSnapshot(form()).save(QString(TOLM_SCREENSHOT_DIR) + "/main_locked.png"));
 
     form().PassBut()->click();
     QPointer<TCheckPassword> login = program->Access().CheckPassword();
@@ -248,7 +249,7 @@ TEST_F(AccessStation, LoginThroughTheLockButton) {
     login->OKBtnClick();
     EXPECT_EQ(state().Access.AccessStatus, kAccessFull);
     EXPECT_TRUE(on("N7") && on("ResMenuItem1") && !on("ResMenuItem2"));
-    EXPECT_TRUE(form().grab().save(QString(TOLM_SCREENSHOT_DIR) + "/main_unlocked.png"));
+    EXPECT_TRUE(MainFormSnapshot(form()).save(QString(TOLM_SCREENSHOT_DIR) + "/main_unlocked.png"));
     EXPECT_EQ(form().PassBut()->toolTip(), QtText(state().Base.LangList[kPassButHintLine]));
 }
 
