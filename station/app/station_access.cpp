@@ -49,10 +49,13 @@ void StationAccess::SetPassButPicture(bool unlocked) {
 }
 
 bool StationAccess::LoginOpen() const {
-    return dialogs_.IsOpen(SettingsDialog::CheckPassword);
+    return dialogs_.IsOpen(SettingsDialog::CheckPassword) && check_password_ &&
+           !check_password_->Over();
 }
 
 void StationAccess::OpenLogin(const LoginPasswords& passwords) {
+    // A login that has ended may still wait for its deletion: it goes now.
+    dialogs_.Free(SettingsDialog::CheckPassword);
     // The dialog may end after this object is gone (the shut-down frees it last).
     QPointer<StationAccess> self(this);
     TCheckPassword* dialog =

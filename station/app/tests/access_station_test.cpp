@@ -248,6 +248,18 @@ TEST_F(AccessStation, LoginThroughTheLockButton) {
     login->Edit1()->setText("123");
     login->OKBtnClick();
     EXPECT_EQ(state().Access.AccessStatus, kAccessFull);
+    // The ended dialog waits for its deletion: a lock and a new login meanwhile still work.
+    ASSERT_TRUE(login);
+    form().PassBut()->click();
+    form().PassBut()->click();
+    QPointer<TCheckPassword> again = program->Access().CheckPassword();
+    ASSERT_TRUE(again);
+    EXPECT_NE(again.data(), login.data());
+    again->Edit1()->setText("123");
+    again->OKBtnClick();
+    drain_deletes();
+    EXPECT_FALSE(login || again);
+    EXPECT_EQ(state().Access.AccessStatus, kAccessFull);
     EXPECT_TRUE(on("N7") && on("ResMenuItem1") && !on("ResMenuItem2"));
     EXPECT_TRUE(MainFormSnapshot(form()).save(QString(TOLM_SCREENSHOT_DIR) + "/main_unlocked.png"));
     EXPECT_EQ(form().PassBut()->toolTip(), QtText(state().Base.LangList[kPassButHintLine]));

@@ -123,6 +123,7 @@ void TCheckPassword::release() {
 }
 
 void TCheckPassword::FormDestroy() {
+    over_ = true;
     flash_timer_->stop();
     if (Ended ended = std::move(ended_)) {
         ended(model_.Flashing() ? 0 : model_.Result());

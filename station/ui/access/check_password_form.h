@@ -31,6 +31,8 @@ public:
     DigitsEdit* Edit1() const { return edit1_; }
     QPushButton* OKBtn() const { return ok_btn_; }
     QTimer* FlashTimer() const { return flash_timer_; }
+    // The dialog has reported its result; it only waits for its deletion.
+    bool Over() const { return over_; }
 
     // OK (also Enter): a match ends the dialog with its level; a wrong entry starts the flash.
     void OKBtnClick();
@@ -53,6 +55,7 @@ private:
     DigitsEdit* edit1_ = nullptr;
     QPushButton* ok_btn_ = nullptr;
     QTimer* flash_timer_ = nullptr;
+    bool over_ = false;
 };
 
 } // namespace station
