@@ -155,6 +155,24 @@ TEST_F(AccessStation, StatusSetOnTheMainForm) {
     }
 }
 
+// A chip's driver dialog waiting for its capture to stop keeps its items off through a change
+// of level; its own path gives them back.
+TEST_F(AccessStation, PendingDriverDialogKeepsItsItems) {
+    set_boards({true, true, true, true});
+    state().Access.AccessStatus = kAccessFull;
+    program->Access().SystemStatusSet();
+    program->Live().Handoff.Chip(3).DriverConnected = true;
+    ASSERT_TRUE(form().Click("ResMenuItem3"));
+    EXPECT_FALSE(on("ResMenuItem3") || on("ResMenu"));
+    form().PassBut()->click(); // lock
+    form().PassBut()->click(); // no level-1 password: full access at once
+    ASSERT_EQ(state().Access.AccessStatus, kAccessFull);
+    EXPECT_FALSE(on("ResMenuItem3") || on("ResMenu"));
+    EXPECT_TRUE(on("ResMenuItem2") && on("SoerceMenuItem3") && on("SoerceMenu"));
+    program->Live().Handoff.DialogTimerTimer(3);
+    EXPECT_TRUE(on("ResMenuItem3") && on("ResMenu"));
+}
+
 TEST_F(AccessStation, DialogsGoOnEveryChangeButTheLoginAndTheLoadingOne) {
     ASSERT_TRUE(SavePasswordFile(state().Base, 1, "12"));
     state().Access.AccessStatus = kAccessFull;

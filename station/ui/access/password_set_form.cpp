@@ -176,6 +176,8 @@ TPasswordSet::TPasswordSet(const BaseState& base, QWidget* parent)
         notice_timers_[l] = new QTimer(this);
         notice_timers_[l]->setObjectName(QString("NoticeTimer%1").arg(level));
         notice_timers_[l]->setSingleShot(true);
+        // At least the whole interval, not a coarse timer's early tick.
+        notice_timers_[l]->setTimerType(Qt::PreciseTimer);
         notice_timers_[l]->setInterval(kNoticeMs);
         connect(notice_timers_[l], &QTimer::timeout, this, [this, level] { notice_over(level); });
         levels->addWidget(group);
