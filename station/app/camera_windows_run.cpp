@@ -3,7 +3,6 @@
 #include "ui/live/chanel_form.h"
 #include "station_program.h"
 
-#include <QAction>
 #include <charconv>
 
 namespace station {
@@ -41,12 +40,11 @@ TFormChanel* OpenCameraWindow(StationProgram& program, int chip, int camera) {
     if (!ValidChip(chip) || !ValidCamera(camera)) {
         return nullptr;
     }
-    QAction* add = program.Form().MenuItem("AddChanel");
+    // Through the item's handler: a locked station's disabled item would ignore its trigger.
     const int slot = program.Live().Slots.FreeSlot();
-    if (add == nullptr || slot == 0) {
+    if (slot == 0 || !program.Form().Click("AddChanel")) {
         return nullptr;
     }
-    add->trigger();
     ChanelWindow* w = program.Live().Slots.Used(slot);
     if (w == nullptr) {
         return nullptr;

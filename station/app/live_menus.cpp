@@ -1,7 +1,6 @@
 #include "live_menus.h"
 
 #include <QAction>
-#include <QMenu>
 #include <string>
 
 namespace station {
@@ -32,19 +31,12 @@ bool FormMenus::QuerryStatus(int right) const {
 }
 
 void ConnectLiveMenus(TMain_Kastrel_Form& form, LiveStation& live, const ChanelHooks& hooks) {
-    if (QAction* add = form.MenuItem("AddChanel")) {
-        QObject::connect(add, &QAction::triggered, &form,
-                         [&live, &form, hooks] { AddChanelClick(live, hooks, &form); });
-    }
+    form.ConnectItem("AddChanel", [&live, &form, hooks] { AddChanelClick(live, hooks, &form); });
     for (int k = 1; k <= kChipCount; ++k) {
-        if (QAction* res = form.MenuItem("ResMenuItem" + std::to_string(k))) {
-            QObject::connect(res, &QAction::triggered, &form,
-                             [&live, k] { live.Handoff.ResMenuItemClick(k); });
-        }
-        if (QAction* source = form.MenuItem("SoerceMenuItem" + std::to_string(k))) {
-            QObject::connect(source, &QAction::triggered, &form,
-                             [&live, k] { live.Handoff.SoerceMenuItemClick(k); });
-        }
+        form.ConnectItem("ResMenuItem" + std::to_string(k),
+                         [&live, k] { live.Handoff.ResMenuItemClick(k); });
+        form.ConnectItem("SoerceMenuItem" + std::to_string(k),
+                         [&live, k] { live.Handoff.SoerceMenuItemClick(k); });
     }
 }
 

@@ -133,6 +133,11 @@ void StationLifecycle::CreateForms(const std::function<QWidget*()>& mes_form) {
     }
 }
 
+void StationLifecycle::LeaveStealth() {
+    stealth_.LeaveStealth();
+    state_.StealthActive = false;
+}
+
 void StationLifecycle::EndSession() {
     if (form_) {
         form_->close();

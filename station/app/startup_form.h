@@ -50,6 +50,11 @@ public:
     TViewForm* ViewForm() const { return view_form_; }
     QWidget* MesForm() const { return mes_form_; }
 
+    // Stealth mode ends (a login from it).
+    void LeaveStealth();
+    // The station is closing or closed.
+    bool Closing() const { return startup_->ProgramClosing || startup_->Closed(); }
+
     // WM_QUERYENDSESSION: the main form closes (the whole shut-down runs); the end of the
     // session is never refused.
     void EndSession();

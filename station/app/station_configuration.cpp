@@ -10,8 +10,6 @@
 
 #include <QToolButton>
 
-#include <QAction>
-
 namespace station {
 
 StationConfiguration::StationConfiguration(TMain_Kastrel_Form& form, LiveStation& live,
@@ -21,9 +19,7 @@ StationConfiguration::StationConfiguration(TMain_Kastrel_Form& form, LiveStation
     : form_(form), live_(live), board_(board), life_(life), dialogs_(dialogs), station_(station),
       state_(state), hooks_(std::move(hooks)),
       loader_(station.Base, state, live.Tables, live.Slots, dialogs, *this) {
-    if (QAction* n1 = form_.MenuItem("N1")) {
-        QObject::connect(n1, &QAction::triggered, &form_, [this] { N1Click(); });
-    }
+    form_.ConnectItem("N1", [this] { N1Click(); });
 }
 
 void StationConfiguration::LoadScheduled() {

@@ -1,6 +1,7 @@
 #include "station_program.h"
 
 #include "camera_windows_run.h"
+#include "access/access_rights.h"
 #include "ui/live/chanel_form.h"
 #include "live/live_startup.h"
 #include "ui/live/mes_form.h"
@@ -47,7 +48,8 @@ void StationProgram::SoundTimerSwitch::SetEnabled(bool enabled) {
 StationProgram::StationProgram() {
     form_ = std::make_unique<TMain_Kastrel_Form>();
     // Rights come with the login; a station starts locked.
-    menus_ = std::make_unique<FormMenus>(*form_, [](int) { return false; });
+    const auto querry = [this](int n) { return QuerryStatus(state_.Base, state_.Access, n); };
+    menus_ = std::make_unique<FormMenus>(*form_, querry);
     live_ = std::make_unique<LiveStation>(windows_, board_.Port, state_.Base,
                                           LiveStation::Ports{remotes_, *menus_, frame_actions_});
     board_.Attach(*live_);
@@ -58,7 +60,7 @@ StationProgram::StationProgram() {
         new StationLifecycle(*form_, state_, capture_, board_,
                              LifecyclePorts{*timers_, live_port_, network_, configuration_port_});
     live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
-    chanel_hooks_.QuerryStatus = [](int) { return false; };
+    chanel_hooks_.QuerryStatus = querry;
     ConnectLiveMenus(*form_, *live_, chanel_hooks_);
     wire_alarm_sound();
 
@@ -67,6 +69,13 @@ StationProgram::StationProgram() {
     configuration_ = std::make_unique<StationConfiguration>(
         *form_, *live_, board_, *life_, dialogs_, state_, configuration_state_, chanel_hooks_);
     board_.Sound.ScheduleCheck = [this] { configuration_->ScheduleTimer(); };
+
+    // Login and lock; every configuration load ends with the access-status refresh, and the
+    // station starts with its menus as locked.
+    access_ = std::make_unique<StationAccess>(*form_, state_, *live_, *life_, dialogs_,
+                                              configuration_state_);
+    configuration_->Loader().StatusSet = [this] { access_->SystemStatusSet(); };
+    access_->SystemStatusSet();
     life_->FreeDialogs = [this] { dialogs_.Free(kShutdownFrees); };
 }
 
@@ -87,6 +96,7 @@ StationProgram::~StationProgram() {
     configuration_.reset();
     // The camera windows and the forms use the engine: they go first.
     form_.reset();
+    access_.reset();
     timers_.reset();
     menus_.reset();
     live_.reset();

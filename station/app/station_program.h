@@ -7,6 +7,7 @@
 #include "live_menus.h"
 #include "live/live_station.h"
 #include "live_timers.h"
+#include "station_access.h"
 #include "station_configuration.h"
 #include "base/settings_dialogs.h"
 #include "ui/main/main_form.h"
@@ -37,6 +38,7 @@ public:
     StationState& State() { return state_; }
     StationConfiguration& Configuration() { return *configuration_; }
     DialogRegistry& Dialogs() { return dialogs_; }
+    StationAccess& Access() { return *access_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -105,6 +107,8 @@ private:
     DialogRegistry dialogs_;
     ConfigurationState configuration_state_;
     std::unique_ptr<StationConfiguration> configuration_;
+    // Login, lock and the access-status refresh.
+    std::unique_ptr<StationAccess> access_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;

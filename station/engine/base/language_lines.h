@@ -6,6 +6,21 @@ namespace station {
 
 inline constexpr int kLineProgramName = 0;
 inline constexpr int kLineSettings = 5;
+inline constexpr int kLineWrongPassword = 18;
+inline constexpr int kLineLoginCaption = 19;
+inline constexpr int kLineEnterPassword = 20;
+inline constexpr int kLinePasswordsCaption = 21;
+inline constexpr int kLineLimitedRights = 22;
+inline constexpr int kLineFullAccess = 38;
+inline constexpr int kLineNewPassword = 39;
+inline constexpr int kLineConfirmation = 40;
+inline constexpr int kLineChangeButton = 41;
+inline constexpr int kLineLimitedAccess = 42;
+inline constexpr int kLineNewPasswordSet = 43;
+inline constexpr int kLineRightColumn = 45;
+inline constexpr int kLineAccessColumn = 46;
+inline constexpr int kLineRightGranted = 47;
+inline constexpr int kLineRightDenied = 48;
 inline constexpr int kLineStealthMode = 6;
 inline constexpr int kLineConfigurations = 7;
 inline constexpr int kLineViewRecordings = 24;
@@ -90,10 +105,26 @@ inline constexpr int kLineSetButton = 211;
 inline constexpr int kLineDateTimeWord = 212;
 inline constexpr int kLineConfigurationNotSaved = 313;
 inline constexpr int kLineConfTableNotSaved = 314;
+inline constexpr int kLinePasswordNotSaved = 315;
 
 // Every line above, for the check against the language file and its line list.
 inline constexpr int kNamedLines[] = {kLineProgramName,
                                       kLineSettings,
+                                      kLineWrongPassword,
+                                      kLineLoginCaption,
+                                      kLineEnterPassword,
+                                      kLinePasswordsCaption,
+                                      kLineLimitedRights,
+                                      kLineFullAccess,
+                                      kLineNewPassword,
+                                      kLineConfirmation,
+                                      kLineChangeButton,
+                                      kLineLimitedAccess,
+                                      kLineNewPasswordSet,
+                                      kLineRightColumn,
+                                      kLineAccessColumn,
+                                      kLineRightGranted,
+                                      kLineRightDenied,
                                       kLineStealthMode,
                                       kLineConfigurations,
                                       kLineViewRecordings,
@@ -170,6 +201,7 @@ inline constexpr int kNamedLines[] = {kLineProgramName,
                                       kLineSetButton,
                                       kLineDateTimeWord,
                                       kLineConfigurationNotSaved,
-                                      kLineConfTableNotSaved};
+                                      kLineConfTableNotSaved,
+                                      kLinePasswordNotSaved};
 
 } // namespace station

@@ -91,7 +91,11 @@ void ConfigurationLoader::LoadConfiguration(int n) {
     if (!windows_.StealthActive()) {
         windows_.ShowCameraWindows();
     }
-    SystemStatusSet(dialogs_, state_, windows_);
+    if (StatusSet) {
+        StatusSet();
+    } else {
+        SystemStatusSet(dialogs_, state_, windows_);
+    }
 }
 
 bool ConfigurationLoader::SaveConfiguration(int n) {

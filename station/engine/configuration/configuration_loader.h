@@ -7,6 +7,8 @@
 #include "configuration_state.h"
 #include "window_place.h"
 
+#include <functional>
+
 namespace station {
 
 struct BaseState;
@@ -42,17 +44,16 @@ public:
     virtual bool StealthActive() const = 0;
 };
 
-// The access-status refresh in its present form: frees the settings dialogs (the
-// stored-configurations dialog only while it is not loading a configuration itself) and hides
-// the recording viewer.
+// The dialogs' part of the access-status refresh, for a loader without the access side (tests,
+// the store tool): frees the settings dialogs (the stored-configurations dialog only while it
+// is not loading a configuration itself) and hides the recording viewer.
 void SystemStatusSet(DialogRegistry& dialogs, const ConfigurationState& state,
                      ConfigurationWindows& windows);
 
 class ConfigurationLoader {
 public:
     ConfigurationLoader(BaseState& base, ConfigurationState& state, LiveTables& tables,
-                        ChanelSlots& slots, DialogRegistry& dialogs,
-                        ConfigurationWindows& windows);
+                        ChanelSlots& slots, DialogRegistry& dialogs, ConfigurationWindows& windows);
 
     // Configuration n (1..99) becomes current: the settings dialogs and the camera windows go,
     // the relays go off, the "per" and "nch" files are read, the windows of the used slots are
@@ -69,6 +70,10 @@ public:
     // of its start. A load that falls due while a message box is open waits until none is,
     // then runs once.
     void ScheduleTimer(const ConfScheduleTable& schedule, const LocalDateTime& now);
+
+    // The access-status refresh a load ends with (the station's SystemStatusSet); without
+    // one, the dialogs' part above.
+    std::function<void()> StatusSet;
 
 private:
     BaseState& base_;

@@ -185,6 +185,8 @@ void StationStartup::ConfigInitTimerTimer() {
 
     LoadHrdIni(base, settings);
     Board.ResetMuxBookkeeping();
+    // Locked; the configuration load below applies it to the windows.
+    State.Access.AccessStatus = kAccessLocked;
     ports_.Configuration.ResetStationTables();
 
     LoadNetIni(base, settings);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "archive/archive_state.h"
+#include "access/access_state.h"
 #include "base/base_state.h"
 #include "settings/settings_state.h"
 
@@ -16,6 +17,8 @@ struct StationState {
     SettingsState Settings;
     // The archive's frame encoder.
     archive::ArchiveState Archive;
+    // The access level and the rights of the limited level.
+    AccessState Access;
 
     // The network is up (the second start-up stage opened it).
     bool NetworkOn = false;

@@ -527,13 +527,18 @@ void FrameHandoff::DialogTimerTimer(int k) {
     chip.DialogTimerActive = DialogTimer::None;
     timers_changed();
     ++driver_dialogs_;
+    chip.DialogOpen = which;
     if (which == DialogTimer::Format) {
         capture_.DlgVideoFormat(k);
+    } else {
+        capture_.DlgVideoSource(k);
+    }
+    chip.DialogOpen = DialogTimer::None;
+    if (which == DialogTimer::Format) {
         const bool on = menus_.QuerryStatus(kRightFormat);
         menus_.EnableResMenu(on);
         menus_.EnableResItem(k, on);
     } else {
-        capture_.DlgVideoSource(k);
         const bool on = menus_.QuerryStatus(kRightSource);
         menus_.EnableSoerceMenu(on);
         menus_.EnableSoerceItem(k, on);

@@ -63,6 +63,8 @@ struct ChipCapture {
     std::array<std::int16_t, kCameraCount + 1> RemAlarmFlags{};
     bool StartCaptureTimerEnabled = false;
     DialogTimer DialogTimerActive = DialogTimer::None;
+    // The driver's format or source dialog on the screen.
+    DialogTimer DialogOpen = DialogTimer::None;
 };
 
 class FrameHandoff {

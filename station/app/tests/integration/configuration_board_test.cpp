@@ -79,6 +79,10 @@ TEST_F(ConfigurationOnBoard, StartsFromTheStoredConfigurationAndLoadsSavedOnes) 
 
     // Slot 1 turned to camera 5, then saved as 2 through the dialog (the question answered OK).
     window_of(1)->Window().CamNumber = 5;
+    // The station starts locked; without a level-1 password the lock button opens it.
+    EXPECT_FALSE(rig_.Program().Form().MenuItem("N1")->isEnabled());
+    rig_.Program().Access().PassButClick();
+    ASSERT_TRUE(rig_.Program().Form().MenuItem("N1")->isEnabled());
     rig_.Program().Form().MenuItem("N1")->trigger();
     QPointer<TAdjConf> dialog = conf.AdjConf();
     ASSERT_TRUE(dialog);
