@@ -51,6 +51,7 @@ StationProgram::StationProgram() {
     live_ = std::make_unique<LiveStation>(windows_, board_.Port, state_.Base,
                                           LiveStation::Ports{remotes_, *menus_, frame_actions_});
     board_.Attach(*live_);
+    frame_actions_.Attach(live_->Handoff);
     capture_.live = live_.get();
     capture_.windows = &windows_;
     timers_ = std::make_unique<LiveTimers>(*live_);

@@ -9,10 +9,13 @@
 #include "live_timers.h"
 #include "station_configuration.h"
 #include "base/settings_dialogs.h"
+#include "camera/alarm_actions.h"
+#include "camera/station_archive.h"
 #include "ui/main/main_form.h"
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
 #include "board/station_board.h"
+#include "ui/common/info_form.h"
 #include "ui/common/media_player.h"
 
 #include <memory>
@@ -37,6 +40,8 @@ public:
     StationState& State() { return state_; }
     StationConfiguration& Configuration() { return *configuration_; }
     DialogRegistry& Dialogs() { return dialogs_; }
+    StationArchive& Archive() { return archive_; }
+    InfoNotice& Notice() { return notice_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -89,7 +94,11 @@ private:
     LiveCapture capture_;
     StationBoard board_{state_.Base, state_.Settings.HrdMap};
     NoRemotes remotes_;
-    NoFrameActions frame_actions_;
+    // The camera windows' alarm actions: the archive they record into and the notice of a
+    // failed write.
+    StationArchive archive_{state_.Base, state_.Settings};
+    InfoNotice notice_;
+    AlarmActions frame_actions_{board_.Port, archive_, notice_, state_.Base.LangList};
     NoNetwork network_;
     ProgramLive live_port_{*this};
     LiveTablesReset configuration_port_{*this};

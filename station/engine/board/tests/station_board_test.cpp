@@ -71,7 +71,7 @@ struct InputAlarmActions : FrameActions {
             w.SoundRequest = 1;
         }
     }
-    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<const std::uint8_t>,
+    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<std::uint8_t>,
                       int) override {}
     void SetAlarmOutputActive(ChanelWindow& w, int) override {
         w.OutputActive = w.InputAlarm() ? 1 : 0;
@@ -102,9 +102,7 @@ protected:
             live_.Handoff.Chip(k).DriverConnected = true;
         }
     }
-    void TearDown() override {
-        platform::set_port_handler(nullptr);
-    }
+    void TearDown() override { platform::set_port_handler(nullptr); }
 
     // Binding and the second stage's chip set-up as at start-up; then chip kChip capturing
     // into the memory chip.
