@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,24 @@ protected:
         base.LangList.SetText(text);
         window.SetPainter(&painter);
         actions.Attach(live.Handoff);
+        live.Slots.ChanelForms[1] = &window;
+        live.Slots.ChanelPresent[1] = true;
+        base.ReportFlags.fill(true);
+        base.LocalClock = [] { return LocalDateTime{2026, 12, 10, 18, 0, 0, 0}; };
+    }
+
+    // The work log's lines of the day, without category and time.
+    std::vector<std::string> LogLines() const {
+        std::ifstream in(program.path() / "20261210.rpt", std::ios::binary);
+        std::vector<std::string> lines;
+        std::string line;
+        while (std::getline(in, line)) {
+            if (!line.empty() && line.back() == '\r') {
+                line.pop_back();
+            }
+            lines.push_back(line.size() > 12 ? line.substr(12) : line);
+        }
+        return lines;
     }
 
     // A detection alarm in the window's last frame: object at (x, y) of `size`.
