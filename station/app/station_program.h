@@ -15,6 +15,7 @@
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
 #include "board/station_board.h"
+#include "ui/camera/adj_found_form.h"
 #include "ui/common/info_form.h"
 #include "ui/common/media_player.h"
 
@@ -41,6 +42,11 @@ public:
     StationConfiguration& Configuration() { return *configuration_; }
     DialogRegistry& Dialogs() { return dialogs_; }
     StationArchive& Archive() { return archive_; }
+    // FindBtnClick of the window in `slot`: the open per-camera settings dialog is freed and a
+    // new one shown for that window. Null when it could not be opened.
+    TFormAdjFound* OpenAdjFound(int slot);
+    // The open per-camera settings dialog, or null.
+    TFormAdjFound* AdjFound() const { return adj_found_; }
     InfoNotice& Notice() { return notice_; }
 
 private:
@@ -113,6 +119,7 @@ private:
     DialogRegistry dialogs_;
     ConfigurationState configuration_state_;
     std::unique_ptr<StationConfiguration> configuration_;
+    QPointer<TFormAdjFound> adj_found_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;
