@@ -81,7 +81,7 @@ public:
     virtual void SetRemAlarm(ChanelWindow& w, int camera, int chip) = 0;
 };
 
-// No alarm actions yet (no archive writer, no alarm outputs): a frame only draws.
+// No alarm actions: a frame only draws (the live engine's tests, tools).
 class NoFrameActions : public FrameActions {
 public:
     void Mon_Control(ChanelWindow&) override {}

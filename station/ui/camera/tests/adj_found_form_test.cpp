@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <gtest/gtest.h>
 #include <platform/ui_recorder.h>
@@ -279,6 +280,22 @@ TEST_F(AdjFoundForm, OutsideFreeAndTheWindowsDestructionRunNoCancel) {
     EXPECT_FALSE(registry.IsOpen(SettingsDialog::AdjFound));
 }
 
+// Counts the user events it is given.
+struct Probe : QObject {
+    int events = 0;
+    bool event(QEvent* e) override {
+        if (e->type() == QEvent::User) {
+            ++events;
+            return true;
+        }
+        return QObject::event(e);
+    }
+};
+Probe& notice_probe() {
+    static Probe probe;
+    return probe;
+}
+
 TEST(ChanelPanel, AHiddenWindowIsMinimisedAndRestoredWithoutShowing) {
     live_test::FakeCapture capture;
     live_test::FakeBoard board;
@@ -306,7 +323,14 @@ TEST(ChanelPanel, AHiddenWindowIsMinimisedAndRestoredWithoutShowing) {
 
 TEST(InfoNotice, OneNoticeAtATimeClosedByAClick) {
     InfoNotice notice;
+    // Showing paints the notice alone: a pending timer (a scheduled load, the shut-down) does
+    // not run inside the caller.
+    bool pending_ran = false;
+    QTimer::singleShot(0, [&] { pending_ran = true; });
+    QCoreApplication::postEvent(&notice_probe(), new QEvent(QEvent::User));
     notice.ShowNotice("\xC2\xED\xE8\xEC\xE0\xED\xE8\xE5", "Archive write failed");
+    EXPECT_FALSE(pending_ran);
+    EXPECT_EQ(notice_probe().events, 0);
     QPointer<TFormInfo> first = notice.FormInfo();
     ASSERT_TRUE(first);
     EXPECT_TRUE(first->isVisible());
