@@ -53,6 +53,7 @@ StationProgram::StationProgram() {
     live_ = std::make_unique<LiveStation>(windows_, board_.Port, state_.Base,
                                           LiveStation::Ports{remotes_, *menus_, frame_actions_});
     board_.Attach(*live_);
+    frame_actions_.Attach(live_->Handoff);
     capture_.live = live_.get();
     capture_.windows = &windows_;
     timers_ = std::make_unique<LiveTimers>(*live_);
@@ -61,6 +62,8 @@ StationProgram::StationProgram() {
                              LifecyclePorts{*timers_, live_port_, network_, configuration_port_});
     live_->Handoff.ReadCaptureFormat = [this](int k) { life_->Startup().ReadCaptureFormat(k); };
     chanel_hooks_.QuerryStatus = querry;
+    chanel_hooks_.OpenAdjFound = [this](int slot) { OpenAdjFound(slot); };
+    chanel_hooks_.FreeAdjFound = [this] { dialogs_.Free(SettingsDialog::AdjFound); };
     ConnectLiveMenus(*form_, *live_, chanel_hooks_);
     wire_alarm_sound();
 
@@ -136,6 +139,21 @@ void StationProgram::LiveTablesReset::ResetStationTables() {
 
 void StationProgram::LiveTablesReset::LoadScheduledConfiguration() {
     program_.configuration_->LoadScheduled();
+}
+
+TFormAdjFound* StationProgram::OpenAdjFound(int slot) {
+    dialogs_.Free(SettingsDialog::AdjFound);
+    AdjFoundModel::Ports ports{state_.Base, live_->Slots, live_->AdjFound, live_->Tables,
+                               CameraPicture{configuration_state_.CamBright.data(),
+                                             configuration_state_.CamContr.data(),
+                                             &live_->Tables.CamSat[1], &live_->Tables.CamHue[1]},
+                               board_.ChipPresent,
+                               // Rights come with the login; a station starts locked.
+                               [] { return 0; }, chanel_hooks_.QuerryStatus};
+    adj_found_ = OpenSettingsDialog<TFormAdjFound>(dialogs_, SettingsDialog::AdjFound, [&] {
+        return new TFormAdjFound(std::move(ports), slot);
+    });
+    return adj_found_;
 }
 
 bool StationProgram::Start() {

@@ -10,10 +10,14 @@
 #include "station_access.h"
 #include "station_configuration.h"
 #include "base/settings_dialogs.h"
+#include "camera/alarm_actions.h"
+#include "camera/station_archive.h"
 #include "ui/main/main_form.h"
 #include "lifecycle/startup_capture.h"
 #include "startup_form.h"
 #include "board/station_board.h"
+#include "ui/camera/adj_found_form.h"
+#include "ui/common/info_form.h"
 #include "ui/common/media_player.h"
 
 #include <memory>
@@ -39,6 +43,13 @@ public:
     StationConfiguration& Configuration() { return *configuration_; }
     DialogRegistry& Dialogs() { return dialogs_; }
     StationAccess& Access() { return *access_; }
+    StationArchive& Archive() { return archive_; }
+    // FindBtnClick of the window in `slot`: the open per-camera settings dialog is freed and a
+    // new one shown for that window. Null when it could not be opened.
+    TFormAdjFound* OpenAdjFound(int slot);
+    // The open per-camera settings dialog, or null.
+    TFormAdjFound* AdjFound() const { return adj_found_; }
+    InfoNotice& Notice() { return notice_; }
 
 private:
     // Start-up's capture steps on the live engine's capture windows.
@@ -92,7 +103,11 @@ private:
     LiveCapture capture_;
     StationBoard board_{state_.Base, state_.Settings.HrdMap};
     NoRemotes remotes_;
-    NoFrameActions frame_actions_;
+    // The camera windows' alarm actions: the archive they record into and the notice of a
+    // failed write.
+    StationArchive archive_{state_.Base, state_.Settings};
+    InfoNotice notice_;
+    AlarmActions frame_actions_{board_.Port, archive_, notice_, state_.Base.LangList};
     NoNetwork network_;
     ProgramLive live_port_{*this};
     LiveTablesReset configuration_port_{*this};
@@ -109,6 +124,7 @@ private:
     std::unique_ptr<StationConfiguration> configuration_;
     // Login, lock and the access-status refresh.
     std::unique_ptr<StationAccess> access_;
+    QPointer<TFormAdjFound> adj_found_;
     // The form owns the life cycle and the camera windows; it goes first at the end.
     std::unique_ptr<TMain_Kastrel_Form> form_;
     StationLifecycle* life_ = nullptr;

@@ -126,7 +126,7 @@ void ChanelWindow::draw_and_find(std::span<const std::uint8_t> header,
 }
 
 void ChanelWindow::TakeLocalFrame(std::span<const std::uint8_t> header,
-                                  std::span<const std::uint8_t> pixels) {
+                                  std::span<std::uint8_t> pixels) {
     draw_and_find(header, pixels, 0);
     if (FrameActions* a = context_.Actions) {
         a->Mon_Control(*this);
@@ -139,7 +139,7 @@ void ChanelWindow::TakeLocalFrame(std::span<const std::uint8_t> header,
 }
 
 void ChanelWindow::TakeRemoteFrame(std::span<const std::uint8_t> header,
-                                   std::span<const std::uint8_t> pixels, int remoteFlag) {
+                                   std::span<std::uint8_t> pixels, int remoteFlag) {
     draw_and_find(header, pixels, remoteFlag);
     if (FrameActions* a = context_.Actions) {
         a->Zvuk(*this, remoteFlag);

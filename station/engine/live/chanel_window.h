@@ -55,29 +55,38 @@ public:
     virtual void Repaint() = 0;
     // Pops up `MonSelectMenu` at screen position (x, y).
     virtual void PopupMonitorMenu(int x, int y) = 0;
+    // The window's latching manual-recording button `WriteBtn` is down.
+    virtual bool WriteButtonDown() const { return false; }
+    // The window minimised or restored to normal. A hidden window (stealth) only takes the
+    // state; it is never shown by this.
+    virtual void Minimize() {}
+    virtual void Restore() {}
+    // The window's caption from its fields again (camera, station or board changed).
+    virtual void RefreshCaption() {}
 };
 
 // The alarm actions of a frame, in this order after the overlays (local frames run all of
 // them with remote flag 0; remote frames skip Mon_Control and SetRemAlarm). The frame is the
-// header and pixels as given to the window.
+// header and pixels as given to the window; recording may burn marks into the pixels, which the
+// windows after this one and the remote copy then carry.
 class FrameActions {
 public:
     virtual ~FrameActions() = default;
     virtual void Mon_Control(ChanelWindow& w) = 0;
     virtual void Zvuk(ChanelWindow& w, int remoteFlag) = 0;
     virtual void Save_To_Disk(ChanelWindow& w, std::span<const std::uint8_t> header,
-                              std::span<const std::uint8_t> pixels, int remoteFlag) = 0;
+                              std::span<std::uint8_t> pixels, int remoteFlag) = 0;
     virtual void SetAlarmOutputActive(ChanelWindow& w, int remoteFlag) = 0;
     virtual void SetWindowState(ChanelWindow& w, int remoteFlag) = 0;
     virtual void SetRemAlarm(ChanelWindow& w, int camera, int chip) = 0;
 };
 
-// No alarm actions yet (no archive writer, no alarm outputs): a frame only draws.
+// No alarm actions: a frame only draws (the live engine's tests, tools).
 class NoFrameActions : public FrameActions {
 public:
     void Mon_Control(ChanelWindow&) override {}
     void Zvuk(ChanelWindow&, int) override {}
-    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<const std::uint8_t>,
+    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<std::uint8_t>,
                       int) override {}
     void SetAlarmOutputActive(ChanelWindow&, int) override {}
     void SetWindowState(ChanelWindow&, int) override {}
@@ -182,9 +191,9 @@ public:
 
     // A local frame from the hand-off: the drawing, the detector, the overlays and every alarm
     // action with remote flag 0.
-    void TakeLocalFrame(std::span<const std::uint8_t> header, std::span<const std::uint8_t> pixels);
+    void TakeLocalFrame(std::span<const std::uint8_t> header, std::span<std::uint8_t> pixels);
     // A remote camera's frame: the same without Mon_Control and SetRemAlarm.
-    void TakeRemoteFrame(std::span<const std::uint8_t> header, std::span<const std::uint8_t> pixels,
+    void TakeRemoteFrame(std::span<const std::uint8_t> header, std::span<std::uint8_t> pixels,
                          int remoteFlag);
 
     // Drawing steps, public for the dispatch order and for tests.

@@ -341,7 +341,9 @@ void FrameHandoff::dispatch(int k, int i, int c, bool switched) {
     }
     chip.RemAlarmFlags[aa] = 0;
     const std::span<const std::uint8_t> header(chip.FormatHeader);
-    const std::span<const std::uint8_t> frame(pixels, bytes);
+    // Writable: recording burns its marks into the frame (later windows and the remote copy
+    // carry them).
+    const std::span<std::uint8_t> frame(pixels, bytes);
     for (int s = 1; s <= kSlotCount; ++s) {
         ChanelWindow* w = slots_.Used(s);
         if (w != nullptr && w->CamNumber == a && w->RemNumber == 0 && w->ChNumber == k) {

@@ -2,7 +2,7 @@
 // the counters, the settings dialog's target, the frame hand-off and the main cycle. Start-up
 // creates one with the capture windows, board control and its ports (the remote links, the
 // main form's menus and the windows' alarm actions; `NoRemotes`, `NoMenus` and
-// `NoFrameActions` where a feature does not exist yet); the main form's timers and the camera
+// `NoFrameActions` where a feature is not wanted); the main form's timers and the camera
 // windows drive it.
 #pragma once
 

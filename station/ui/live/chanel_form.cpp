@@ -153,6 +153,35 @@ void ChanelPanel::PopupMonitorMenu(int x, int y) {
     }
 }
 
+bool ChanelPanel::WriteButtonDown() const {
+    return WriteBtn != nullptr && WriteBtn->isChecked();
+}
+
+void ChanelPanel::Minimize() {
+    QWidget* top = window();
+    if (top->isVisible()) {
+        top->showMinimized();
+    } else {
+        // Hidden (stealth): the state only; showing the window is not ours to do.
+        top->setWindowState(top->windowState() | Qt::WindowMinimized);
+    }
+}
+
+void ChanelPanel::Restore() {
+    QWidget* top = window();
+    if (top->isVisible()) {
+        top->showNormal();
+    } else {
+        top->setWindowState(top->windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+void ChanelPanel::RefreshCaption() {
+    if (window_ != nullptr) {
+        window()->setWindowTitle(QtText(window_->Caption()));
+    }
+}
+
 void ChanelPanel::mousePressEvent(QMouseEvent* e) {
     if (window_ == nullptr) {
         return;
@@ -214,6 +243,7 @@ TFormChanel::TFormChanel(LiveStation& live, ChanelHooks hooks, QWidget* owner)
         QObject::connect(item, &QAction::triggered, this, [this, m] { window_->Mon1Click(m); });
     }
     panel1_->MonSelectMenu = mon_menu_;
+    panel1_->WriteBtn = write_btn_;
     panel1_->SetWindow(window_.get());
     window_->SetPainter(panel1_);
     resize(320, 240);
@@ -232,7 +262,7 @@ TFormChanel::~TFormChanel() {
 }
 
 void TFormChanel::RefreshCaption() {
-    setWindowTitle(QtText(window_->Caption()));
+    panel1_->RefreshCaption();
 }
 
 void TFormChanel::SetNewRecPNumOfCam(std::string name) {

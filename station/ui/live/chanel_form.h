@@ -49,8 +49,13 @@ public:
     void DrawPolyline(AlarmPen pen, std::span<const PanelPoint> points) override;
     void Repaint() override;
     void PopupMonitorMenu(int x, int y) override;
+    bool WriteButtonDown() const override;
+    void Minimize() override;
+    void Restore() override;
+    void RefreshCaption() override;
 
     QMenu* MonSelectMenu = nullptr;
+    QToolButton* WriteBtn = nullptr;
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -71,7 +71,7 @@ struct InputAlarmActions : FrameActions {
             w.SoundRequest = 1;
         }
     }
-    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<const std::uint8_t>,
+    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<std::uint8_t>,
                       int) override {}
     void SetAlarmOutputActive(ChanelWindow& w, int) override {
         w.OutputActive = w.InputAlarm() ? 1 : 0;

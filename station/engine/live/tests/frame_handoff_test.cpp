@@ -20,7 +20,7 @@ struct CountingActions : FrameActions {
     std::map<int, int> frames; // slot -> frames
     void Mon_Control(ChanelWindow& w) override { ++frames[w.ChanelNumber]; }
     void Zvuk(ChanelWindow&, int) override {}
-    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<const std::uint8_t>,
+    void Save_To_Disk(ChanelWindow&, std::span<const std::uint8_t>, std::span<std::uint8_t>,
                       int) override {}
     void SetAlarmOutputActive(ChanelWindow&, int) override {}
     void SetWindowState(ChanelWindow&, int) override {}

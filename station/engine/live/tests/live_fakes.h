@@ -193,6 +193,10 @@ struct FakePainter : ChanelPainter {
     std::vector<std::pair<AlarmPen, std::vector<PanelPoint>>> lines;
     int repaints = 0;
     std::vector<std::pair<int, int>> popups;
+    bool writeDown = false;
+    int minimizes = 0;
+    int restores = 0;
+    int captions = 0;
 
     int PanelWidth() const override { return width; }
     int PanelHeight() const override { return height; }
@@ -214,6 +218,16 @@ struct FakePainter : ChanelPainter {
     }
     void Repaint() override { ++repaints; }
     void PopupMonitorMenu(int x, int y) override { popups.emplace_back(x, y); }
+    bool WriteButtonDown() const override { return writeDown; }
+    void Minimize() override {
+        ++minimizes;
+        minimized = true;
+    }
+    void Restore() override {
+        ++restores;
+        minimized = false;
+    }
+    void RefreshCaption() override { ++captions; }
 };
 
 // A 40-byte bitmap header.
