@@ -391,7 +391,7 @@ void RemStation::OnArchRequest(const ArchRequestRecord& r) {
     ReceivedPos = r.Position;
     try {
         ReceivedPos = received_position(r);
-        if (host_.Settings.CyclicWrite) {
+        if (host_.Archive.settings.cyclic) {
             archive::ArchAnswerCyclic(host_.Archive, ReceivedPos, ReceivedFilters, AnswerStream);
         } else {
             archive::ArchAnswerLinear(host_.Archive, ReceivedPos, ReceivedFilters, AnswerStream);

@@ -35,7 +35,7 @@ public:
 
 // The station the links belong to.
 struct RemHost {
-    const SettingsState& Settings; // ServerPort, CyclicWrite
+    const SettingsState& Settings; // ServerPort, RemPorts, RemAddresses
     const bool& NetworkOn;
     LiveStation& Live; // frame copies and alarm flags, camera names, monitors, windows
     const archive::ArchiveContext& Archive;

@@ -13,34 +13,6 @@ namespace {
 
 using live_test::BitmapHeader;
 
-// Writes down every record a parsed packet hands on.
-struct Recorder : PacketSink {
-    std::vector<std::string> log;
-    std::vector<CameraFrameRecord> frames;
-    std::vector<ArchRequestRecord> requests;
-    std::vector<ArchAnswerRecord> answers;
-
-    void OnKeepAlive() override { log.push_back("keep"); }
-    void OnSubscription(const SubscriptionRecord& r) override {
-        log.push_back("sub " + std::to_string(r.Board) + "/" + std::to_string(r.Camera));
-    }
-    void OnCameraFrame(const CameraFrameRecord& r) override {
-        log.push_back("frame " + std::to_string(r.Board) + "/" + std::to_string(r.Camera));
-        frames.push_back(r);
-    }
-    void OnArchRequest(const ArchRequestRecord& r) override {
-        log.push_back("req " + std::to_string(r.Mode));
-        requests.push_back(r);
-    }
-    void OnArchAnswer(const ArchAnswerRecord& r) override {
-        log.push_back("ans " + std::to_string(r.Code));
-        answers.push_back(r);
-    }
-    void OnMonitorSwitch(const MonitorSwitchRecord& r) override {
-        log.push_back("mon " + std::to_string(r.Monitor) + "/" + std::to_string(r.Camera));
-    }
-};
-
 Bytes Cat(std::initializer_list<Bytes> parts) {
     Bytes out;
     for (const Bytes& p : parts) {
