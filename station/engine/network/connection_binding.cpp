@@ -46,6 +46,10 @@ void RemStations::OnClientConnect(ServerConnectionPort&) {
 
 void RemStations::OnClientDisconnect(ServerConnectionPort& connection) {
     SocketEventFlags[kSockDisconnect] = 1;
+    if (&connection == reading_) {
+        reading_closed_ = true;
+        return;
+    }
     assemblers_.erase(&connection);
 }
 
@@ -82,14 +86,19 @@ void RemStations::OnClientRead(ServerConnectionPort& connection) {
         assemblers_.erase(&connection);
         return;
     }
-    RemStation& station = *Get(k);
-    station.LastReceiveTick = GetTickCount();
+    Get(k)->LastReceiveTick = GetTickCount();
+    reading_ = &connection;
+    reading_closed_ = false;
     assemblers_[&connection].Feed(chunk, [this, k](std::span<const std::uint8_t> packet) {
-        // A packet's records may close links; each packet goes to the link that is bound now.
-        if (RemStation* r = Get(k)) {
+        // Nothing more goes to a link that is gone or to a connection closed meanwhile.
+        if (RemStation* r = Get(k); r != nullptr && !reading_closed_) {
             r->ParsePacket(packet);
         }
     });
+    reading_ = nullptr;
+    if (reading_closed_) {
+        assemblers_.erase(&connection);
+    }
 }
 
 std::size_t RemStations::HeldBytes(const ServerConnectionPort& connection) const {

@@ -222,13 +222,19 @@ bool RemStation::build_frame(int board, int camera) {
             archive::EncodeFrame(jpeg, copy.Pixels, copy.Width, r.Quality, true, f.SubformatMarker,
                                  f.BitCount, copy.Height);
         } catch (const std::exception&) {
-            return false;
+            return true;
         }
         r.Picture = jpeg;
     } else {
         r.Picture = copy.Pixels;
     }
-    append_record(EncodeCameraFrame(r));
+    const std::vector<std::uint8_t> record = EncodeCameraFrame(r);
+    // The peer takes no packet above the limit: the frame waits for the next packet.
+    const std::size_t open = out_open_ ? out_packet_.size() : kPacketHeaderSize;
+    if (open + record.size() > static_cast<std::size_t>(kMaxPacketLength)) {
+        return false;
+    }
+    append_record(record);
     return true;
 }
 
@@ -260,9 +266,9 @@ void RemStation::SendTick() {
             for (int c = 1; c <= kCameraCount; ++c) {
                 if (PeerWantsFrame[b][c] != 0 &&
                     host_.Live.Handoff.Chip(b).FrameCopies[static_cast<std::size_t>(c)].Pending) {
-                    // A frame that cannot be encoded is skipped; the request is spent either way.
-                    build_frame(b, c);
-                    PeerWantsFrame[b][c] = 0;
+                    if (build_frame(b, c)) {
+                        PeerWantsFrame[b][c] = 0;
+                    }
                 }
             }
         }

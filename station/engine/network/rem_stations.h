@@ -28,6 +28,7 @@ enum SocketEvent {
     kSockEventCount
 };
 
+// The live station, the archive context, the viewer and the listening socket must outlive it.
 class RemStations : public RemotePort, public RemLinksView, public ServerSocketEvents {
 public:
     // The links' `host.Links` is this object.
@@ -88,6 +89,9 @@ private:
     RemStation::SocketFactory make_socket_;
     std::array<std::unique_ptr<RemStation>, kRemoteStationCount + 1> stations_;
     std::map<const ServerConnectionPort*, PacketAssembler> assemblers_;
+    // The connection whose bytes are being reassembled; its assembler is dropped only after.
+    const ServerConnectionPort* reading_ = nullptr;
+    bool reading_closed_ = false;
     std::vector<std::uint8_t> chunk_;
 };
 

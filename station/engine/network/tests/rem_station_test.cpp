@@ -241,6 +241,34 @@ TEST_F(Link, JpegFramesAreEncodedAndAFrameThatCannotBeIsSkipped) {
     EXPECT_EQ(r.PeerWantsFrame[1][2], 0);
 }
 
+TEST_F(Link, FramesThatWouldPassThePacketLimitWaitForTheNextPacket) {
+    RemStation& r = Linked(1);
+    // 17 frames of 2 MiB: 15 fit under 32 MiB.
+    auto big = [&](int board, int camera) {
+        FrameCopy& c = live.Handoff.Chip(board).FrameCopies[static_cast<std::size_t>(camera)];
+        c.Header = live_test::BitmapHeader(2048, 1024, 8);
+        c.Pixels.assign(2048 * 1024, 1);
+        c.Width = 2048;
+        c.Height = 1024;
+        c.Pending = true;
+        r.PeerWantsFrame[board][camera] = 1;
+    };
+    for (int c = 1; c <= 16; ++c) {
+        big(1, c);
+    }
+    big(2, 1);
+    r.SendTick();
+    EXPECT_LE(Sock(1).sent.size(), static_cast<std::size_t>(kMaxPacketLength));
+    EXPECT_EQ(SentRecords(1).size(), 15u);
+    EXPECT_EQ(r.PeerWantsFrame[1][16], 1);
+    EXPECT_EQ(r.PeerWantsFrame[2][1], 1);
+    r.SendTick();
+    const Log all = SentRecords(1);
+    ASSERT_EQ(all.size(), 17u);
+    EXPECT_EQ(all[15], "frame 1/16");
+    EXPECT_EQ(all[16], "frame 2/1");
+}
+
 TEST_F(Link, CameraFramesCarryTheAlarmFlagAndTheCameraName) {
     RemStation& r = Linked(1);
     PendingCopy(3, 4);
