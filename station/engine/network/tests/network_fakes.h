@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -62,6 +63,8 @@ struct FakeClientSocket : ClientSocketPort {
     std::deque<int> plan;
     Bytes sent;
     int sends = 0;
+    // Where accepted bytes go besides `sent` (a peer's connection), when set.
+    std::function<void(std::span<const std::uint8_t>)> wire;
 
     bool Open(const std::string& address, int port) override {
         opens.emplace_back(address, port);
@@ -90,6 +93,9 @@ struct FakeClientSocket : ClientSocketPort {
         }
         if (n > 0) {
             sent.insert(sent.end(), data, data + n);
+            if (wire) {
+                wire(std::span(data, static_cast<std::size_t>(n)));
+            }
         }
         return n;
     }
