@@ -98,7 +98,8 @@ TEST(PacketGolden, UncompressedCameraFrameOfFourByTwoEightBitPixels) {
     EXPECT_EQ(EncodeCameraFrame(r), golden);
 
     Recorder rec;
-    EXPECT_EQ(Parse(BuildPacket(1, {golden}), rec), std::vector<std::string>{"frame 2/3"});
+    const Bytes packet = BuildPacket(1, {golden}); // the records are views into it
+    EXPECT_EQ(Parse(packet, rec), std::vector<std::string>{"frame 2/3"});
     const CameraFrameRecord& got = rec.frames.at(0);
     EXPECT_EQ(got.Alarm, 1);
     EXPECT_EQ(got.Quality, 50);
@@ -158,10 +159,9 @@ TEST(PacketGolden, ArchiveAnswers) {
                              Le32(static_cast<std::int32_t>(picture.size())), picture});
 
     Recorder rec;
-    EXPECT_EQ(Parse(BuildPacket(1, {EncodeArchAnswer(nothing), EncodeArchAnswer(filtered),
-                                    EncodeArchAnswer(found)}),
-                    rec),
-              (std::vector<std::string>{"ans -1", "ans -2", "ans 0"}));
+    const Bytes packet = BuildPacket(
+        1, {EncodeArchAnswer(nothing), EncodeArchAnswer(filtered), EncodeArchAnswer(found)});
+    EXPECT_EQ(Parse(packet, rec), (std::vector<std::string>{"ans -1", "ans -2", "ans 0"}));
     EXPECT_EQ(rec.answers[0].Position, 7);
     EXPECT_EQ(rec.answers[1].Percent, 50.0);
     EXPECT_EQ(rec.answers[1].Record.camera, 4);
