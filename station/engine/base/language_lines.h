@@ -35,6 +35,7 @@ inline constexpr int kLineVideoSource = 54;
 inline constexpr int kLineManualRecording = 62;
 inline constexpr int kLineDiskWriteMode = 91;
 inline constexpr int kLineInput = 118;
+inline constexpr int kLineConnections = 136;
 inline constexpr int kLineAttention = 156;
 inline constexpr int kLineArchiveWriteError = 160;
 inline constexpr int kLineBoardModel = 161;
