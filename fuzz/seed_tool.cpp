@@ -4,6 +4,7 @@
 #include "configuration/configuration_files.h"
 #include "fuzz_target.h"
 #include "memory_archive.h"
+#include "network/packet_format.h"
 #include "base/program_dir.h"
 #include "registry_hive.h"
 #include "resource_format.h"
@@ -355,6 +356,63 @@ void text_seeds() {
 
 } // namespace
 
+// ---- packet and reassembly: packets the link writes --------------------------------------
+Bytes packet_of(const std::vector<Bytes>& records) {
+    Bytes p = station::PacketHeader(1018);
+    for (const Bytes& r : records) {
+        p.insert(p.end(), r.begin(), r.end());
+    }
+    const auto n = static_cast<std::uint32_t>(p.size());
+    for (int i = 0; i < 4; ++i) {
+        p[std::size_t(i)] = std::uint8_t(n >> (8 * i));
+    }
+    return p;
+}
+
+void network_seeds() {
+    // A camera frame of 8-bit 16 x 8 pixels full of sync bytes.
+    Bytes header(40, 0);
+    header[0] = 40;
+    header[4] = 16;
+    header[8] = 8;
+    header[12] = 1;
+    header[14] = 8;
+    const Bytes pixels(16 * 8, 0xA5);
+    const Bytes name = {'C', 'a', 'm'};
+    station::CameraFrameRecord frame;
+    frame.Camera = 2;
+    frame.Name = name;
+    frame.Header = header;
+    frame.Picture = pixels;
+    station::ArchRequestRecord request;
+    request.Mode = 3;
+    request.Percent = 50;
+    request.Filters.request.fill(true);
+    Bytes answer = {0xFF, 0xFF, 7, 0, 0, 0, 0, 0, 0, 0};
+    const std::vector<Bytes> all = {
+        station::EncodeSubscription({3, 1, 1, 1, 75}), station::EncodeCameraFrame(frame),
+        station::EncodeArchRequest(request),           station::EncodeArchAnswer(answer),
+        station::EncodeMonitorSwitch({5, 2}),          station::EncodeKeepAlive()};
+    const Bytes packet = packet_of(all);
+    Bytes raw = {0};
+    raw.insert(raw.end(), packet.begin(), packet.end());
+    put("packet", "every_record", raw);
+    Bytes framed = {1};
+    for (const Bytes& r : all) {
+        framed.insert(framed.end(), r.begin(), r.end());
+    }
+    put("packet", "records_framed", framed);
+    put("packet", "keep_alive",
+        Bytes{0x00, 0x0E, 0, 0, 0, 0xA5, 0xA5, 0xA5, 0xA5, 0xFA, 3, 0, 0, 0, 0});
+
+    Bytes stream = {7, 0xA5, 0xA5, 0x01};
+    for (int i = 0; i < 3; ++i) {
+        stream.insert(stream.end(), packet.begin(), packet.end());
+        stream.insert(stream.end(), {0x00, 0xA5, 0xA5, 0xA5});
+    }
+    put("reassembly", "three_packets_with_junk", stream);
+}
+
 int main(int argc, char** argv) {
     if (argc != 2) {
         std::fprintf(stderr, "usage: fuzz_seeds <corpus folder>\n");
@@ -368,5 +426,6 @@ int main(int argc, char** argv) {
     resource_seeds();
     text_seeds();
     configuration_seeds();
+    network_seeds();
     return 0;
 }

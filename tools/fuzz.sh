@@ -4,6 +4,7 @@
 # are read but not changed. A crash leaves its input in build-fuzz/artifacts/.
 # Usage: tools/fuzz.sh <target> [seconds]     e.g. tools/fuzz.sh archive 120
 # Targets: settings language archive wav registry_hive profile resource_block machine_config
+#          configuration packet reassembly
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 target=${1:?usage: tools/fuzz.sh <target> [seconds]}

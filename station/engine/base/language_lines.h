@@ -20,6 +20,7 @@ inline constexpr int kLineVideoSource = 54;
 inline constexpr int kLineManualRecording = 62;
 inline constexpr int kLineDiskWriteMode = 91;
 inline constexpr int kLineInput = 118;
+inline constexpr int kLineConnections = 136;
 inline constexpr int kLineBoardModel = 161;
 inline constexpr int kLineMonitorControl = 162;
 inline constexpr int kLineNoListeningSocket = 175;
