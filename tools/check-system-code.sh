@@ -17,7 +17,7 @@ system_code=(drivers setup/src pixaro station)
 
 # Documented interface headers of the stand-ins (shell patterns).
 allowed=(windows.h conio.h ntddk.h mmsystem.h msvideo.h vfw.h 'win32/*' 'nt/*' 'vfw/*'
-         'tarvo/*' 'tarvovfw/*' 'ijl/*' 'pixaro/*' 'win32_owners/*')
+         'tarvo/*' 'tarvovfw/*' 'ijl/*' 'pixaro/*' 'win32_owners/*' 'net/*')
 
 # Linux headers system code must not include (shell patterns).
 linux=(unistd.h fcntl.h 'sys/*' dlfcn.h link.h pthread.h iconv.h)
