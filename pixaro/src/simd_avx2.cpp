@@ -127,8 +127,7 @@ struct Sums16 {
 
 // 8 pairs `x` and the 8 that follow each (`next`, shifted by one pair). The chroma of a pair and
 // its mean with the next pair (rounded up) are gathered into one register, [U, V, mean U,
-// mean V] per pair, so one flip and one multiply-add each give (u - 128) << 7 and
-// (v - 128) << 7 in pixel order.
+// mean V] per pair, so after one flip both chroma inputs of every pixel come out in pixel order.
 [[gnu::always_inline]] inline Sums16 SseSums16(__m256i x, __m256i next) {
     const __m256i own = _mm256_broadcastsi128_si256(
         _mm_setr_epi8(1, 3, -1, -1, 5, 7, -1, -1, 9, 11, -1, -1, 13, 15, -1, -1));
@@ -138,6 +137,7 @@ struct Sums16 {
     const __m256i c = _mm256_xor_si256(
         _mm256_blend_epi16(_mm256_shuffle_epi8(x, own), _mm256_shuffle_epi8(mean, odd), 0xAA),
         _mm256_set1_epi8(-128));
+    // (u - 128) << 7 by a multiply-add with weights 128, 0.
     const __m256i u = _mm256_maddubs_epi16(_mm256_set1_epi16(0x0080), c);
     // (v - 128) << 8 straight from the high byte of each lane; the red and green-from-V
     // coefficients are even, so their halves give the same products.
