@@ -68,9 +68,9 @@ std::int32_t Convert411To422(std::uint8_t* dst, const std::uint8_t* src, std::ui
         return 1;
     }
     // Rows follow one another without gaps, so a run of rows is converted as one long row, in
-    // which only each row's last group takes the next row's first chroma for its mean; that
-    // group of those rows is then converted again with its own row end, while still in the
-    // cache.
+    // which only each row's last group takes the next row's first chroma for its mean; the two
+    // bytes that mean gives (pixels 6-7's U and V) are then set to the group's own second
+    // chroma, as the row end has it, while still in the cache.
     const std::uint32_t run = groups >= 2048 ? 1 : 2048 / groups;
     std::uint32_t count = 0;
     for (std::uint32_t row = 0; row < height; row += count) {
@@ -79,9 +79,12 @@ std::int32_t Convert411To422(std::uint8_t* dst, const std::uint8_t* src, std::ui
         std::uint8_t* out = dst + std::size_t{row} * groups * 16;
         const std::uint32_t total = groups * count;
         RowReference(out, in, RowFast(out, in, total, path.simd), total);
-        for (std::uint32_t r = 0; r + 1 < count; ++r)
-            RowReference(out + std::size_t{r} * groups * 16, in + std::size_t{r} * groups * 12,
-                         groups - 1, groups);
+        for (std::uint32_t r = 0; r + 1 < count; ++r) {
+            const std::uint8_t* last_in = in + (std::size_t{r} * groups + groups - 1) * 12;
+            std::uint8_t* last_out = out + (std::size_t{r} * groups + groups - 1) * 16;
+            last_out[13] = last_in[4];
+            last_out[15] = last_in[6];
+        }
     }
     return 1;
 }

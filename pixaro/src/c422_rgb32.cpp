@@ -60,8 +60,9 @@ std::uint32_t RowFixedFast(std::uint8_t* dst, const std::uint8_t* src, std::uint
 
 // The fixed-point paths on a whole frame. Rows follow one another without gaps, so a run of
 // rows is converted as one long row, in which only each row's last pair takes the next row's
-// first pair for its mean; that pair of those rows is then converted again with its own row
-// end, while still in the cache. Runs of about 4096 pairs keep the kernel's loop going.
+// first pair for its mean; the second pixel of that pair of those rows is then converted again
+// with its own row end, while still in the cache. Runs of about 4096 pairs keep the kernel's loop
+// going.
 void FrameFixed(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs, std::uint32_t rows,
                 FixedPoint variant, Simd simd) {
     const std::uint32_t run = pairs >= 4096 ? 1 : 4096 / pairs;
@@ -72,9 +73,10 @@ void FrameFixed(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t pairs,
         const std::uint8_t* in = src + std::size_t{row} * pairs * 4;
         const std::uint32_t total = pairs * count;
         RowFixedScalar(out, in, RowFixedFast(out, in, total, variant, simd), total, variant);
-        for (std::uint32_t r = 0; r + 1 < count; ++r)
-            RowFixedScalar(out + std::size_t{r} * pairs * 8, in + std::size_t{r} * pairs * 4,
-                           pairs - 1, pairs, variant);
+        for (std::uint32_t r = 0; r + 1 < count; ++r) {
+            const std::size_t last = std::size_t{r} * pairs + pairs - 1;
+            LastPixelFixedScalar(out + last * 8, in + last * 4, variant);
+        }
     }
 }
 

@@ -45,4 +45,8 @@ void RowFixedScalar(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t fi
     }
 }
 
+void LastPixelFixedScalar(std::uint8_t* dst, const std::uint8_t* src, FixedPoint variant) {
+    Pixel(dst + 4, src[2], src[1], src[3], variant);
+}
+
 } // namespace pixaro

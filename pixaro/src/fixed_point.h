@@ -18,4 +18,8 @@ inline constexpr std::int16_t kBlueU = 16531; // 2.018
 void RowFixedScalar(std::uint8_t* dst, const std::uint8_t* src, std::uint32_t first,
                     std::uint32_t pairs, FixedPoint variant);
 
+// Converts the second pixel of a row's last pair (at src, to dst), which takes the pair's own
+// chroma; the first pixel is as in any pair.
+void LastPixelFixedScalar(std::uint8_t* dst, const std::uint8_t* src, FixedPoint variant);
+
 } // namespace pixaro
