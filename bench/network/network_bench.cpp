@@ -48,7 +48,7 @@ struct NoCapture : CapturePort {
     void Stop(int) override {}
     void DlgVideoFormat(int) override {}
     void DlgVideoSource(int) override {}
-    bool IsMappedFrameTable(int, std::uintptr_t) override { return false; }
+    bool IsMappedFrameTable(int, std::uintptr_t, std::uintptr_t) override { return false; }
 };
 
 struct NoBoard : BoardPort {
@@ -96,7 +96,8 @@ struct Rig {
     LiveStation live{capture, board, base, {remotes, menus, actions}};
     SettingsState settings;
     bool networkOn = true;
-    archive::ArchiveContext archive;
+    archive::ArchiveState archive_state;
+    archive::ArchiveContext archive{archive_state};
     NoViewer viewer;
     struct NoServer : ServerSocketPort {
         bool Open(int) override { return true; }

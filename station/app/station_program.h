@@ -105,7 +105,7 @@ private:
     NoRemotes remotes_;
     // The camera windows' alarm actions: the archive they record into and the notice of a
     // failed write.
-    StationArchive archive_{state_.Base, state_.Settings};
+    StationArchive archive_{state_.Base, state_.Settings, state_.Archive};
     InfoNotice notice_;
     AlarmActions frame_actions_{board_.Port, archive_, notice_, state_.Base.LangList};
     NoNetwork network_;

@@ -13,8 +13,9 @@ double ArchiveTimeOf(const LocalDateTime& t) {
            seconds / 86400.0;
 }
 
-StationArchive::StationArchive(const BaseState& base, const SettingsState& settings)
-    : base_(base), settings_(settings) {
+StationArchive::StationArchive(const BaseState& base, const SettingsState& settings,
+                               archive::ArchiveState& archive_state)
+    : Fixed(archive_state), base_(base), settings_(settings) {
     Fixed.local_time = [&base] { return ArchiveTimeOf(LocalNow(base)); };
 }
 

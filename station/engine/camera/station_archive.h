@@ -12,7 +12,8 @@ namespace station {
 
 class StationArchive {
 public:
-    StationArchive(const BaseState& base, const SettingsState& settings);
+    StationArchive(const BaseState& base, const SettingsState& settings,
+                   archive::ArchiveState& archive_state);
 
     // What is not taken from the settings: file layer, disk, viewer, group limit, clock.
     archive::ArchiveContext Fixed;

@@ -223,8 +223,8 @@ bool RemStation::build_frame(int board, int camera) {
     if (r.Jpeg == 1) {
         const FrameFormat f = ParseFrameFormat(copy.Header);
         try {
-            archive::EncodeFrame(jpeg, copy.Pixels, copy.Width, r.Quality, true, f.SubformatMarker,
-                                 f.BitCount, copy.Height);
+            archive::EncodeFrame(host_.Archive.state, jpeg, copy.Pixels, copy.Width, r.Quality,
+                                 true, f.SubformatMarker, f.BitCount, copy.Height);
         } catch (const std::exception&) {
             return true;
         }
@@ -346,7 +346,6 @@ void RemStation::OnSubscription(const SubscriptionRecord& r) {
 void RemStation::OnCameraFrame(const CameraFrameRecord& r) {
     std::vector<std::uint8_t> header(r.Header.begin(), r.Header.end());
     std::vector<std::uint8_t> rows;
-    std::span<const std::uint8_t> picture = r.Picture;
     if (r.Jpeg == 1) {
         const std::optional<archive::Picture> decoded = archive::decode_jpeg(r.Picture);
         const FrameFormat f = ParseFrameFormat(r.Header);
@@ -354,8 +353,11 @@ void RemStation::OnCameraFrame(const CameraFrameRecord& r) {
             return;
         }
         to_bottom_up_24(*decoded, header, rows);
-        picture = rows;
+    } else {
+        // The windows burn their marks into the pixels they are given.
+        rows.assign(r.Picture.begin(), r.Picture.end());
     }
+    const std::span<std::uint8_t> picture = rows;
     const std::string name(r.Name.begin(), r.Name.end());
     for (int s = 1; s <= kSlotCount; ++s) {
         ChanelWindow* w = host_.Live.Slots.Used(s);

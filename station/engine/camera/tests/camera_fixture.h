@@ -100,7 +100,8 @@ protected:
     LiveStation live{capture, board, base, ports.Ports()};
     live_test::FakePainter painter;
     ChanelWindow window{1, live.WindowContext()};
-    StationArchive archive{base, settings};
+    archive::ArchiveState archive_state;
+    StationArchive archive{base, settings, archive_state};
     RecordingNotices notices;
     AlarmActions actions{board, archive, notices, base.LangList};
     std::vector<std::uint8_t> header = live_test::BitmapHeader(32, 16, 8);
