@@ -8,6 +8,7 @@
 #include "camera_windows_run.h"
 #include "ui/live/mes_form.h"
 
+#include "platform/clock.h"
 #include "platform/nt_kernel.h"
 
 #include <QTableWidget>
@@ -121,6 +122,10 @@ TEST_F(StationOnBoard, WindowsShowTheirCamerasWithFieldTimingAndBoardDevicesFoll
     w.UseOutput = 1;
     w.OutputPin = 3;
     w.OutputState = 0; // energised (bit cleared) while the alarm is active
+    // The window's alarm actions hold an output that went on now for its hold time (no alarm
+    // is raised here, so nothing turns it on again once it is cleared).
+    w.AlarmOutputTime = 60;
+    w.OutputTick = platform::clock::now();
     w.OutputActive = 1;
     EXPECT_TRUE(PumpUntil([&] { return hw.relay_energised(1, 3); }, kPictureTimeout));
     w.OutputActive = 0;
