@@ -80,6 +80,10 @@ void TCheckPassword::showEvent(QShowEvent* e) {
     edit1_->setFocus();
 }
 
+void TCheckPassword::reject() {
+    close();
+}
+
 void TCheckPassword::closeEvent(QCloseEvent* e) {
     // Any close ends the login; without an OK that matched, with 0.
     e->accept();

@@ -217,6 +217,10 @@ void TPasswordSet::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
 }
 
+void TPasswordSet::reject() {
+    close();
+}
+
 void TPasswordSet::closeEvent(QCloseEvent* e) {
     e->accept();
 }

@@ -64,6 +64,8 @@ public:
 protected:
     void showEvent(QShowEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    // Escape closes the dialog as any other close does.
+    void reject() override;
     void FormDestroy() override;
 
 private:

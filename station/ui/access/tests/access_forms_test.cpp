@@ -169,13 +169,22 @@ TEST_F(AccessForms, LoginFreedOrClosedDuringTheFlashEndsOnceWithZero) {
         EXPECT_EQ(results.size(), 1u);
         EXPECT_FALSE(registry.IsOpen(SettingsDialog::CheckPassword));
     }
-    // Closed before OK: 0 as well.
-    results.clear();
-    QPointer<TCheckPassword> login = open_login({"1", "2"});
-    login->Edit1()->setText("1");
-    login->close();
-    drain_deletes();
-    EXPECT_EQ(results, std::vector<std::uint8_t>{0});
+    // Closed before OK, or left with Escape: 0 as well, and the dialog goes.
+    for (const bool escape : {false, true}) {
+        results.clear();
+        QPointer<TCheckPassword> login = open_login({"1", "2"});
+        login->Edit1()->setText("1");
+        if (escape) {
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QCoreApplication::sendEvent(login->Edit1(), &esc);
+        } else {
+            login->close();
+        }
+        EXPECT_EQ(results, std::vector<std::uint8_t>{0});
+        drain_deletes();
+        EXPECT_FALSE(login);
+        EXPECT_FALSE(registry.IsOpen(SettingsDialog::CheckPassword));
+    }
 }
 
 TEST_F(AccessForms, EditsKeepDigitsTypedOrPasted) {
@@ -238,12 +247,15 @@ TEST_F(AccessForms, RightsGridTogglesOnlyInTheRightsColumn) {
     EXPECT_FALSE(held);
     EXPECT_EQ(LoadRightsFile(base), expected);
 
-    // Closed without a change: written again as read.
+    // Left with Escape without a change: written again as read, and the dialog goes.
     std::filesystem::remove(dir / "net1.pdt");
-    dialog = OpenSettingsDialog<TPasswordSet>(registry, SettingsDialog::PasswordSet,
-                                              [&] { return new TPasswordSet(base); });
-    dialog->close();
+    held = OpenSettingsDialog<TPasswordSet>(registry, SettingsDialog::PasswordSet,
+                                            [&] { return new TPasswordSet(base); });
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(held->Edit(1), &esc);
     drain_deletes();
+    EXPECT_FALSE(held);
+    EXPECT_FALSE(registry.IsOpen(SettingsDialog::PasswordSet));
     EXPECT_EQ(read(dir / "net1.pdt"), std::vector<std::uint8_t>(20, 0));
 }
 
