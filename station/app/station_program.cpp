@@ -143,13 +143,16 @@ void StationProgram::LiveTablesReset::LoadScheduledConfiguration() {
 
 TFormAdjFound* StationProgram::OpenAdjFound(int slot) {
     dialogs_.Free(SettingsDialog::AdjFound);
-    AdjFoundModel::Ports ports{state_.Base, live_->Slots, live_->AdjFound, live_->Tables,
+    AdjFoundModel::Ports ports{state_.Base,
+                               live_->Slots,
+                               live_->AdjFound,
+                               live_->Tables,
                                CameraPicture{configuration_state_.CamBright.data(),
                                              configuration_state_.CamContr.data(),
                                              &live_->Tables.CamSat[1], &live_->Tables.CamHue[1]},
                                board_.ChipPresent,
-                               // Rights come with the login; a station starts locked.
-                               [] { return 0; }, chanel_hooks_.QuerryStatus};
+                               [this] { return static_cast<int>(state_.Access.AccessStatus); },
+                               chanel_hooks_.QuerryStatus};
     adj_found_ = OpenSettingsDialog<TFormAdjFound>(dialogs_, SettingsDialog::AdjFound, [&] {
         return new TFormAdjFound(std::move(ports), slot);
     });
