@@ -5,6 +5,8 @@
 #include "base/limits.h"
 #include "live/chanel_window.h"
 
+#include <algorithm>
+
 namespace station {
 
 namespace {
@@ -160,9 +162,15 @@ std::vector<std::uint8_t> EncodeSubscription(const SubscriptionRecord& r) {
     return out;
 }
 
-std::vector<std::uint8_t> EncodeCameraFrame(const CameraFrameRecord& r) {
-    std::vector<std::uint8_t> out;
-    out.reserve(24 + r.Name.size() + r.Header.size() + r.Picture.size());
+std::size_t CameraFrameSize(const CameraFrameRecord& r) {
+    return 24 + r.Name.size() + r.Header.size() + r.Picture.size();
+}
+
+void AppendCameraFrame(std::vector<std::uint8_t>& out, const CameraFrameRecord& r) {
+    const std::size_t need = out.size() + CameraFrameSize(r);
+    if (out.capacity() < need) {
+        out.reserve(std::max(need, 2 * out.capacity()));
+    }
     append_type(out, kRecCameraFrame);
     for (const std::int16_t v : {r.Camera, r.Board, r.Alarm, r.Jpeg, r.Quality}) {
         AppendLe(out, v);
@@ -173,6 +181,11 @@ std::vector<std::uint8_t> EncodeCameraFrame(const CameraFrameRecord& r) {
     AppendBytes(out, r.Header);
     AppendLe(out, static_cast<std::int32_t>(r.Picture.size()));
     AppendBytes(out, r.Picture);
+}
+
+std::vector<std::uint8_t> EncodeCameraFrame(const CameraFrameRecord& r) {
+    std::vector<std::uint8_t> out;
+    AppendCameraFrame(out, r);
     return out;
 }
 

@@ -77,6 +77,10 @@ std::vector<std::uint8_t> PacketHeader(std::int32_t serverPort);
 std::vector<std::uint8_t> EncodeKeepAlive();
 std::vector<std::uint8_t> EncodeSubscription(const SubscriptionRecord& r);
 std::vector<std::uint8_t> EncodeCameraFrame(const CameraFrameRecord& r);
+// The same record appended to `out` (the link writes frames straight into its packet), and
+// its size in bytes.
+void AppendCameraFrame(std::vector<std::uint8_t>& out, const CameraFrameRecord& r);
+std::size_t CameraFrameSize(const CameraFrameRecord& r);
 std::vector<std::uint8_t> EncodeArchRequest(const ArchRequestRecord& r);
 // `body` as the archive answer readers write it.
 std::vector<std::uint8_t> EncodeArchAnswer(std::span<const std::uint8_t> body);

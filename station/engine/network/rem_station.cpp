@@ -87,6 +87,10 @@ void RemStation::AppendToPacket(std::span<const std::uint8_t> bytes) {
         return;
     }
     out_packet_.insert(out_packet_.end(), bytes.begin(), bytes.end());
+    set_length();
+}
+
+void RemStation::set_length() {
     const auto length = static_cast<std::uint32_t>(out_packet_.size());
     for (int i = 0; i < 4; ++i) {
         out_packet_[static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(length >> (8 * i));
@@ -228,13 +232,15 @@ bool RemStation::build_frame(int board, int camera) {
     } else {
         r.Picture = copy.Pixels;
     }
-    const std::vector<std::uint8_t> record = EncodeCameraFrame(r);
     // The peer takes no packet above the limit: the frame waits for the next packet.
     const std::size_t open = out_open_ ? out_packet_.size() : kPacketHeaderSize;
-    if (open + record.size() > static_cast<std::size_t>(kMaxPacketLength)) {
+    if (open + CameraFrameSize(r) > static_cast<std::size_t>(kMaxPacketLength)) {
         return false;
     }
-    append_record(record);
+    BeginPacket();
+    AppendCameraFrame(out_packet_, r);
+    set_length();
+    LastSendTick = NowTick;
     return true;
 }
 

@@ -148,6 +148,8 @@ private:
     void set_timer(bool on);
     void drop_connections();
     void append_record(const std::vector<std::uint8_t>& record);
+    // Writes the packet's size into its length word.
+    void set_length();
     // The type 2 record of a pending frame copy; false only when the packet has no room for it
     // (the request waits). A frame that cannot be encoded is skipped and spends the request.
     bool build_frame(int board, int camera);

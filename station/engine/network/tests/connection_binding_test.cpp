@@ -1,8 +1,12 @@
 // The listening socket's connections: binding to links by address and port, reassembly of a
 // bound connection's reads, closing of connections nobody claims, and the connection lines.
+#include "malformed_cases.h"
 #include "network_fixture.h"
 
 #include "base/language_lines.h"
+
+#include <algorithm>
+#include <random>
 
 namespace network_test {
 namespace {
@@ -225,6 +229,50 @@ TEST_F(Binding, ConnectTimerDoesNotSpareAStrangerWithABoundPortNumber) {
     links.ConnectTimerTimer();
     EXPECT_EQ(server.Ports(), (std::vector<int>{50001, 50002}));
     EXPECT_FALSE(own.closed);
+}
+
+TEST_F(Binding, MalformedPacketsSplitAtRandomTakeOnlyTheirGoodRecordsAndFloodsStayBounded) {
+    RemStation& r = Linked(1);
+    FakeConnection& c = server.Accept(kLocal, 50000);
+    server.Receive(c, Packet(1018, 16));
+    std::mt19937 rng(23);
+    for (const MalformedCase& m : MalformedCases()) {
+        for (int round = 0; round < 20; ++round) {
+            r.PeerWantsFrame[1][1] = 0;
+            r.PeerWantsFrame[1][2] = 0;
+            Bytes s = Hex("A5 A5 00 A5 A5 A5 A5 01");
+            const Bytes p = BuildPacket(1018, {Sub(1, 1), m.record, Sub(1, 2)});
+            s.insert(s.end(), p.begin(), p.end());
+            std::vector<std::size_t> cuts{0, s.size()};
+            for (int i = 0; i < 3; ++i) {
+                cuts.push_back(rng() % s.size());
+            }
+            std::sort(cuts.begin(), cuts.end());
+            for (std::size_t i = 0; i + 1 < cuts.size(); ++i) {
+                if (cuts[i + 1] > cuts[i]) {
+                    server.Receive(c, std::span(s.data() + cuts[i], cuts[i + 1] - cuts[i]));
+                }
+            }
+            const auto took = [&](const char* record) {
+                return std::find(m.effect.begin(), m.effect.end(), record) != m.effect.end();
+            };
+            EXPECT_EQ(r.PeerWantsFrame[1][1], took("sub 1/1") ? 1 : 0) << m.what;
+            EXPECT_EQ(r.PeerWantsFrame[1][2], took("sub 1/2") ? 1 : 0) << m.what;
+            EXPECT_EQ(links.HeldBytes(c), 0u) << m.what;
+        }
+    }
+    // A flood of sync-rich junk: false headers of every length; what is held stays under one
+    // packet's limit and the link stays up.
+    for (int i = 0; i < 2000; ++i) {
+        Bytes junk(1 + rng() % 300);
+        for (auto& b : junk) {
+            b = rng() % 2 ? 0xA5 : static_cast<std::uint8_t>(rng());
+        }
+        server.Receive(c, junk);
+        ASSERT_LE(links.HeldBytes(c), static_cast<std::size_t>(kMaxPacketLength));
+    }
+    EXPECT_TRUE(Sock(1).Active());
+    EXPECT_FALSE(c.closed);
 }
 
 TEST_F(Binding, ConnectionLinesNameTheBoundStationsPort) {
